@@ -1,0 +1,125 @@
+// krDraw: the engine's graphics. The screen state and the 512-slot image
+// object table are program-wide records; the operations are free functions
+// in the krDraw namespace. Every drawing operation targets the back screen
+// unless it names an object.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/surface.h"
+#include "platform/types.h"
+
+struct krPixelFormat {
+    std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+    std::uint32_t redField = 0, greenField = 0, blueField = 0;
+    int redShift = 0, greenShift = 0, blueShift = 0;
+    int red5Shift = 0, green5Shift = 0, blue5Shift = 0;
+    std::uint32_t halfMask = 0;
+    std::uint32_t doubleHalfMask = 0;
+    std::uint32_t white = 0;
+};
+
+struct krScreenRecord {
+    bool deviceCreated = false;       // the display device exists
+    plat::Surface* front = nullptr;   // the window's visible surface (owned by the platform)
+    plat::Surface* back = nullptr;    // the back screen
+    bool clipper = false;             // windowed copies stay inside the window
+    std::int32_t screenWidth = 0, screenHeight = 0;
+    std::int32_t preferredDepth[3] = {16, 0, 0};
+    std::int32_t displayDepth = 16;
+    bool waitVerticalBlank = true;
+    bool accelerator = false;
+    bool stretch = false;
+    krPixelFormat pixelFormat;
+    plat::Rect clip;
+    plat::Rect presentSource;
+    plat::Rect presentDestination;
+    std::int32_t backgroundBand = 0, backgroundTile = 0;  // scrolling background handles
+
+    // Effect tables.
+    std::int32_t sine[450] = {};
+    std::vector<std::uint8_t> component;   // 65,536 x (r, g, b) 5-bit values
+    std::vector<std::uint16_t> crossFade;  // 3 x 32 x 32 x 32
+    std::vector<std::uint16_t> fadeAdd;    // 3 x 32 x 32 x 32
+    std::vector<std::uint16_t> subtract;   // 3 x 32 x 32
+    std::vector<std::uint16_t> third;      // 94
+    std::vector<std::uint8_t> randomTable; // 10,000
+};
+
+struct krObjectRecord {
+    plat::Surface* surface = nullptr;
+    char name[32] = {};
+    std::int32_t fromPack = 0;
+    std::int32_t reloadMode = 2;
+    std::int32_t key = 0;  // 0x00BBGGRR, or -1 for the top-left pixel
+    std::uint16_t width = 0, height = 0;
+};
+
+constexpr int krObjectCount = 512;
+
+extern krScreenRecord krScreen;
+extern krObjectRecord krObjects[krObjectCount];
+
+namespace krDraw {
+
+// ---- screen set-up ----
+int Screen(int width, int height, int type);
+void Present();
+void Restore();
+void Release();
+void SetDisplayDepth(int first, int second, int third);
+void SetVSync(int on);
+
+// ---- image objects ----
+int LoadObject(const char* name, int mode);
+int SwapObject(const char* name, int slot, int mode);
+int CreateObject(int width, int height, int mode);
+void ReleaseObject(int slot);
+void SetColorKey(std::uint32_t colorRef);
+void SetCornerColorKey();
+plat::HRESULT SetObjectColorKey(int slot, std::uint32_t colorRef);
+plat::HRESULT SetObjectCornerColorKey(int slot);
+plat::HRESULT CopyColorKey(int destination, int source);
+
+// ---- blits and fills ----
+void Blit(int x, int y, int source, int left, int top, int right, int bottom);
+void BlitOpaque(int x, int y, int source, int left, int top, int right, int bottom);
+void BlitObject(int destination, int x, int y, int source, int left, int top, int right, int bottom);
+void BlitObjectOpaque(int destination, int x, int y, int source, int left, int top, int right, int bottom);
+void CaptureScreen(int slot, int left, int top, int right, int bottom);
+plat::HRESULT ClearScreen();
+plat::HRESULT ClearObject(int slot);
+plat::HRESULT ClearRect(int left, int top, int right, int bottom);
+plat::HRESULT FrameRect(int left, int top, int right, int bottom);
+plat::HRESULT WhiteScreen();
+plat::HRESULT WhiteRect(int left, int top, int right, int bottom);
+plat::HRESULT FillRect(int left, int top, int right, int bottom, std::uint32_t value);
+int HalfFillRect(int left, int top, int right, int bottom, std::uint32_t value);
+
+// ---- shapes, pixels, frame rate, screenshot ----
+int DrawLine(int x1, int y1, int x2, int y2, std::uint32_t color, int penWidth);
+int DrawRect(int left, int top, int right, int bottom, std::uint32_t fillColor, std::uint32_t penColor, int penWidth);
+int DrawPolygon(const plat::Point* points, int count, std::uint32_t color, std::uint32_t backColor, int penWidth,
+                int fillMode);
+int DrawBezier(const plat::Point* points, int count, std::uint32_t color, int penWidth);
+int SetScreenPixel(int x, int y, std::uint32_t color);
+void GetScreenPixel(int x, int y, int* red, int* green, int* blue);
+void GetScreenDC();
+void ReleaseScreenDC();
+void DrawFps();
+int SaveScreen(const char* name, int width, int height);
+
+// ---- fonts and text ----
+void InitFont();
+void QuitFont();
+void SetFont(int kind, int height, int angle, int weight, std::uint8_t italic, std::uint8_t underline);
+void SetFontName(const char* face, int height, int angle, int weight, std::uint8_t italic, std::uint8_t underline);
+void SetFontColor(std::uint32_t text, std::uint32_t back, int transparent);
+void DrawString(int x, int y, const char* s);
+void DrawTextBox(int left, int top, int right, int bottom, const char* s, int align);
+int MeasureTextBox(int left, int top, int right, int bottom, const char* s);
+void ReleaseFont();
+void Print(int x, int y, const char* s);
+void Printf(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+}  // namespace krDraw

@@ -1,0 +1,121 @@
+// The window-system services of the platform layer: one main window, a
+// message queue delivering classic window messages to a window procedure,
+// key state, the cursor, message boxes, the single-instance lock, the
+// millisecond clock, the desktop, the front surface and joystick readings.
+//
+// The message queue, key state, cursor counter and message-box text
+// conversion live here once; a Backend (platform/backend.h) is only the edge
+// towards the operating system, and one backend is active at a time.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/surface.h"
+#include "platform/types.h"
+
+namespace plat {
+
+using WndProc = std::intptr_t (*)(HWND, std::uint32_t, std::uintptr_t, std::intptr_t);
+
+struct Message {
+    HWND hwnd = 0;
+    std::uint32_t message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+};
+
+// ---- window class and window ----
+bool RegisterWindowClass(const char* className, WndProc proc, std::uint32_t style);
+// Creates the main window. x, y, width and height are the outer rectangle in
+// desktop coordinates; this platform draws no frame, so the outer size is
+// the client size. caption is CP932. Returns 0 when no window can be made.
+HWND CreateMainWindow(const char* className, const char* caption, std::uint32_t style, int x, int y,
+                      int width, int height);
+HWND MainWindow();
+bool IsWindow(HWND hwnd);
+void ShowWindow(HWND hwnd, int showCommand);
+void UpdateWindow(HWND hwnd);
+void SetTopmost(HWND hwnd, bool topmost);
+void MinimizeWindow(HWND hwnd);
+// Sends WM_DESTROY to the window procedure, then destroys the window.
+bool DestroyWindow(HWND hwnd);
+int GetSystemMetrics(int index);
+// Desktop position of the client area's top-left corner.
+Point ClientOrigin(HWND hwnd);
+
+// ---- messages ----
+void PostMessage(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+void PostQuitMessage(int exitCode);
+// Takes the next message without waiting (the backend's events are pumped
+// into the queue first). False when none waits.
+bool PeekMessage(Message& out);
+// Blocks until a message waits.
+void WaitMessage();
+// Updates the key state for key messages, then calls the window procedure.
+std::intptr_t DispatchMessage(const Message& msg);
+// Calls the window procedure directly.
+std::intptr_t SendMessage(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+// The system's default handling: WM_CLOSE destroys the window, Alt+F4 as a
+// system key asks to close, SC_CLOSE closes; the rest is ignored.
+std::intptr_t DefWindowProc(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+std::size_t PendingMessageCount();
+
+// Key state as the messages taken so far left it: bit 0x80 set while down.
+std::int16_t GetKeyState(int vk);
+void ClearKeyState();
+
+// ---- cursor ----
+// Moves the display counter by one; the cursor shows while it is >= 0.
+int ShowCursor(bool show);
+int CursorDisplayCounter();
+bool GetCursorPos(Point& desktop);
+bool SetCursorPos(int x, int y);
+// Confines the cursor to a desktop rectangle; nullptr frees it.
+void ClipCursor(const Rect* rect);
+bool CursorClipRect(Rect& out);
+
+// ---- message boxes ----
+// text and caption are CP932. Returns IDOK, IDYES or IDNO.
+int MessageBox(HWND owner, const char* text, const char* caption, std::uint32_t flags);
+void MessageBeep(std::uint32_t type);
+
+// ---- single-instance lock ----
+// Takes a named lock shared by every process of the user. alreadyExists is
+// true when another process holds it (the lock is then not taken).
+bool CreateInstanceLock(const char* name, bool& alreadyExists);
+void ReleaseInstanceLock();
+// Asks the copy that holds the lock to bring its window to the front.
+bool RaiseOtherInstance(const char* name);
+
+// ---- time ----
+std::uint32_t TimeGetTime();  // milliseconds, wraps at 32 bits
+void Sleep(std::uint32_t ms);
+
+// ---- program and files ----
+// Full path of the running program.
+std::string ProgramPath();
+// Turns a name written with '\' or '/' into a path of this system; a relative
+// component that does not exist with its exact case is looked up
+// case-insensitively.
+std::string ResolvePath(const std::string& name);
+
+// ---- display ----
+// Bits per pixel of the desktop: 16 unless KR_DESKTOP_BITS says 15, 24 or 32.
+int DesktopBits();
+// The visible surface of the main window (client size, desktop format);
+// created with the window, nullptr before.
+Surface* FrontSurface();
+// Shows the front surface in the window.
+void PresentFront();
+void WaitForVerticalBlank();
+
+// ---- joysticks ----
+struct JoystickReading {
+    std::uint32_t x = 0, y = 0;  // 0..65535, centre near 32767
+    std::uint32_t buttons = 0;   // bit n-1 = button n
+};
+// False when the joystick is absent or unplugged.
+bool ReadJoystick(int id, JoystickReading& out);
+void JoystickConfigChanged();
+
+}  // namespace plat
