@@ -1,0 +1,242 @@
+// Pixel kernels of the surface copies and fills. The keyed copies never
+// branch per pixel: each vector of source pixels is compared with the key
+// and the destination is selected lane by lane; a vector that is all key or
+// all opaque skips the select. The AVX2 variants are compiled for that
+// target only and picked at run time, so the build runs on any x86-64.
+#include "platform/blit_kernels.h"
+
+#include <emmintrin.h>
+#include <immintrin.h>
+
+#include <cstring>
+
+namespace plat::kernels {
+namespace {
+
+using KeyedRowFn = void (*)(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key);
+using FillRowFn = void (*)(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* pattern);
+
+// ---- scalar pieces ----
+
+std::uint32_t Load24(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16);
+}
+
+void KeyedRow24(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key) {
+    key &= 0xFFFFFFu;
+    for (int i = 0; i < width; ++i, dst += 3, src += 3) {
+        if (Load24(src) != key) std::memcpy(dst, src, 3);
+    }
+}
+
+// A fill row is written in 96-byte chunks of a repeated pixel pattern;
+// 96 is a multiple of 2, 3 and 4, so every chunk starts on a pixel.
+constexpr std::size_t kPatternBytes = 96;
+
+void BuildPattern(std::uint8_t* pattern, int bytesPerPixel, std::uint32_t value) {
+    std::uint8_t pixel[4];
+    for (int i = 0; i < 4; ++i) pixel[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (std::size_t off = 0; off < kPatternBytes; off += static_cast<std::size_t>(bytesPerPixel)) {
+        std::memcpy(pattern + off, pixel, static_cast<std::size_t>(bytesPerPixel));
+    }
+}
+
+// ---- SSE2 (every x86-64) ----
+
+template <int LaneBytes>
+__m128i CompareLanes(__m128i a, __m128i b) {
+    if constexpr (LaneBytes == 2) return _mm_cmpeq_epi16(a, b);
+    else return _mm_cmpeq_epi32(a, b);
+}
+
+// Keyed copy of one vector of pixels at byte offset off.
+template <int LaneBytes>
+inline void KeyedStepSse2(std::uint8_t* dst, const std::uint8_t* src, std::size_t off, __m128i key) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + off));
+    const __m128i isKey = CompareLanes<LaneBytes>(s, key);
+    const int bits = _mm_movemask_epi8(isKey);
+    if (bits == 0xFFFF) return;
+    __m128i* d = reinterpret_cast<__m128i*>(dst + off);
+    if (bits == 0) {
+        _mm_storeu_si128(d, s);
+        return;
+    }
+    const __m128i old = _mm_loadu_si128(d);
+    _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(isKey, old), _mm_andnot_si128(isKey, s)));
+}
+
+template <int LaneBytes>
+void KeyedRowScalar(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key) {
+    for (int i = 0; i < width; ++i) {
+        std::uint32_t p = 0;
+        std::memcpy(&p, src + i * LaneBytes, LaneBytes);
+        if (p != key) std::memcpy(dst + i * LaneBytes, &p, LaneBytes);
+    }
+}
+
+template <int LaneBytes>
+void KeyedRowSse2(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key) {
+    constexpr int kLanes = 16 / LaneBytes;
+    if (width < kLanes) return KeyedRowScalar<LaneBytes>(dst, src, width, key);
+    const __m128i k = LaneBytes == 2 ? _mm_set1_epi16(static_cast<short>(key))
+                                     : _mm_set1_epi32(static_cast<int>(key));
+    int i = 0;
+    for (; i + kLanes <= width; i += kLanes) KeyedStepSse2<LaneBytes>(dst, src, i * LaneBytes, k);
+    // The last partial vector is redone ending at the row's end: a keyed
+    // copy applied twice to the same pixels gives the same result.
+    if (i < width) KeyedStepSse2<LaneBytes>(dst, src, (width - kLanes) * LaneBytes, k);
+}
+
+void FillRowSse2(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* pattern) {
+    const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern));
+    const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 16));
+    const __m128i p2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 32));
+    const __m128i p3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 48));
+    const __m128i p4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 64));
+    const __m128i p5 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 80));
+    for (; bytes >= kPatternBytes; bytes -= kPatternBytes, dst += kPatternBytes) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), p0);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), p1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), p2);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 48), p3);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 64), p4);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 80), p5);
+    }
+    std::memcpy(dst, pattern, bytes);
+}
+
+// ---- AVX2 (chosen at run time) ----
+
+template <int LaneBytes>
+__attribute__((target("avx2"), always_inline)) inline void KeyedStepAvx2(std::uint8_t* dst, const std::uint8_t* src,
+                                                                          std::size_t off, __m256i key) {
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + off));
+    const __m256i isKey = LaneBytes == 2 ? _mm256_cmpeq_epi16(s, key) : _mm256_cmpeq_epi32(s, key);
+    const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(isKey));
+    if (bits == 0xFFFFFFFFu) return;
+    __m256i* d = reinterpret_cast<__m256i*>(dst + off);
+    if (bits == 0) {
+        _mm256_storeu_si256(d, s);
+        return;
+    }
+    const __m256i old = _mm256_loadu_si256(d);
+    _mm256_storeu_si256(d, _mm256_blendv_epi8(s, old, isKey));
+}
+
+template <int LaneBytes>
+__attribute__((target("avx2"))) void KeyedRowAvx2(std::uint8_t* dst, const std::uint8_t* src, int width,
+                                                  std::uint32_t key) {
+    constexpr int kLanes = 32 / LaneBytes;
+    if (width < kLanes) return KeyedRowSse2<LaneBytes>(dst, src, width, key);
+    const __m256i k = LaneBytes == 2 ? _mm256_set1_epi16(static_cast<short>(key))
+                                     : _mm256_set1_epi32(static_cast<int>(key));
+    int i = 0;
+    for (; i + kLanes <= width; i += kLanes) KeyedStepAvx2<LaneBytes>(dst, src, i * LaneBytes, k);
+    if (i < width) KeyedStepAvx2<LaneBytes>(dst, src, (width - kLanes) * LaneBytes, k);
+}
+
+__attribute__((target("avx2"))) void FillRowAvx2(std::uint8_t* dst, std::size_t bytes,
+                                                 const std::uint8_t* pattern) {
+    const __m256i p0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pattern));
+    const __m256i p1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pattern + 32));
+    const __m256i p2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pattern + 64));
+    for (; bytes >= kPatternBytes; bytes -= kPatternBytes, dst += kPatternBytes) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), p0);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), p1);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 64), p2);
+    }
+    std::memcpy(dst, pattern, bytes);
+}
+
+// ---- dispatch ----
+
+struct KernelSet {
+    const char* name;
+    KeyedRowFn keyed16;
+    KeyedRowFn keyed32;
+    FillRowFn fill;
+};
+
+constexpr KernelSet kSse2{"sse2", KeyedRowSse2<2>, KeyedRowSse2<4>, FillRowSse2};
+constexpr KernelSet kAvx2{"avx2", KeyedRowAvx2<2>, KeyedRowAvx2<4>, FillRowAvx2};
+
+bool CpuHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+// Constant-initialised, so a kernel called during another file's static
+// start-up finds the baseline set; upgraded once the processor is known.
+const KernelSet* active = &kSse2;
+[[maybe_unused]] const bool kernelsChosen = (active = CpuHasAvx2() ? &kAvx2 : &kSse2, true);
+
+KeyedRowFn KeyedRowFor(int bytesPerPixel) {
+    switch (bytesPerPixel) {
+        case 2: return active->keyed16;
+        case 4: return active->keyed32;
+        default: return KeyedRow24;
+    }
+}
+
+}  // namespace
+
+void CopyRect(const CopyArgs& a, int bytesPerPixel) {
+    const std::size_t rowBytes = static_cast<std::size_t>(a.width) * static_cast<std::size_t>(bytesPerPixel);
+    std::uint8_t* d = a.dst;
+    const std::uint8_t* s = a.src;
+    for (int y = 0; y < a.rows; ++y, d += a.dstPitch, s += a.srcPitch) std::memcpy(d, s, rowBytes);
+}
+
+void KeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key) {
+    if (bytesPerPixel < 4) key &= (1u << (8 * bytesPerPixel)) - 1u;
+    const KeyedRowFn row = KeyedRowFor(bytesPerPixel);
+    std::uint8_t* d = a.dst;
+    const std::uint8_t* s = a.src;
+    for (int y = 0; y < a.rows; ++y, d += a.dstPitch, s += a.srcPitch) row(d, s, a.width, key);
+}
+
+void Fill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel, std::uint32_t value) {
+    alignas(32) std::uint8_t pattern[kPatternBytes];
+    BuildPattern(pattern, bytesPerPixel, value);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
+    const FillRowFn row = active->fill;
+    for (int y = 0; y < rows; ++y, dst += pitch) row(dst, rowBytes, pattern);
+}
+
+void ReferenceCopyRect(const CopyArgs& a, int bytesPerPixel) {
+    for (int y = 0; y < a.rows; ++y) {
+        for (int x = 0; x < a.width * bytesPerPixel; ++x) a.dst[y * a.dstPitch + x] = a.src[y * a.srcPitch + x];
+    }
+}
+
+void ReferenceKeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key) {
+    const std::uint32_t keyMask = bytesPerPixel == 4 ? 0xFFFFFFFFu : (1u << (8 * bytesPerPixel)) - 1u;
+    for (int y = 0; y < a.rows; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            const std::uint8_t* s = a.src + y * a.srcPitch + x * bytesPerPixel;
+            std::uint32_t p = 0;
+            for (int b = 0; b < bytesPerPixel; ++b) p |= static_cast<std::uint32_t>(s[b]) << (8 * b);
+            if (p == (key & keyMask)) continue;
+            std::uint8_t* d = a.dst + y * a.dstPitch + x * bytesPerPixel;
+            for (int b = 0; b < bytesPerPixel; ++b) d[b] = s[b];
+        }
+    }
+}
+
+void ReferenceFill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel,
+                   std::uint32_t value) {
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int b = 0; b < bytesPerPixel; ++b) {
+                dst[y * pitch + x * bytesPerPixel + b] = static_cast<std::uint8_t>(value >> (8 * b));
+            }
+        }
+    }
+}
+
+const char* KernelLevel() { return active->name; }
+
+void UseBaselineKernels(bool baseline) { active = (baseline || !CpuHasAvx2()) ? &kSse2 : &kAvx2; }
+
+}  // namespace plat::kernels

@@ -1,0 +1,42 @@
+// Pixel kernels behind the surface copies and fills: row copies, keyed
+// copies and fills for 2-, 3- and 4-byte pixels. The fast 16- and 32-bit
+// keyed copies compare and select over vector lanes (SSE2 everywhere, AVX2
+// when the processor has it, chosen once at start). The Reference* kernels
+// are plain per-pixel loops that the fast ones are tested against.
+//
+// Kernels take already clipped rectangles; src and dst must not overlap
+// (the caller copies overlapping rectangles through a temporary).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace plat::kernels {
+
+struct CopyArgs {
+    std::uint8_t* dst = nullptr;
+    std::ptrdiff_t dstPitch = 0;  // bytes
+    const std::uint8_t* src = nullptr;
+    std::ptrdiff_t srcPitch = 0;  // bytes
+    int width = 0;                // pixels
+    int rows = 0;
+};
+
+// Opaque copy: one memcpy per row.
+void CopyRect(const CopyArgs& a, int bytesPerPixel);
+// Keyed copy: source pixels equal to key leave the destination unchanged.
+// For 3-byte pixels the key is the low 24 bits.
+void KeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key);
+// Fills width x rows pixels starting at dst with value.
+void Fill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel, std::uint32_t value);
+
+void ReferenceCopyRect(const CopyArgs& a, int bytesPerPixel);
+void ReferenceKeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key);
+void ReferenceFill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel,
+                   std::uint32_t value);
+
+// Which vector width the fast kernels picked ("avx2" or "sse2").
+const char* KernelLevel();
+// Forces the SSE2 kernels (tests use it to cover both on one machine).
+void UseBaselineKernels(bool baseline);
+
+}  // namespace plat::kernels
