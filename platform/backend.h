@@ -28,7 +28,6 @@ public:
     virtual void SetTopmost(bool topmost) = 0;
     virtual Point ClientOrigin() = 0;
     virtual void DesktopSize(int& width, int& height) = 0;
-    virtual int DesktopBits() = 0;
     virtual Surface* FrontSurface() = 0;
     virtual void PresentFront() = 0;
     virtual void WaitForVerticalBlank() = 0;

@@ -73,6 +73,9 @@ bool SetCursorPos(int x, int y);
 // Confines the cursor to a desktop rectangle; nullptr frees it.
 void ClipCursor(const Rect* rect);
 bool CursorClipRect(Rect& out);
+// The window's cursor shape: the arrow, or none (the cursor disappears over
+// the window whatever the display counter says).
+void SetCursorShape(bool arrow);
 
 // ---- message boxes ----
 // text and caption are CP932. Returns IDOK, IDYES or IDNO.

@@ -93,6 +93,9 @@ void EnableIME(int flag);
 void FrameWork();
 // Runs the message loop until WM_QUIT; returns its exit code.
 int MessageLoop();
+// A program's main: joins the arguments into the command line (cut to 255
+// bytes), runs the process-start step, the entry and the process-exit step.
+int Main(int argc, char** argv);
 const char* WindowTitle();
 
 // ---- window procedure and shut-down ----

@@ -1,0 +1,238 @@
+// The headless backend: every OS service is simulated in memory so that tests
+// and replays run without a display, in virtual time, repeatably.
+#include "platform/headless/headless.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <set>
+
+namespace plat::headless {
+namespace {
+
+constexpr int kReadsPerVirtualMs = 64;
+
+class HeadlessBackend : public Backend {
+public:
+    const char* Name() const override { return "headless"; }
+
+    bool CreateWindow(const WindowSpec& spec) override {
+        if (failCreate) return false;
+        DestroyFront();
+        front = CreateSurface(std::max(1, spec.width), std::max(1, spec.height), FormatForBits(DesktopBits()));
+        if (!front) return false;
+        exists = true;
+        visible = !spec.hidden;
+        minimized = false;
+        caption = spec.captionUtf8;
+        origin = Point{spec.x, spec.y};
+        return true;
+    }
+    void DestroyWindow() override {
+        exists = false;
+        visible = false;
+        DestroyFront();
+    }
+    void ShowWindow(bool show) override { visible = show; }
+    void MinimizeWindow() override { minimized = true; }
+    void SetTopmost(bool t) override { topmost = t; }
+    Point ClientOrigin() override { return origin; }
+    void DesktopSize(int& w, int& h) override {
+        w = desktopW;
+        h = desktopH;
+    }
+    Surface* FrontSurface() override { return front; }
+    void PresentFront() override { ++presents; }
+    void WaitForVerticalBlank() override { Sleep(1); }
+
+    void PumpEvents() override {
+        if (pumpHook) pumpHook();
+    }
+    void WaitEvents() override {
+        if (pumpHook) pumpHook();
+    }
+
+    void SetCursorVisible(bool v) override { cursorVisible = v; }
+    bool GetCursorPos(Point& p) override {
+        p = cursor;
+        return true;
+    }
+    bool SetCursorPos(int x, int y) override {
+        cursor = Point{x, y};
+        ApplyClip();
+        return true;
+    }
+    void ClipCursor(const Rect* r) override {
+        clipped = r != nullptr;
+        if (r) clip = *r;
+        ApplyClip();
+    }
+
+    int MessageBox(const std::string& text, const std::string& captionText, std::uint32_t flags) override {
+        bool yesNo = (flags & MB_TYPEMASK) == MB_YESNO;
+        int answer = yesNo ? IDNO : IDOK;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        boxes.push_back(BoxRecord{text, captionText, flags, answer});
+        std::fprintf(stderr, "[%s] %s\n", captionText.c_str(), text.c_str());
+        return answer;
+    }
+    void Beep() override { ++beeps; }
+
+    bool CreateInstanceLock(const std::string& name, bool& alreadyExists) override {
+        alreadyExists = heldByOthers.count(name) > 0;
+        if (!alreadyExists) lockHeld = true;
+        return true;
+    }
+    void ReleaseInstanceLock() override { lockHeld = false; }
+    bool RaiseOtherInstance(const std::string& name) override {
+        raises.push_back(name);
+        return heldByOthers.count(name) > 0;
+    }
+
+    std::uint32_t Ticks() override {
+        if (++readsSinceSleep >= kReadsPerVirtualMs) {
+            readsSinceSleep = 0;
+            ++clock;
+        }
+        return clock;
+    }
+    void Sleep(std::uint32_t ms) override {
+        clock += ms;
+        slept += ms;
+        readsSinceSleep = 0;
+    }
+
+    bool ReadJoystick(int id, JoystickReading& out) override {
+        if (id < 0 || id > 1 || !joyPresent[id]) return false;
+        out = joy[id];
+        return true;
+    }
+    void JoystickConfigChanged() override { ++configChanges; }
+
+    void ApplyClip() {
+        if (!clipped) return;
+        cursor.x = std::clamp(cursor.x, clip.left, std::max(clip.left, clip.right - 1));
+        cursor.y = std::clamp(cursor.y, clip.top, std::max(clip.top, clip.bottom - 1));
+    }
+    void DestroyFront() {
+        DestroySurface(front);
+        front = nullptr;
+    }
+
+    // Window.
+    bool failCreate = false, exists = false, visible = false, minimized = false, topmost = false;
+    std::string caption;
+    Point origin;
+    int desktopW = 1920, desktopH = 1080;
+    Surface* front = nullptr;
+    int presents = 0;
+    std::function<void()> pumpHook;
+    // Cursor.
+    bool cursorVisible = true, clipped = false;
+    Point cursor;
+    Rect clip;
+    // Boxes.
+    std::deque<int> answers;
+    std::vector<BoxRecord> boxes;
+    int beeps = 0;
+    // Instance.
+    std::set<std::string> heldByOthers;
+    bool lockHeld = false;
+    std::vector<std::string> raises;
+    // Time.
+    std::uint32_t clock = 0;
+    std::uint64_t slept = 0;
+    int readsSinceSleep = 0;
+    // Joysticks.
+    bool joyPresent[2] = {};
+    JoystickReading joy[2];
+    int configChanges = 0;
+};
+
+HeadlessBackend& Self() {
+    static HeadlessBackend b;
+    return b;
+}
+
+}  // namespace
+
+Backend& Instance() { return Self(); }
+
+void Reset() {
+    ResetWindowSystem();
+    HeadlessBackend& b = Self();
+    b.DestroyFront();
+    b.failCreate = b.exists = b.visible = b.minimized = b.topmost = false;
+    b.caption.clear();
+    b.origin = Point{};
+    b.desktopW = 1920;
+    b.desktopH = 1080;
+    b.presents = 0;
+    b.pumpHook = nullptr;
+    b.cursorVisible = true;
+    b.clipped = false;
+    b.cursor = Point{};
+    b.answers.clear();
+    b.boxes.clear();
+    b.beeps = 0;
+    b.heldByOthers.clear();
+    b.lockHeld = false;
+    b.raises.clear();
+    b.clock = 0;
+    b.slept = 0;
+    b.readsSinceSleep = 0;
+    b.joyPresent[0] = b.joyPresent[1] = false;
+    b.configChanges = 0;
+}
+
+void SetClock(std::uint32_t ms) {
+    Self().clock = ms;
+    Self().readsSinceSleep = 0;
+}
+void AdvanceClock(std::uint32_t ms) { Self().clock += ms; }
+std::uint32_t Clock() { return Self().clock; }
+std::uint64_t TotalSleptMs() { return Self().slept; }
+
+void QueueAnswer(int answer) { Self().answers.push_back(answer); }
+const std::vector<BoxRecord>& Boxes() { return Self().boxes; }
+void ClearBoxes() { Self().boxes.clear(); }
+int BeepCount() { return Self().beeps; }
+
+void SetPumpHook(std::function<void()> hook) { Self().pumpHook = std::move(hook); }
+
+bool WindowExists() { return Self().exists; }
+bool WindowVisible() { return Self().visible; }
+bool WindowTopmost() { return Self().topmost; }
+bool WindowMinimized() { return Self().minimized; }
+const std::string& WindowCaption() { return Self().caption; }
+void SetClientOrigin(int x, int y) { Self().origin = Point{x, y}; }
+void SetDesktopSize(int width, int height) {
+    Self().desktopW = width;
+    Self().desktopH = height;
+}
+int PresentCount() { return Self().presents; }
+void FailWindowCreation(bool fail) { Self().failCreate = fail; }
+
+bool CursorVisible() { return Self().cursorVisible; }
+void SetCursorDesktopPos(int x, int y) { Self().SetCursorPos(x, y); }
+
+void SetHeldByOther(const std::string& name, bool held) {
+    if (held)
+        Self().heldByOthers.insert(name);
+    else
+        Self().heldByOthers.erase(name);
+}
+bool InstanceLockHeld() { return Self().lockHeld; }
+const std::vector<std::string>& RaiseRequests() { return Self().raises; }
+
+void SetJoystick(int id, bool present, std::uint32_t x, std::uint32_t y, std::uint32_t buttons) {
+    if (id < 0 || id > 1) return;
+    Self().joyPresent[id] = present;
+    Self().joy[id] = JoystickReading{x, y, buttons};
+}
+int JoystickConfigChanges() { return Self().configChanges; }
+
+}  // namespace plat::headless

@@ -1,0 +1,199 @@
+// Program entry, the main window and the message loop with its frame work.
+// The game supplies its start-up step and frame through krSystem::SetGameSteps.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "draw/krDraw.h"
+#include "platform/window.h"
+#include "system/krSystem.h"
+
+krSystemStateRecord krSystemState;
+
+namespace {
+
+krGameSteps gameSteps;
+
+constexpr char kTitle[] = "ポコタンバ！";
+constexpr char kWindowClass[] = "DEFAULT";
+constexpr std::uint32_t kClassStyle = 0x0B;          // vertical and horizontal redraw, double clicks
+constexpr std::uint32_t kWindowStyle = 0x00CA0000u;  // caption, system menu, minimise box
+constexpr int kClientWidth = 800;
+constexpr int kClientHeight = 600;
+
+void CopyCommandLine(const char* commandLine) {
+    std::snprintf(krSystemState.commandLine, sizeof krSystemState.commandLine, "%s", commandLine ? commandLine : "");
+}
+
+// Creates the captioned window centred on the desktop.
+plat::HWND CreateGameWindow() {
+    using namespace plat;
+    int width = kClientWidth + GetSystemMetrics(SM_CXBORDER) + GetSystemMetrics(SM_CXEDGE) +
+                GetSystemMetrics(SM_CXDLGFRAME);
+    int height = kClientHeight + GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYEDGE) +
+                 GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYDLGFRAME);
+    int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    return CreateMainWindow(kWindowClass, kTitle, kWindowStyle, x, y, width, height);
+}
+
+void ShowGameWindow(int showCommand) {
+    plat::HWND hwnd = krSystemState.mainWindow;
+    plat::ShowWindow(hwnd, (krSystemState.startupFlags & 4) ? plat::SW_HIDE : showCommand);
+    plat::UpdateWindow(hwnd);
+    if (krSystemState.fullScreen == 0) plat::SetTopmost(hwnd, (krSystemState.startupFlags & 1) == 0);
+}
+
+void HideCursorOverPicture() {
+    if (krSystemState.fullScreen != 0 || krSystemState.messageBoxOpen != 0) return;
+    plat::Point p;
+    plat::GetCursorPos(p);
+    bool inside = p.x >= krSystemState.clientLeft && p.x < krSystemState.clientLeft + kClientWidth &&
+                  p.y >= krSystemState.clientTop && p.y < krSystemState.clientTop + kClientHeight;
+    if (inside && krSystemState.cursorShown == 1) {
+        plat::ShowCursor(false);
+        krSystemState.cursorShown = 0;
+    } else if (!inside && krSystemState.cursorShown == 0) {
+        plat::ShowCursor(true);
+        krSystemState.cursorShown = 1;
+    }
+}
+
+void UpdateBlink() {
+    std::uint32_t now = plat::TimeGetTime();
+    if (now < krSystemState.blinkDeadline) return;
+    krSystemState.blink = !krSystemState.blink;
+    krSystemState.blinkDeadline = now + (krSystemState.blink ? 1000u : 200u);
+}
+
+}  // namespace
+
+namespace krSystem {
+
+void SetGameSteps(const krGameSteps& steps) { gameSteps = steps; }
+
+const char* WindowTitle() { return kTitle; }
+
+void InitState() {
+    krSystemStateRecord& s = krSystemState;
+    krSystemStateRecord fresh;
+    // Fields owned by the pacing, the wait timers, the error report and the
+    // folder services keep their values.
+    fresh.pacingEnabled = s.pacingEnabled;
+    fresh.framePeriod = s.framePeriod;
+    fresh.pacingStamp = s.pacingStamp;
+    std::memcpy(fresh.waitDeadline, s.waitDeadline, sizeof fresh.waitDeadline);
+    fresh.errorRaised = s.errorRaised;
+    std::memcpy(fresh.saveRoot, s.saveRoot, sizeof fresh.saveRoot);
+    std::memcpy(fresh.baseFolder, s.baseFolder, sizeof fresh.baseFolder);
+    std::memcpy(fresh.folderName, s.folderName, sizeof fresh.folderName);
+    fresh.sysKeyMode = s.sysKeyMode;
+    s = fresh;
+    s.frameStamp = plat::TimeGetTime();
+    s.blinkDeadline = plat::TimeGetTime() + 1000;
+}
+
+int CheckInstance(const char* title) {
+    std::string name = std::string(title) + ":KrMutex";
+    bool alreadyExists = false;
+    bool created = plat::CreateInstanceLock(name.c_str(), alreadyExists);
+    krSystemState.instanceMutex = created && !alreadyExists;
+    if (alreadyExists) {
+        plat::RaiseOtherInstance(name.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+void EnableIME(int flag) { krSystemState.imeEnabled = flag; }
+
+int Entry(const char* commandLine, int showCommand) {
+    InitState();
+    if (!CheckInstance(kTitle)) return 0;
+    CopyCommandLine(commandLine);
+    plat::RegisterWindowClass(kWindowClass, &WindowProc, kClassStyle);
+
+    krSystemState.startupFlags = 3;
+    krSystemState.fullScreen = 0;
+    krSystemState.popupWindow = 0;
+    krSystemState.defaultWidth = kClientWidth;
+    krSystemState.defaultHeight = kClientHeight;
+    krSystemState.keepCursorClipped = 0;
+
+    krSystemState.mainWindow = CreateGameWindow();
+    if (krSystemState.mainWindow == 0) {
+        // Saying nothing and exiting 0 would report a failed start as success.
+        std::fprintf(stderr, "pokotanba: cannot open the game window (no display available?)\n");
+        if (krSystemState.instanceMutex) plat::ReleaseInstanceLock();
+        return 1;
+    }
+    ShowGameWindow(showCommand);
+    krSystemState.instance = 1;
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    EnableIME(0);
+
+    if (gameSteps.startup) gameSteps.startup();
+    ResetFrameClock();
+    return MessageLoop();
+}
+
+int MessageLoop() {
+    plat::Message msg;
+    for (;;) {
+        if (plat::PeekMessage(msg)) {
+            if (msg.message == plat::WM_QUIT) return 0;
+            plat::DispatchMessage(msg);
+            continue;
+        }
+        if (krSystemState.active == 0 && (krSystemState.startupFlags & 2) == 0) {
+            plat::WaitMessage();
+            continue;
+        }
+        FrameWork();
+    }
+}
+
+void FrameWork() {
+    krSystemStateRecord& s = krSystemState;
+    MeasureFrame();
+    s.mouseDX = s.mouseX - s.prevMouseX;
+    s.mouseDY = s.mouseY - s.prevMouseY;
+
+    if (s.previousScene == 0 && s.scene != 0) {
+        s.sceneChanged = 1;
+        s.previousScene = s.scene;
+    }
+
+    if (s.scene == 1) {
+        if (gameSteps.frame) gameSteps.frame();
+        WaitFrame();
+    }
+
+    s.sceneChanged = (s.scene != s.previousScene) ? 1 : 0;
+    s.previousScene = s.scene;
+
+    UpdateBlink();
+
+    s.prevMouseX = s.mouseX;
+    s.prevMouseY = s.mouseY;
+    s.leftClick = s.rightClick = 0;
+    s.leftDoubleClick = s.rightDoubleClick = 0;
+
+    HideCursorOverPicture();
+}
+
+int Main(int argc, char** argv) {
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i];
+    }
+    ProcessStart();
+    int result = Entry(commandLine.c_str(), plat::SW_SHOWNORMAL);
+    ProcessExit();
+    return result;
+}
+
+}  // namespace krSystem
