@@ -1,0 +1,751 @@
+// Fonts and text: fontconfig finds the face file, FreeType rasterises one
+// bit per pixel, and this module caches faces, sizes and glyphs and lays
+// out code page 932 text (single lines, word-wrapped boxes).
+// Depends on platform/cp932 for decoding and platform/raster for filling.
+#include "platform/font.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_SIZES_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <numbers>
+#include <optional>
+#include <tuple>
+#include <unordered_map>
+
+#include "platform/cp932.h"
+#include "platform/raster.h"
+
+namespace plat {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+constexpr int kDefaultCellHeight = 16;
+constexpr int kMaxPixelHeight = 1024;
+constexpr std::size_t kMaxCachedSizes = 256;
+constexpr double kItalicSlant = 0.2;
+
+// The two standard face names (code page 932 bytes once compiled).
+const std::string& MinchoName() {
+    static const std::string name = "標準明朝";
+    return name;
+}
+const std::string& GothicName() {
+    static const std::string name = "標準ゴシック";
+    return name;
+}
+
+FontCacheCounters counters;
+
+// ---- face files: fontconfig ----
+
+struct FaceFile {
+    std::string path;
+    int index = 0;
+    std::string family;  // UTF-8
+};
+
+std::optional<FaceFile> FaceFileOf(FcPattern* font) {
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch || !file) return std::nullopt;
+    FaceFile f;
+    f.path = reinterpret_cast<const char*>(file);
+    int index = 0;
+    if (FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch) f.index = index;
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch && family)
+        f.family = reinterpret_cast<const char*>(family);
+    return f;
+}
+
+bool HasFamily(FcPattern* font, const std::string& familyUtf8) {
+    FcChar8* family = nullptr;
+    for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &family) == FcResultMatch; ++i) {
+        if (FcStrCmpIgnoreCase(family, reinterpret_cast<const FcChar8*>(familyUtf8.c_str())) == 0) return true;
+    }
+    return false;
+}
+
+// Best match for a pattern; with requiredFamily set, only a font of that
+// family counts as a match.
+std::optional<FaceFile> Match(FcPattern* pattern, const std::string* requiredFamily) {
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* font = FcFontMatch(nullptr, pattern, &result);
+    std::optional<FaceFile> found;
+    if (font && (!requiredFamily || HasFamily(font, *requiredFamily))) found = FaceFileOf(font);
+    if (font) FcPatternDestroy(font);
+    return found;
+}
+
+// Any scalable face at all, for a system without the usual families.
+std::optional<FaceFile> AnyOutlineFace() {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, nullptr);
+    FcFontSet* set = FcFontList(nullptr, pattern, objects);
+    std::optional<FaceFile> found;
+    for (int i = 0; set && i < set->nfont && !found; ++i) found = FaceFileOf(set->fonts[i]);
+    if (set) FcFontSetDestroy(set);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return found;
+}
+
+std::optional<FaceFile> StandardFace(bool serif) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(serif ? "serif" : "sans-serif"));
+    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    std::optional<FaceFile> found = Match(pattern, nullptr);
+    FcPatternDestroy(pattern);
+    return found ? found : AnyOutlineFace();
+}
+
+std::optional<FaceFile> FamilyFace(const std::string& familyUtf8) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(familyUtf8.c_str()));
+    std::optional<FaceFile> found = Match(pattern, &familyUtf8);
+    FcPatternDestroy(pattern);
+    return found;
+}
+
+// Face name (code page 932) -> file, looked up once per name.
+const std::optional<FaceFile>& ResolveFace(const std::string& face) {
+    static std::map<std::string, std::optional<FaceFile>> resolved;
+    auto it = resolved.find(face);
+    if (it != resolved.end()) return it->second;
+    ++counters.facesResolved;
+    FcInit();
+    std::optional<FaceFile> file;
+    if (face == MinchoName()) {
+        file = StandardFace(true);
+    } else if (face != GothicName() && !face.empty()) {
+        file = FamilyFace(Cp932ToUtf8(face.c_str()));
+    }
+    if (!file) file = face == GothicName() ? StandardFace(false) : ResolveFace(GothicName());
+    return resolved.emplace(face, std::move(file)).first->second;
+}
+
+// ---- FreeType faces ----
+
+class Library {
+public:
+    Library() { ready_ = FT_Init_FreeType(&library_) == 0; }
+    ~Library() {
+        for (auto& [key, face] : faces_)
+            if (face) FT_Done_Face(face);
+        if (ready_) FT_Done_FreeType(library_);
+    }
+    // The opened face of a file, or nullptr when it cannot be read.
+    FT_Face Face(const FaceFile& file) {
+        const auto key = std::make_pair(file.path, file.index);
+        auto it = faces_.find(key);
+        if (it != faces_.end()) return it->second;
+        FT_Face face = nullptr;
+        if (ready_) {
+            ++counters.facesOpened;
+            if (FT_New_Face(library_, file.path.c_str(), file.index, &face) != 0) face = nullptr;
+            if (face && FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 && !face->charmap) {
+                FT_Done_Face(face);
+                face = nullptr;
+            }
+        }
+        faces_.emplace(key, face);
+        return face;
+    }
+
+private:
+    FT_Library library_ = nullptr;
+    bool ready_ = false;
+    std::map<std::pair<std::string, int>, FT_Face> faces_;
+};
+
+Library& Freetype() {
+    static Library library;
+    return library;
+}
+
+// ---- glyphs ----
+
+struct Run {
+    int row, x0, x1;
+};
+
+// One rasterised glyph: set pixels as runs, placed relative to the pen on
+// the baseline (y grows downwards).
+struct Glyph {
+    int left = 0, top = 0;  // offset of the bitmap's top-left from the pen
+    std::vector<Run> runs;
+    int advance = 0;  // whole pixels along the baseline
+};
+
+void AppendRuns(const FT_Bitmap& bitmap, std::vector<Run>& runs) {
+    for (unsigned row = 0; row < bitmap.rows; ++row) {
+        const unsigned char* line = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
+        int start = -1;
+        for (unsigned x = 0; x <= bitmap.width; ++x) {
+            bool on = false;
+            if (x < bitmap.width) {
+                on = bitmap.pixel_mode == FT_PIXEL_MODE_MONO ? ((line[x >> 3] >> (7 - (x & 7))) & 1) != 0
+                                                             : line[x] >= 128;
+            }
+            if (on && start < 0) start = static_cast<int>(x);
+            if (!on && start >= 0) {
+                runs.push_back({static_cast<int>(row), start, static_cast<int>(x)});
+                start = -1;
+            }
+        }
+    }
+}
+
+// A hollow box for a character the face cannot show at all.
+void MakeBox(Glyph& g, int width, int height) {
+    width = std::max(width, 3);
+    height = std::max(height, 3);
+    g.left = 1;
+    g.top = -height;
+    g.runs.clear();
+    g.runs.push_back({0, 0, width - 1});
+    for (int row = 1; row < height - 1; ++row) {
+        g.runs.push_back({row, 0, 1});
+        g.runs.push_back({row, width - 2, width - 1});
+    }
+    g.runs.push_back({height - 1, 0, width - 1});
+    g.advance = std::max(g.advance, width + 1);
+}
+
+bool IsBlankCharacter(char32_t cp) { return cp == U' ' || cp == 0x3000 || cp == 0xA0; }
+
+// Whole pixel count of a 26.6 value, rounded.
+int Pixels(FT_Pos v) { return static_cast<int>((v + 32) >> 6); }
+
+struct SizeKey {
+    std::string face;
+    int height, escapement, weight;
+    bool italic;
+    auto operator<=>(const SizeKey&) const = default;
+};
+
+// A face at one size and style, with its glyph cache.
+class SizedFace {
+public:
+    SizedFace(const SizeKey& key, FT_Face face, std::string family) : face_(face), family_(std::move(family)) {
+        ++counters.sizesMade;
+        bold_ = key.weight >= 600;
+        italic_ = key.italic;
+        const double radians = (key.escapement % 3600) / 10.0 * std::numbers::pi / 180.0;
+        cos_ = std::cos(radians);
+        sin_ = std::sin(radians);
+        rotated_ = key.escapement % 3600 != 0;
+        if (face_) SetUp(key.height);
+    }
+    ~SizedFace() {
+        if (size_) FT_Done_Size(size_);
+    }
+    SizedFace(const SizedFace&) = delete;
+    SizedFace& operator=(const SizedFace&) = delete;
+
+    const TextMetrics& Metrics() const { return metrics_; }
+    const std::string& Family() const { return family_; }
+    bool Rotated() const { return rotated_; }
+    double Cos() const { return cos_; }
+    double Sin() const { return sin_; }
+    int UnderlineOffset() const { return underlineOffset_; }
+    int UnderlineThickness() const { return underlineThickness_; }
+
+    const Glyph& GlyphOf(char32_t cp) {
+        if (cp < ascii_.size()) {
+            if (!ascii_[cp]) ascii_[cp] = std::make_unique<Glyph>(Render(cp));
+            return *ascii_[cp];
+        }
+        auto it = others_.find(cp);
+        if (it == others_.end()) it = others_.emplace(cp, Render(cp)).first;
+        return it->second;
+    }
+
+    int users = 0;
+
+private:
+    void SetUp(int height) {
+        if (FT_New_Size(face_, &size_) != 0) {
+            size_ = nullptr;
+            return;
+        }
+        FT_Activate_Size(size_);
+        int cell = height > 0 ? height : kDefaultCellHeight;
+        cell = std::min(cell, kMaxPixelHeight);
+        if (FT_IS_SCALABLE(face_)) ScaleOutline(height, cell);
+        else PickStrike(cell);
+        FT_Matrix m;
+        const double slant = italic_ ? kItalicSlant : 0.0;
+        m.xx = static_cast<FT_Fixed>(std::lround(cos_ * 65536));
+        m.xy = static_cast<FT_Fixed>(std::lround((slant * cos_ - sin_) * 65536));
+        m.yx = static_cast<FT_Fixed>(std::lround(sin_ * 65536));
+        m.yy = static_cast<FT_Fixed>(std::lround((slant * sin_ + cos_) * 65536));
+        matrix_ = m;
+        transformed_ = rotated_ || italic_;
+        const int ppem = face_->size->metrics.y_ppem;
+        emboldenStrength_ = std::max<FT_Pos>(64, ppem * 64 / 24);
+        metrics_.averageWidth = AverageWidth(ppem);
+    }
+
+    // Positive heights are cells (ascent + descent), negative ones ems.
+    void ScaleOutline(int height, int cell) {
+        const double units = face_->units_per_EM > 0 ? face_->units_per_EM : 1000;
+        const double ascender = std::max<double>(face_->ascender, 1);
+        const double descender = std::max<double>(-face_->descender, 0);
+        const double cellUnits = ascender + descender;
+        double ppem;
+        if (height < 0) {
+            ppem = std::min(-static_cast<double>(height), static_cast<double>(kMaxPixelHeight));
+            cell = std::max(1, static_cast<int>(std::lround(ppem * cellUnits / units)));
+        } else {
+            ppem = cell * units / cellUnits;
+        }
+        FT_Set_Char_Size(face_, 0, std::max<FT_F26Dot6>(64, std::lround(ppem * 64)), 72, 72);
+        metrics_.height = cell;
+        metrics_.ascent = std::min(cell, static_cast<int>(std::lround(cell * ascender / cellUnits)));
+        metrics_.descent = cell - metrics_.ascent;
+        underlineOffset_ = std::max(1, static_cast<int>(std::lround(-face_->underline_position * ppem / units)));
+        underlineThickness_ = std::max(1, static_cast<int>(std::lround(face_->underline_thickness * ppem / units)));
+    }
+
+    // Bitmap-only faces: the strike nearest the wanted cell.
+    void PickStrike(int cell) {
+        int best = 0;
+        for (int i = 0; i < face_->num_fixed_sizes; ++i) {
+            if (std::abs(face_->available_sizes[i].height - cell) <
+                std::abs(face_->available_sizes[best].height - cell))
+                best = i;
+        }
+        if (face_->num_fixed_sizes > 0) FT_Select_Size(face_, best);
+        metrics_.ascent = Pixels(face_->size->metrics.ascender);
+        metrics_.descent = std::max(0, -Pixels(face_->size->metrics.descender));
+        metrics_.height = std::max(1, metrics_.ascent + metrics_.descent);
+        underlineOffset_ = 1;
+        underlineThickness_ = 1;
+    }
+
+    int AverageWidth(int ppem) {
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face_, FT_SFNT_OS2));
+        if (os2 && os2->xAvgCharWidth > 0 && face_->units_per_EM > 0)
+            return std::max(1, static_cast<int>(std::lround(os2->xAvgCharWidth * double(ppem) / face_->units_per_EM)));
+        return std::max(1, ppem / 2);
+    }
+
+    Glyph Render(char32_t cp) {
+        Glyph g;
+        if (!face_ || !size_) return g;
+        ++counters.glyphsRendered;
+        FT_Activate_Size(size_);
+        const FT_UInt index = FT_Get_Char_Index(face_, cp);
+        const bool synthetic = bold_ || transformed_;
+        FT_Int32 flags = FT_LOAD_TARGET_MONO;
+        if (synthetic && FT_IS_SCALABLE(face_)) flags |= FT_LOAD_NO_BITMAP;
+        FT_Set_Transform(face_, transformed_ ? &matrix_ : nullptr, nullptr);
+        const bool loaded = FT_Load_Glyph(face_, index, flags) == 0;
+        FT_Set_Transform(face_, nullptr, nullptr);
+        FT_GlyphSlot slot = face_->glyph;
+        if (loaded) {
+            g.advance = Pixels(slot->metrics.horiAdvance);
+            if (bold_ && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+                FT_Outline_Embolden(&slot->outline, emboldenStrength_);
+                g.advance += Pixels(emboldenStrength_);
+            }
+            if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) == 0) {
+                g.left = slot->bitmap_left;
+                g.top = -slot->bitmap_top;
+                AppendRuns(slot->bitmap, g.runs);
+            }
+        }
+        if (g.runs.empty() && index == 0 && !IsBlankCharacter(cp))
+            MakeBox(g, metrics_.averageWidth, metrics_.ascent);
+        return g;
+    }
+
+    FT_Face face_;
+    FT_Size size_ = nullptr;
+    std::string family_;
+    TextMetrics metrics_;
+    FT_Matrix matrix_{};
+    bool transformed_ = false, rotated_ = false, bold_ = false, italic_ = false;
+    double cos_ = 1, sin_ = 0;
+    FT_Pos emboldenStrength_ = 64;
+    int underlineOffset_ = 1, underlineThickness_ = 1;
+    std::array<std::unique_ptr<Glyph>, 128> ascii_;
+    std::unordered_map<char32_t, Glyph> others_;
+};
+
+// Sizes shared by every font with the same key; unused ones are dropped
+// when the cache grows past its bound.
+class SizeCache {
+public:
+    SizedFace* Acquire(const FontSpec& spec) {
+        SizeKey key{spec.face, std::clamp(spec.height, -kMaxPixelHeight, kMaxPixelHeight), spec.escapement,
+                    spec.weight, spec.italic};
+        auto it = sizes_.find(key);
+        if (it == sizes_.end()) {
+            if (sizes_.size() >= kMaxCachedSizes) DropUnused();
+            const std::optional<FaceFile>& file = ResolveFace(spec.face);
+            FT_Face face = file ? Freetype().Face(*file) : nullptr;
+            it = sizes_.emplace(key, std::make_unique<SizedFace>(key, face, file ? file->family : "")).first;
+        }
+        ++it->second->users;
+        return it->second.get();
+    }
+    void Drop(SizedFace* size) { --size->users; }
+    ~SizeCache() { sizes_.clear(); }
+
+private:
+    void DropUnused() {
+        std::erase_if(sizes_, [](const auto& entry) { return entry.second->users <= 0; });
+    }
+    std::map<SizeKey, std::unique_ptr<SizedFace>> sizes_;
+};
+
+SizeCache& Sizes() {
+    // Built after the FreeType library so that it is destroyed first.
+    Freetype();
+    static SizeCache cache;
+    return cache;
+}
+
+// ---- code page 932 ----
+
+// Decodes text, caching the code point of every multi-byte code.
+class Decoder {
+public:
+    void Decode(const char* text, int length, std::u32string& out) {
+        out.clear();
+        if (!text) return;
+        const std::size_t limit = length < 0 ? std::string::npos : static_cast<std::size_t>(length);
+        for (std::size_t i = 0; i < limit && text[i] != '\0';) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c < 0x80) {
+                out += static_cast<char32_t>(c);
+                ++i;
+            } else if (IsLeadByte(c)) {
+                if (i + 1 >= limit || text[i + 1] == '\0') {
+                    out += kReplacement;
+                    ++i;
+                } else {
+                    out += Lookup(text + i, 2);
+                    i += 2;
+                }
+            } else {
+                out += Lookup(text + i, 1);
+                ++i;
+            }
+        }
+    }
+
+private:
+    char32_t Lookup(const char* bytes, int n) {
+        const auto code = static_cast<std::uint16_t>(n == 2 ? (static_cast<unsigned char>(bytes[0]) << 8) |
+                                                                    static_cast<unsigned char>(bytes[1])
+                                                              : static_cast<unsigned char>(bytes[0]));
+        auto it = cache_.find(code);
+        if (it != cache_.end()) return it->second;
+        const std::u32string decoded = DecodeCp932(bytes, n);
+        const char32_t cp = decoded.size() == 1 ? decoded[0] : kReplacement;
+        cache_.emplace(code, cp);
+        return cp;
+    }
+    std::unordered_map<std::uint16_t, char32_t> cache_;
+};
+
+Decoder& TextDecoder() {
+    static Decoder decoder;
+    return decoder;
+}
+
+bool IsBreakableWide(char32_t cp) {
+    return (cp >= 0x2E80 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFF00 && cp <= 0xFFEF) ||
+           cp == kReplacement;
+}
+
+}  // namespace
+
+// ---- fonts ----
+
+class Font {
+public:
+    explicit Font(const FontSpec& spec) : spec_(spec), size_(Sizes().Acquire(spec)) {}
+    ~Font() { Sizes().Drop(size_); }
+    Font(const Font&) = delete;
+    Font& operator=(const Font&) = delete;
+    const FontSpec& Spec() const { return spec_; }
+    SizedFace& Size() const { return *size_; }
+
+private:
+    FontSpec spec_;
+    SizedFace* size_;
+};
+
+Font* CreateFont(const FontSpec& spec) { return new Font(spec); }
+
+void DeleteFont(Font* font) { delete font; }
+
+Font* DefaultFont() {
+    static Font* font = [] {
+        FontSpec spec;
+        spec.face = GothicName();
+        return new Font(spec);
+    }();
+    return font;
+}
+
+const FontSpec& GetFontSpec(const Font& font) { return font.Spec(); }
+
+TextMetrics GetTextMetrics(const Font& font) { return font.Size().Metrics(); }
+
+std::string FontFamilyName(const Font& font) { return font.Size().Family(); }
+
+FontCacheCounters GetFontCacheCounters() { return counters; }
+
+// ---- drawing ----
+
+namespace {
+
+struct Line {
+    std::size_t begin = 0, end = 0;  // code points [begin, end)
+    int width = 0;                   // without trailing spaces
+};
+
+std::vector<const Glyph*> GlyphsOf(SizedFace& size, const std::u32string& text) {
+    std::vector<const Glyph*> glyphs;
+    glyphs.reserve(text.size());
+    for (char32_t cp : text) glyphs.push_back(&size.GlyphOf(cp));
+    return glyphs;
+}
+
+int WidthOf(const std::vector<const Glyph*>& glyphs, std::size_t begin, std::size_t end) {
+    std::int64_t width = 0;
+    for (std::size_t i = begin; i < end; ++i) width += glyphs[i]->advance;
+    return static_cast<int>(std::min<std::int64_t>(width, 1 << 30));
+}
+
+void PaintGlyph(Surface& target, const Rect& clip, const Glyph& g, std::int64_t penX, std::int64_t penY,
+                std::uint32_t pixel) {
+    const std::int64_t left = penX + g.left, top = penY + g.top;
+    for (const Run& run : g.runs) {
+        const std::int64_t y = top + run.row;
+        if (y < clip.top || y >= clip.bottom) continue;
+        const std::int64_t x0 = std::max<std::int64_t>(left + run.x0, clip.left);
+        const std::int64_t x1 = std::min<std::int64_t>(left + run.x1, clip.right);
+        if (x0 < x1) raster::FillSpan(target, static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1), pixel);
+    }
+}
+
+void FillBox(Surface& target, const Rect& clip, std::int64_t left, std::int64_t top, std::int64_t right,
+             std::int64_t bottom, std::uint32_t pixel) {
+    const int x0 = static_cast<int>(std::max<std::int64_t>(left, clip.left));
+    const int x1 = static_cast<int>(std::min<std::int64_t>(right, clip.right));
+    const int y0 = static_cast<int>(std::max<std::int64_t>(top, clip.top));
+    const int y1 = static_cast<int>(std::min<std::int64_t>(bottom, clip.bottom));
+    for (int y = y0; y < y1 && x0 < x1; ++y) raster::FillSpan(target, y, x0, x1, pixel);
+}
+
+// A band along a rotated baseline: from `from` to `to` pixels across it
+// (measured downwards from the top of the cell), `width` pixels long.
+void FillRotatedBand(Surface& target, const Rect& clip, const SizedFace& size, double x, double y, double width,
+                     double from, double to, std::uint32_t pixel) {
+    const double dx = size.Cos(), dy = -size.Sin();  // along the baseline
+    const double nx = size.Sin(), ny = size.Cos();   // down the cell
+    raster::PathFiller filler;
+    filler.AddContour(std::vector<raster::PointF>{{x + nx * from, y + ny * from},
+                                                  {x + nx * from + dx * width, y + ny * from + dy * width},
+                                                  {x + nx * to + dx * width, y + ny * to + dy * width},
+                                                  {x + nx * to, y + ny * to}});
+    filler.Fill(clip, true, [&](int row, int x0, int x1) { raster::FillSpan(target, row, x0, x1, pixel); });
+}
+
+void DrawGlyphRun(Surface& target, const Rect& clip, const Font& font, int x, int y,
+                  const std::vector<const Glyph*>& glyphs, std::size_t begin, std::size_t end, const TextPaint& paint) {
+    SizedFace& size = font.Size();
+    const TextMetrics& m = size.Metrics();
+    const std::uint32_t textPixel = MapColorRef(target.format, paint.textColor);
+    const std::uint32_t backPixel = MapColorRef(target.format, paint.backColor);
+    const int width = WidthOf(glyphs, begin, end);
+    const bool underline = font.Spec().underline;
+    if (!size.Rotated()) {
+        if (paint.opaque) FillBox(target, clip, x, y, std::int64_t{x} + width, std::int64_t{y} + m.height, backPixel);
+        std::int64_t penX = x;
+        const std::int64_t baseline = std::int64_t{y} + m.ascent;
+        for (std::size_t i = begin; i < end; ++i) {
+            PaintGlyph(target, clip, *glyphs[i], penX, baseline, textPixel);
+            penX += glyphs[i]->advance;
+        }
+        if (underline) {
+            const std::int64_t top = baseline + size.UnderlineOffset();
+            FillBox(target, clip, x, top, std::int64_t{x} + width, top + size.UnderlineThickness(), textPixel);
+        }
+        return;
+    }
+    if (paint.opaque) FillRotatedBand(target, clip, size, x, y, width, 0, m.height, backPixel);
+    const double startX = x + size.Sin() * m.ascent, startY = y + size.Cos() * m.ascent;
+    double along = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        const auto penX = static_cast<std::int64_t>(std::lround(startX + size.Cos() * along));
+        const auto penY = static_cast<std::int64_t>(std::lround(startY - size.Sin() * along));
+        PaintGlyph(target, clip, *glyphs[i], penX, penY, textPixel);
+        along += glyphs[i]->advance;
+    }
+    if (underline) {
+        const double from = m.ascent + size.UnderlineOffset();
+        FillRotatedBand(target, clip, size, x, y, width, from, from + size.UnderlineThickness(), textPixel);
+    }
+}
+
+bool IsSpace(char32_t cp) { return cp == U' '; }
+
+// Breaks one paragraph [begin, end) into lines no wider than maxWidth.
+void WrapParagraph(const std::u32string& text, const std::vector<const Glyph*>& glyphs, std::size_t begin,
+                   std::size_t end, int maxWidth, std::vector<Line>& lines) {
+    std::size_t start = begin;
+    while (true) {
+        std::int64_t width = 0;
+        std::size_t breakAt = start;  // where the next line may start, start = none yet
+        std::size_t lineEnd = start;  // end of the line's text before that break
+        std::size_t i = start;
+        for (; i < end; ++i) {
+            if (IsSpace(text[i])) {
+                std::size_t j = i;
+                while (j < end && IsSpace(text[j])) width += glyphs[j++]->advance;
+                lineEnd = i;
+                breakAt = j;
+                i = j - 1;
+                continue;
+            }
+            if (i > start && !IsSpace(text[i - 1]) && (IsBreakableWide(text[i]) || IsBreakableWide(text[i - 1]))) {
+                lineEnd = i;
+                breakAt = i;
+            }
+            if (i > start && width + glyphs[i]->advance > maxWidth) break;
+            width += glyphs[i]->advance;
+        }
+        if (i >= end) {
+            std::size_t last = end;
+            while (last > start && IsSpace(text[last - 1])) --last;
+            lines.push_back({start, last, WidthOf(glyphs, start, last)});
+            return;
+        }
+        if (breakAt == start) {  // one word wider than the box: split it here
+            lineEnd = i;
+            breakAt = i;
+        }
+        while (lineEnd > start && IsSpace(text[lineEnd - 1])) --lineEnd;
+        lines.push_back({start, lineEnd, WidthOf(glyphs, start, lineEnd)});
+        start = breakAt;
+        while (start < end && IsSpace(text[start])) ++start;
+        if (start >= end) return;
+    }
+}
+
+std::vector<Line> LayOut(const std::u32string& text, const std::vector<const Glyph*>& glyphs, bool wrap,
+                         int maxWidth) {
+    std::vector<Line> lines;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = begin;
+        while (end < text.size() && text[end] != U'\n' && text[end] != U'\r') ++end;
+        if (wrap && end > begin) WrapParagraph(text, glyphs, begin, end, maxWidth, lines);
+        else lines.push_back({begin, end, WidthOf(glyphs, begin, end)});
+        if (end < text.size() && text[end] == U'\r' && end + 1 < text.size() && text[end + 1] == U'\n') ++end;
+        begin = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+void DrawTextLine(Surface& target, const Rect& clip, const Font& font, int x, int y, const char* text, int length,
+                  const TextPaint& paint) {
+    std::u32string decoded;
+    TextDecoder().Decode(text, length, decoded);
+    const Rect bounds = raster::Intersect(clip, raster::Bounds(target));
+    if (decoded.empty() || raster::IsEmpty(bounds)) return;
+    const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
+    DrawGlyphRun(target, bounds, font, x, y, glyphs, 0, glyphs.size(), paint);
+}
+
+Size MeasureText(const Font& font, const char* text, int length) {
+    std::u32string decoded;
+    TextDecoder().Decode(text, length, decoded);
+    const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
+    return {WidthOf(glyphs, 0, glyphs.size()), font.Size().Metrics().height};
+}
+
+int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char* text, int length, Rect& box,
+                std::uint32_t format, const TextPaint& paint) {
+    std::u32string decoded;
+    TextDecoder().Decode(text, length, decoded);
+    const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
+    const int boxWidth = std::max(0, box.right - box.left);
+    const std::vector<Line> lines = LayOut(decoded, glyphs, (format & DT_WORDBREAK) != 0, boxWidth);
+    const int lineHeight = font.Size().Metrics().height;
+    const auto height = static_cast<int>(std::min<std::int64_t>(std::int64_t{lineHeight} * lines.size(), 1 << 30));
+    if (format & DT_CALCRECT) {
+        box.bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{box.top} + height, INT32_MAX));
+        return height;
+    }
+    if (!target) return height;
+    Rect area = raster::Intersect(clip, raster::Bounds(*target));
+    if (!(format & DT_NOCLIP)) area = raster::Intersect(area, box);
+    if (raster::IsEmpty(area)) return height;
+    std::int64_t y = box.top;
+    for (const Line& line : lines) {
+        if (y >= area.bottom) break;
+        std::int64_t x = box.left;
+        if (format & DT_CENTER) x += (std::int64_t{boxWidth} - line.width) / 2;
+        else if (format & DT_RIGHT) x = std::int64_t{box.right} - line.width;
+        if (y + lineHeight > area.top && line.end > line.begin)
+            DrawGlyphRun(*target, area, font, static_cast<int>(std::clamp<std::int64_t>(x, INT32_MIN, INT32_MAX)),
+                         static_cast<int>(y), glyphs, line.begin, line.end, paint);
+        y += lineHeight;
+    }
+    return height;
+}
+
+// ---- the installed families ----
+
+std::vector<FontFamily> ListFontFamilies(std::size_t maxCount) {
+    std::vector<FontFamily> families;
+    FcInit();
+    FcPattern* pattern = FcPatternCreate();
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_CHARSET, nullptr);
+    FcFontSet* set = FcFontList(nullptr, pattern, objects);
+    std::map<std::string, std::size_t> seen;  // UTF-8 family -> index in families
+    for (int i = 0; set && i < set->nfont; ++i) {
+        FcChar8* family = nullptr;
+        if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch || !family) continue;
+        const std::string name = reinterpret_cast<const char*>(family);
+        FcCharSet* chars = nullptr;
+        const bool japanese = FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) == FcResultMatch && chars &&
+                              FcCharSetHasChar(chars, 0x3042);
+        auto it = seen.find(name);
+        if (it != seen.end()) {
+            if (japanese) families[it->second].charset = SHIFTJIS_CHARSET;
+            continue;
+        }
+        if (families.size() >= maxCount) continue;
+        seen.emplace(name, families.size());
+        families.push_back({Utf8ToCp932(name), japanese ? SHIFTJIS_CHARSET : ANSI_CHARSET});
+    }
+    if (set) FcFontSetDestroy(set);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return families;
+}
+
+}  // namespace plat

@@ -1,0 +1,117 @@
+// Fonts and text through fontconfig and FreeType.
+//
+// A font is made from a description (face name in code page 932, height,
+// escapement, weight, italic, underline, charset). The two standard faces
+// "標準明朝" and "標準ゴシック" map to the installed Japanese serif and
+// sans-serif faces; other names are looked up by family, and a name that
+// matches nothing gets the Gothic face. Faces, sizes and rendered glyphs are
+// cached for the life of the program, so making and deleting a font per call
+// opens no file. Glyphs are rendered one bit per pixel (no anti-aliasing).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/surface.h"
+#include "platform/types.h"
+
+namespace plat {
+
+constexpr std::uint8_t ANSI_CHARSET = 0;
+constexpr std::uint8_t SYMBOL_CHARSET = 2;
+constexpr std::uint8_t SHIFTJIS_CHARSET = 128;
+
+constexpr int FW_DONTCARE = 0;
+constexpr int FW_NORMAL = 400;
+constexpr int FW_BOLD = 700;
+
+// Box-drawing flags (the classic values).
+constexpr std::uint32_t DT_LEFT = 0x0000;
+constexpr std::uint32_t DT_CENTER = 0x0001;
+constexpr std::uint32_t DT_RIGHT = 0x0002;
+constexpr std::uint32_t DT_WORDBREAK = 0x0010;
+constexpr std::uint32_t DT_NOCLIP = 0x0100;
+constexpr std::uint32_t DT_CALCRECT = 0x0400;
+constexpr std::uint32_t DT_NOPREFIX = 0x0800;
+
+struct FontSpec {
+    // Pixels. Positive: cell height (ascent + descent); negative: the em
+    // size; 0: a default size.
+    int height = 0;
+    int escapement = 0;  // tenths of a degree, counter-clockwise
+    int weight = FW_DONTCARE;
+    bool italic = false;
+    bool underline = false;
+    std::uint8_t charset = SHIFTJIS_CHARSET;
+    std::string face;  // code page 932
+};
+
+struct Size {
+    int cx = 0, cy = 0;
+};
+
+struct TextMetrics {
+    int height = 0;  // cell height: ascent + descent
+    int ascent = 0;
+    int descent = 0;
+    int averageWidth = 0;
+};
+
+// How a string is painted: 0x00BBGGRR colours, and whether each character
+// cell is first filled with the back colour.
+struct TextPaint {
+    std::uint32_t textColor = 0;
+    std::uint32_t backColor = 0xFFFFFF;
+    bool opaque = true;
+};
+
+class Font;
+
+// Never fails: without any usable face the font draws nothing.
+Font* CreateFont(const FontSpec& spec);
+void DeleteFont(Font* font);
+// A process-wide Gothic font of the default size, never deleted.
+Font* DefaultFont();
+
+const FontSpec& GetFontSpec(const Font& font);
+TextMetrics GetTextMetrics(const Font& font);
+// UTF-8 family name of the face that answered (empty without one).
+std::string FontFamilyName(const Font& font);
+
+// Text is code page 932; length < 0 means up to the NUL, and nothing past a
+// NUL is ever read. A lead byte starts a two-byte character; an invalid
+// sequence draws the replacement glyph.
+//
+// Draws one line with the top-left of its cell at (x, y), inside clip.
+void DrawTextLine(Surface& target, const Rect& clip, const Font& font, int x, int y, const char* text, int length,
+                  const TextPaint& paint);
+// Width of the line and the cell height.
+Size MeasureText(const Font& font, const char* text, int length);
+// Lays the text out in box: lines break at "\n", "\r\n" and "\r", and with
+// DT_WORDBREAK also where the next word would cross the right edge (after
+// spaces, and anywhere next to a Japanese character; a word longer than the
+// box is split). Lines are aligned DT_LEFT, DT_CENTER or DT_RIGHT and, unless
+// DT_NOCLIP, clipped to the box. With DT_CALCRECT nothing is drawn and
+// box.bottom becomes box.top + the height. Text is always literal ('&' is
+// an ordinary character). Returns the height of the laid-out text.
+int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char* text, int length, Rect& box,
+                std::uint32_t format, const TextPaint& paint);
+
+struct FontFamily {
+    std::string name;  // code page 932
+    std::uint8_t charset = ANSI_CHARSET;  // SHIFTJIS_CHARSET when it covers kana
+};
+// The installed families in fontconfig's order, each once, at most maxCount.
+std::vector<FontFamily> ListFontFamilies(std::size_t maxCount);
+
+// How much work the cache has done, for tests and benchmarks.
+struct FontCacheCounters {
+    std::uint64_t facesOpened = 0;     // font files opened
+    std::uint64_t sizesMade = 0;       // face / size / style combinations built
+    std::uint64_t glyphsRendered = 0;  // glyph bitmaps rasterised
+    std::uint64_t facesResolved = 0;   // fontconfig look-ups of a face name
+};
+FontCacheCounters GetFontCacheCounters();
+
+}  // namespace plat
