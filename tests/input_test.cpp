@@ -128,6 +128,7 @@ TEST_F(InputTest, RightDoubleClickTogglesConfinement) {
     krScreen.screenWidth = 800;
     krScreen.screenHeight = 600;
     krSystemState.keepCursorClipped = 1;
+    krSystemState.fullScreen = 0;
     krSystemState.clientLeft = 10;
     krSystemState.clientTop = 20;
     Deliver(WM_RBUTTONDBLCLK);

@@ -358,11 +358,11 @@ TEST_F(PacingTest, OutOfRangeTimerReportsAndChangesNothing) {
         krSystemState.errorRaised = 0;
         EXPECT_EQ(krSystem::SetWait(bad, 10), 0);
         ASSERT_EQ(headless::Boxes().size(), 1u);
-        EXPECT_EQ(headless::Boxes()[0].textUtf8, "krSystem::SetWait : ウェイトNoが範囲外です");
+        EXPECT_EQ(headless::Boxes()[0].textUtf8, Utf8("krSystem::SetWait : ウェイトNoが範囲外です"));
         EXPECT_EQ(krSystemState.errorRaised, 1);
     }
     EXPECT_EQ(krSystem::InitWait(11), 0);
-    EXPECT_EQ(headless::Boxes().back().textUtf8, "krSystem::InitWait : ウェイトNoが範囲外です");
+    EXPECT_EQ(headless::Boxes().back().textUtf8, Utf8("krSystem::InitWait : ウェイトNoが範囲外です"));
     for (int i = 1; i <= 11; ++i) EXPECT_EQ(krSystemState.waitDeadline[i], krIdleWait);
     EXPECT_EQ(krSystem::CheckWait(4000), 0);  // never reads outside the table
 }
@@ -410,8 +410,8 @@ TEST_F(ServicesTest, ErrorBoxTextCaptionAndFlag) {
     EXPECT_EQ(krSystem::ReportError("krSystem::SetWait", "ウェイトNoが範囲外です"), 0);
     ASSERT_EQ(headless::Boxes().size(), 1u);
     const headless::BoxRecord& box = headless::Boxes()[0];
-    EXPECT_EQ(box.captionUtf8, "エラー発生");
-    EXPECT_EQ(box.textUtf8, "krSystem::SetWait : ウェイトNoが範囲外です");
+    EXPECT_EQ(box.captionUtf8, Utf8("エラー発生"));
+    EXPECT_EQ(box.textUtf8, Utf8("krSystem::SetWait : ウェイトNoが範囲外です"));
     EXPECT_EQ(box.flags, 0x1030u);
     EXPECT_EQ(headless::BeepCount(), 1);
     EXPECT_EQ(krSystem::ErrorRaised(), 1);
@@ -429,8 +429,8 @@ TEST_F(ServicesTest, MessageAndAsk) {
     ShowCursor(false);
     krSystem::Message("score %d", 12);
     ASSERT_EQ(headless::Boxes().size(), 1u);
-    EXPECT_EQ(headless::Boxes()[0].textUtf8, "score 12\r\n");
-    EXPECT_EQ(headless::Boxes()[0].captionUtf8, "メッセージ");
+    EXPECT_EQ(headless::Boxes()[0].textUtf8, Utf8("score 12\r\n"));
+    EXPECT_EQ(headless::Boxes()[0].captionUtf8, Utf8("メッセージ"));
     EXPECT_EQ(krSystemState.cursorShown, 1);
     EXPECT_EQ(krSystemState.messageBoxOpen, 0);
 
@@ -523,9 +523,9 @@ TEST_F(ServicesTest, ColourDepthOfferOnATooShallowDesktop) {
     EXPECT_EQ(krSystemState.fullScreen, 1);
     ASSERT_EQ(headless::Boxes().size(), 2u);
     EXPECT_EQ(headless::Boxes()[0].textUtf8,
-              "　ウィンドウ状態で実行しようとしていますが、画面が65536色以下に設定されています。\n"
-              "正しく動作させるには、1670万色以上に設定するか、フルスクリーンで実行させて下さい。\r\n");
-    EXPECT_EQ(headless::Boxes()[1].textUtf8, "フルスクリーンに切り換えますか？\r\n");
+              Utf8("　ウィンドウ状態で実行しようとしていますが、画面が65536色以下に設定されています。\n"
+              "正しく動作させるには、1670万色以上に設定するか、フルスクリーンで実行させて下さい。\r\n"));
+    EXPECT_EQ(headless::Boxes()[1].textUtf8, Utf8("フルスクリーンに切り換えますか？\r\n"));
 
     krSystemState.fullScreen = 0;
     headless::ClearBoxes();
