@@ -157,6 +157,36 @@ std::vector<int> ScaleMap(std::int64_t dstStart, std::int64_t dstLength, std::in
     return map;
 }
 
+// Converts pixels between two formats channel by channel, keeping the top
+// bits of each component (as UnmapRGB followed by MapRGB would).
+class FormatConverter {
+public:
+    FormatConverter(const PixelFormat& from, const PixelFormat& to)
+        : channels_{Make(from.redMask, to.redMask), Make(from.greenMask, to.greenMask),
+                    Make(from.blueMask, to.blueMask)} {}
+
+    std::uint32_t operator()(std::uint32_t p) const {
+        std::uint32_t out = 0;
+        for (const Step& c : channels_) {
+            const std::uint32_t v = (p & c.fromMask) >> c.fromShift;
+            out |= (c.widen >= 0 ? v << c.widen : v >> -c.widen) << c.toShift;
+        }
+        return out;
+    }
+
+private:
+    struct Step {
+        std::uint32_t fromMask;
+        int fromShift, toShift, widen;
+    };
+    static Step Make(std::uint32_t fromMask, std::uint32_t toMask) {
+        const Channel from = ChannelOf(fromMask), to = ChannelOf(toMask);
+        if (from.width == 0 || to.width == 0) return {0, 0, 0, 0};
+        return {fromMask, from.shift, to.shift, to.width - from.width};
+    }
+    Step channels_[3];
+};
+
 std::uint32_t ReadPixel(const std::uint8_t* p, int bpp) {
     std::uint32_t v = 0;
     std::memcpy(&v, p, static_cast<std::size_t>(bpp));
@@ -259,11 +289,11 @@ HRESULT BltFast(Surface* dst, int x, int y, Surface* src, const Rect& srcRect, b
 HRESULT BltStretch(Surface* dst, const Rect& dstRect, Surface* src, const Rect& srcRect, bool keyed) {
     if (!dst || !src) return DDERR_INVALIDPARAMS;
     if (dst->lost || src->lost) return DDERR_SURFACELOST;
-    if (!SameFormat(dst->format, src->format)) return DDERR_INVALIDPARAMS;
     if (Inverted(dstRect) || Inverted(srcRect)) return DDERR_INVALIDRECT;
     const Box d = BoxOf(dstRect), s = BoxOf(srcRect);
     if (d.Empty() || s.Empty()) return DD_OK;
-    if (d.Width() == s.Width() && d.Height() == s.Height()) {
+    const bool sameFormat = SameFormat(dst->format, src->format);
+    if (sameFormat && d.Width() == s.Width() && d.Height() == s.Height()) {
         std::int64_t dx = d.left, dy = d.top;
         Box clipped = s;
         ClipCopy(*dst, dx, dy, *src, clipped);
@@ -281,22 +311,24 @@ HRESULT BltStretch(Surface* dst, const Rect& dstRect, Surface* src, const Rect& 
     if (columns.empty() || rows.empty()) return DD_OK;
 
     // A scaled copy within one surface reads from a snapshot of it.
-    const int bpp = dst->format.bytesPerPixel;
     std::vector<std::uint8_t> snapshot;
     const std::uint8_t* srcPixels = src->pixels;
     if (src == dst) {
         snapshot.assign(src->pixels, src->pixels + static_cast<std::size_t>(src->pitch) * src->height);
         srcPixels = snapshot.data();
     }
+    const int srcBpp = src->format.bytesPerPixel, dstBpp = dst->format.bytesPerPixel;
+    const FormatConverter convert(src->format, dst->format);
     const bool useKey = keyed && src->hasColorKey;
     const std::uint32_t key = src->colorKey & ValueMask(src->format);
     for (std::size_t j = 0; j < rows.size(); ++j) {
         const std::uint8_t* srcRow = srcPixels + static_cast<std::ptrdiff_t>(rows[j]) * src->pitch;
-        std::uint8_t* out = dst->Row(static_cast<int>(firstY + static_cast<std::int64_t>(j))) + firstX * bpp;
-        for (std::size_t i = 0; i < columns.size(); ++i, out += bpp) {
-            const std::uint32_t p = ReadPixel(srcRow + static_cast<std::ptrdiff_t>(columns[i]) * bpp, bpp);
+        std::uint8_t* out = dst->Row(static_cast<int>(firstY + static_cast<std::int64_t>(j))) + firstX * dstBpp;
+        for (std::size_t i = 0; i < columns.size(); ++i, out += dstBpp) {
+            std::uint32_t p = ReadPixel(srcRow + static_cast<std::ptrdiff_t>(columns[i]) * srcBpp, srcBpp);
             if (useKey && p == key) continue;
-            std::memcpy(out, &p, static_cast<std::size_t>(bpp));
+            if (!sameFormat) p = convert(p);
+            std::memcpy(out, &p, static_cast<std::size_t>(dstBpp));
         }
     }
     return DD_OK;

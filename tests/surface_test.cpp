@@ -238,6 +238,20 @@ TEST(SurfaceBltStretch, NearestNeighbourScalingAndClipping) {
     EXPECT_EQ(plat::GetPixel(*dst.get(), 9, 9), 0x10u + 256 + 1);
 }
 
+TEST(SurfaceBltStretch, ConvertsBetweenFormats) {
+    SurfacePtr src = Make(2, 1, 15), dst = Make(2, 1, 32);
+    plat::PutPixel(*src.get(), 0, 0, 0x7C1F);  // 5-5-5 red + blue
+    plat::PutPixel(*src.get(), 1, 0, 0x03E0);  // 5-5-5 green (the key)
+    plat::SetColorKey(src.get(), 0x03E0);
+    plat::FillRect(dst.get(), nullptr, 0x111111);
+    ASSERT_EQ(plat::BltStretch(dst.get(), Rect{0, 0, 2, 1}, src.get(), Rect{0, 0, 2, 1}, true), plat::DD_OK);
+    EXPECT_EQ(plat::GetPixel(*dst.get(), 0, 0), 0xF800F8u);
+    EXPECT_EQ(plat::GetPixel(*dst.get(), 1, 0), 0x111111u);
+    SurfacePtr wide = Make(1, 1, 16);
+    ASSERT_EQ(plat::BltStretch(wide.get(), Rect{0, 0, 1, 1}, src.get(), Rect{1, 0, 2, 1}, false), plat::DD_OK);
+    EXPECT_EQ(plat::GetPixel(*wide.get(), 0, 0), 0x07C0u);  // top bits kept: 31 -> 62
+}
+
 // ---- kernels against the reference ----
 
 struct KernelCase {
