@@ -474,6 +474,14 @@ bool IsBreakableWide(char32_t cp) {
            cp == kReplacement;
 }
 
+// Closing marks that read badly at the start of a line; a line does not
+// break just before them.
+bool IsClosingMark(char32_t cp) {
+    static constexpr char32_t kMarks[] = {0x3001, 0x3002, 0xFF0C, 0xFF0E, 0xFF01, 0xFF1F, 0x300D, 0x300F,
+                                          0xFF09, 0x3011, 0x3009, 0x300B, 0x3015, 0xFF3D, 0xFF5D, 0x30FC};
+    return std::find(std::begin(kMarks), std::end(kMarks), cp) != std::end(kMarks);
+}
+
 }  // namespace
 
 // ---- fonts ----
@@ -627,7 +635,8 @@ void WrapParagraph(const std::u32string& text, const std::vector<const Glyph*>& 
                 i = j - 1;
                 continue;
             }
-            if (i > start && !IsSpace(text[i - 1]) && (IsBreakableWide(text[i]) || IsBreakableWide(text[i - 1]))) {
+            if (i > start && !IsSpace(text[i - 1]) && !IsClosingMark(text[i]) &&
+                (IsBreakableWide(text[i]) || IsBreakableWide(text[i - 1]))) {
                 lineEnd = i;
                 breakAt = i;
             }

@@ -89,12 +89,13 @@ void DrawTextLine(Surface& target, const Rect& clip, const Font& font, int x, in
 // Width of the line and the cell height.
 Size MeasureText(const Font& font, const char* text, int length);
 // Lays the text out in box: lines break at "\n", "\r\n" and "\r", and with
-// DT_WORDBREAK also where the next word would cross the right edge (after
-// spaces, and anywhere next to a Japanese character; a word longer than the
-// box is split). Lines are aligned DT_LEFT, DT_CENTER or DT_RIGHT and, unless
-// DT_NOCLIP, clipped to the box. With DT_CALCRECT nothing is drawn and
-// box.bottom becomes box.top + the height. Text is always literal ('&' is
-// an ordinary character). Returns the height of the laid-out text.
+// DT_WORDBREAK also where the next word would cross the right edge: after
+// spaces, and next to a Japanese character unless a closing mark such as
+// "。" would start the line; a word longer than the box is split. Lines are
+// aligned DT_LEFT, DT_CENTER or DT_RIGHT and, unless DT_NOCLIP, clipped to
+// the box. With DT_CALCRECT nothing is drawn and box.bottom becomes
+// box.top + the height. Text is always literal ('&' is an ordinary
+// character). Returns the height of the laid-out text.
 int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char* text, int length, Rect& box,
                 std::uint32_t format, const TextPaint& paint);
 
