@@ -1,0 +1,298 @@
+// Fonts on plain surfaces: face look-up and fallback, the cache, cell
+// metrics, one-bit glyphs, bad code page 932 input, text cells, wrapped
+// boxes and the list of installed families.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/canvas.h"
+#include "platform/font.h"
+
+namespace {
+
+constexpr std::uint32_t kInk = 0xC0C0C0, kBack = 0x800000;
+const char* const kGothic = "標準ゴシック";
+const char* const kMincho = "標準明朝";
+
+struct FontOwner {
+    explicit FontOwner(const char* face, int height = 12, int weight = 0, int escapement = 0) {
+        plat::FontSpec spec;
+        spec.face = face;
+        spec.height = height;
+        spec.weight = weight;
+        spec.escapement = escapement;
+        font = plat::CreateFont(spec);
+    }
+    explicit FontOwner(const plat::FontSpec& spec) : font(plat::CreateFont(spec)) {}
+    ~FontOwner() { plat::DeleteFont(font); }
+    plat::Font* font;
+};
+
+// A 16-bit surface cleared to black, with a canvas painting kInk on kBack.
+class FontTest : public ::testing::Test {
+protected:
+    FontTest() : s(plat::CreateSurface(320, 120, plat::FormatForBits(16))), dc(s) {
+        dc.SetTextColor(kInk);
+        dc.SetBkColor(kBack);
+        dc.SetBkMode(plat::TRANSPARENT);
+    }
+    ~FontTest() override { plat::DestroySurface(s); }
+    void Clear() { plat::FillRect(s, nullptr, 0); }
+    // Bounding box of the pixels of a colour (empty when none).
+    plat::Rect BoxOf(std::uint32_t color) const {
+        plat::Rect box{s->width, s->height, 0, 0};
+        for (int y = 0; y < s->height; ++y)
+            for (int x = 0; x < s->width; ++x)
+                if (dc.GetPixel(x, y) == color) {
+                    box.left = std::min(box.left, x);
+                    box.top = std::min(box.top, y);
+                    box.right = std::max(box.right, x + 1);
+                    box.bottom = std::max(box.bottom, y + 1);
+                }
+        return box;
+    }
+    int Count(std::uint32_t color) const {
+        int n = 0;
+        for (int y = 0; y < s->height; ++y)
+            for (int x = 0; x < s->width; ++x) n += dc.GetPixel(x, y) == color;
+        return n;
+    }
+    std::vector<std::uint32_t> Snapshot() const {
+        std::vector<std::uint32_t> px;
+        for (int y = 0; y < s->height; ++y)
+            for (int x = 0; x < s->width; ++x) px.push_back(dc.GetPixel(x, y));
+        return px;
+    }
+    std::vector<std::uint32_t> Drawn(plat::Font* font, const char* text, int length) {
+        Clear();
+        dc.SelectFont(font);
+        dc.TextOut(4, 4, text, length);
+        return Snapshot();
+    }
+    plat::Surface* s;
+    plat::Canvas dc;
+};
+
+TEST(Font, StandardFacesAreDistinctAndUnknownNamesFallBackToGothic) {
+    FontOwner gothic(kGothic), mincho(kMincho), unknown("No Such Face Anywhere"), empty("");
+    const std::string gothicFamily = plat::FontFamilyName(*gothic.font);
+    ASSERT_FALSE(gothicFamily.empty());
+    EXPECT_NE(plat::FontFamilyName(*mincho.font), gothicFamily);
+    EXPECT_EQ(plat::FontFamilyName(*unknown.font), gothicFamily);
+    EXPECT_EQ(plat::FontFamilyName(*empty.font), gothicFamily);
+}
+
+TEST(Font, OtherFacesAreFoundByFamilyName) {
+    const std::vector<plat::FontFamily> families = plat::ListFontFamilies(200);
+    const auto latin = std::find_if(families.begin(), families.end(), [](const plat::FontFamily& f) {
+        return f.charset == plat::ANSI_CHARSET && f.name.find_first_of("?") == std::string::npos;
+    });
+    ASSERT_NE(latin, families.end());
+    FontOwner font(latin->name.c_str());
+    EXPECT_EQ(plat::FontFamilyName(*font.font), latin->name);
+}
+
+TEST(Font, FamilyListIsUniqueBoundedAndMarksJapaneseFaces) {
+    const std::vector<plat::FontFamily> families = plat::ListFontFamilies(200);
+    std::set<std::string> names;
+    for (const auto& f : families) EXPECT_TRUE(names.insert(f.name).second) << f.name;
+    EXPECT_LE(families.size(), 200u);
+    EXPECT_EQ(plat::ListFontFamilies(2).size(), std::min<std::size_t>(2, families.size()));
+    // The Gothic face covers kana, so its family is listed with charset 128.
+    FontOwner gothic(kGothic);
+    const auto it = std::find_if(families.begin(), families.end(),
+                                 [&](const plat::FontFamily& f) { return f.name == plat::FontFamilyName(*gothic.font); });
+    ASSERT_NE(it, families.end());
+    EXPECT_EQ(it->charset, plat::SHIFTJIS_CHARSET);
+}
+
+TEST(Font, MakingTheSameFontAgainCostsNoFileOrRendering) {
+    { FontOwner warm(kGothic); plat::MeasureText(*warm.font, "fl=0123456789", -1); }
+    const plat::FontCacheCounters before = plat::GetFontCacheCounters();
+    for (int i = 0; i < 100; ++i) {
+        FontOwner font(kGothic);
+        plat::MeasureText(*font.font, "fl=42", -1);
+    }
+    const plat::FontCacheCounters after = plat::GetFontCacheCounters();
+    EXPECT_EQ(after.facesOpened, before.facesOpened);
+    EXPECT_EQ(after.facesResolved, before.facesResolved);
+    EXPECT_EQ(after.sizesMade, before.sizesMade);
+    EXPECT_EQ(after.glyphsRendered, before.glyphsRendered);
+}
+
+TEST(Font, PositiveHeightsAreCellsNegativeOnesEms) {
+    for (int h : {8, 12, 16, 31}) {
+        FontOwner font(kGothic, h);
+        const plat::TextMetrics m = plat::GetTextMetrics(*font.font);
+        EXPECT_EQ(m.height, h);
+        EXPECT_EQ(m.ascent + m.descent, h);
+        EXPECT_GT(m.ascent, m.descent);
+        EXPECT_EQ(plat::MeasureText(*font.font, "abc", -1).cy, h);
+    }
+    FontOwner em(kGothic, -20), zero(kGothic, 0), huge(kGothic, 1 << 30);
+    EXPECT_GE(plat::GetTextMetrics(*em.font).height, 20);
+    EXPECT_GT(plat::GetTextMetrics(*zero.font).height, 0);
+    EXPECT_LE(plat::GetTextMetrics(*huge.font).height, 1024);
+}
+
+TEST_F(FontTest, GlyphsAreOneColourPerPixel) {
+    FontOwner font(kMincho, 24);
+    dc.SelectFont(font.font);
+    dc.SetBkMode(plat::OPAQUE);
+    dc.TextOut(4, 4, "あたった！！ Ag", -1);
+    const int ink = Count(kInk), back = Count(kBack), black = Count(0);
+    EXPECT_GT(ink, 100);
+    EXPECT_EQ(ink + back + black, s->width * s->height) << "no blended pixels";
+}
+
+TEST_F(FontTest, OpaqueTextFillsItsCellTransparentTextOnlyInks) {
+    FontOwner font(kGothic, 12);
+    dc.SelectFont(font.font);
+    const plat::Size size = dc.TextExtent("fl=2", -1);
+    EXPECT_GT(size.cx, 12);
+    EXPECT_EQ(size.cy, 12);
+    dc.TextOut(30, 30, "fl=2", -1);
+    EXPECT_EQ(Count(kBack), 0);
+    const plat::Rect ink = BoxOf(kInk);
+    EXPECT_GE(ink.left, 30);
+    EXPECT_GE(ink.top, 30);
+    EXPECT_LE(ink.right, 30 + size.cx);
+    EXPECT_LE(ink.bottom, 42);
+
+    Clear();
+    dc.SetBkMode(plat::OPAQUE);
+    dc.TextOut(30, 30, "fl=2", -1);
+    EXPECT_EQ(Count(kInk) + Count(kBack), size.cx * size.cy) << "the cell and nothing else";
+    const plat::Rect both = plat::Rect{std::min(BoxOf(kInk).left, BoxOf(kBack).left), BoxOf(kBack).top,
+                                       std::max(BoxOf(kInk).right, BoxOf(kBack).right), BoxOf(kBack).bottom};
+    EXPECT_EQ(both.left, 30);
+    EXPECT_EQ(both.top, 30);
+    EXPECT_EQ(both.right, 30 + size.cx);
+    EXPECT_EQ(both.bottom, 42);
+}
+
+TEST_F(FontTest, BadCodePage932DrawsTheReplacementAndStopsAtTheEnd) {
+    FontOwner font(kGothic, 16);
+    const auto loneLead = Drawn(font.font, "\x82", -1);
+    EXPECT_NE(std::count(loneLead.begin(), loneLead.end(), kInk), 0) << "a replacement glyph is drawn";
+    // The length ends the text between the two bytes of a character.
+    EXPECT_EQ(Drawn(font.font, "\x82\xA0", 1), loneLead);
+    EXPECT_NE(Drawn(font.font, "\x82\xA0", 2), loneLead);
+    EXPECT_EQ(Drawn(font.font, "\x85\x40", -1), loneLead) << "an unmapped pair";
+    // Nothing past a NUL is read, whatever the length says.
+    EXPECT_EQ(Drawn(font.font, "A\0BCD", 5), Drawn(font.font, "A", -1));
+}
+
+TEST_F(FontTest, BoldIsHeavierAndRotatedTextRuns) {
+    FontOwner plain(kGothic, 24), bold(kGothic, 24, plat::FW_BOLD), up(kGothic, 24, 0, 900);
+    Drawn(plain.font, "ABC", -1);
+    const int plainInk = Count(kInk);
+    const int plainWidth = dc.TextExtent("ABC", -1).cx;
+    Drawn(bold.font, "ABC", -1);
+    EXPECT_GT(Count(kInk), plainInk * 5 / 4);
+    EXPECT_GT(dc.TextExtent("ABC", -1).cx, plainWidth);
+
+    Clear();
+    dc.SelectFont(up.font);
+    dc.TextOut(10, 110, "ABCDEF", -1);
+    const plat::Rect box = BoxOf(kInk);
+    EXPECT_GT(box.bottom - box.top, 2 * (box.right - box.left)) << "text at 90 degrees runs upwards";
+    EXPECT_LE(box.bottom, 110 + 2);
+    EXPECT_GE(box.left, 10);
+}
+
+TEST_F(FontTest, UnderlineRunsUnderTheWholeString) {
+    plat::FontSpec spec;
+    spec.face = kGothic;
+    spec.height = 16;
+    spec.underline = true;
+    FontOwner font(spec);
+    dc.SelectFont(font.font);
+    dc.TextOut(10, 10, "a b", -1);
+    const int width = dc.TextExtent("a b", -1).cx;
+    int row = -1;
+    for (int y = 10; y < 30 && row < 0; ++y) {
+        bool full = true;
+        for (int x = 10; x < 10 + width; ++x) full = full && dc.GetPixel(x, y) == kInk;
+        if (full) row = y;
+    }
+    EXPECT_GT(row, 10 + 8) << "a full-width line below the baseline";
+}
+
+class FontBoxTest : public FontTest {
+protected:
+    FontBoxTest() : font(kGothic, 12) { dc.SelectFont(font.font); }
+    int Height(const char* text, int width) {
+        plat::Rect box{0, 0, width, 0};
+        return dc.DrawText(text, -1, box, plat::DT_WORDBREAK | plat::DT_CALCRECT);
+    }
+    FontOwner font;
+};
+
+TEST_F(FontBoxTest, WordsWrapAtSpacesJapaneseAnywhereAndLongWordsSplit) {
+    const int word = dc.TextExtent("alpha", -1).cx;
+    EXPECT_EQ(Height("alpha beta", word * 3), 12);
+    EXPECT_EQ(Height("alpha beta", word + 2), 24);
+    EXPECT_EQ(Height("alpha   beta", word + 2), 24) << "the spaces at a break vanish";
+    const int kana = dc.TextExtent("あ", -1).cx;
+    EXPECT_EQ(Height("あいうえおかきくけこ", kana * 3), 4 * 12);
+    EXPECT_EQ(Height("abcdefghijklmnopqrstuvwxyz", word), 12 * ((dc.TextExtent("abcdefghijklmnopqrstuvwxyz", -1).cx + word - 1) / word))
+        << "a word wider than the box is split";
+    EXPECT_EQ(Height("a\nb\r\nc\rd", 1000), 4 * 12);
+    EXPECT_EQ(Height("a\n\nb", 1000), 3 * 12);
+    EXPECT_EQ(Height("", 1000), 0);
+    EXPECT_EQ(Height("x", 0), 12) << "every line holds at least one character";
+}
+
+TEST_F(FontBoxTest, ClosingMarksDoNotStartALine) {
+    const int kana = dc.TextExtent("あ", -1).cx;
+    // Three characters fit; "。" would start the second line, so "う" goes with it.
+    EXPECT_EQ(Height("あいう。", kana * 3), 24);
+    plat::Rect box{0, 0, kana * 3, 100};
+    dc.DrawText("あいう。", -1, box, plat::DT_WORDBREAK);
+    int firstLineRight = 0;
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < s->width; ++x)
+            if (dc.GetPixel(x, y) == kInk) firstLineRight = std::max(firstLineRight, x + 1);
+    EXPECT_GT(firstLineRight, kana);
+    EXPECT_LE(firstLineRight, kana * 2) << "only two characters on the first line";
+}
+
+TEST_F(FontBoxTest, LinesAlignAndClipToTheBox) {
+    const int width = dc.TextExtent("abc", -1).cx;
+    auto inkFor = [&](std::uint32_t align) {
+        Clear();
+        plat::Rect box{100, 10, 200, 40};
+        dc.DrawText("abc", -1, box, plat::DT_WORDBREAK | plat::DT_NOPREFIX | align);
+        return BoxOf(kInk);
+    };
+    const plat::Rect left = inkFor(plat::DT_LEFT), centre = inkFor(plat::DT_CENTER), right = inkFor(plat::DT_RIGHT);
+    EXPECT_GE(left.left, 100);
+    EXPECT_LE(left.right, 100 + width);
+    EXPECT_EQ(centre.left - left.left, (100 - width) / 2);
+    EXPECT_EQ(right.left - left.left, 100 - width);
+    EXPECT_LE(right.right, 200);
+
+    Clear();
+    plat::Rect box{10, 10, 40, 16};  // half a line tall and narrower than the text
+    dc.DrawText("abcdefgh", -1, box, plat::DT_NOPREFIX);
+    const plat::Rect ink = BoxOf(kInk);
+    EXPECT_GE(ink.left, 10);
+    EXPECT_LE(ink.right, 40);
+    EXPECT_LE(ink.bottom, 16);
+    EXPECT_GT(Count(kInk), 0);
+}
+
+TEST_F(FontBoxTest, MeasuringLeavesTheSurfaceAndSetsTheBottom) {
+    dc.SetBkMode(plat::OPAQUE);
+    plat::Rect box{5, 7, 60, 8};
+    const int height = dc.DrawText("one two three four five", -1, box, plat::DT_WORDBREAK | plat::DT_CALCRECT);
+    EXPECT_GT(height, 12);
+    EXPECT_EQ(box.bottom, 7 + height);
+    EXPECT_EQ(Count(0), s->width * s->height);
+}
+
+}  // namespace
