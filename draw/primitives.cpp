@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "draw/krDraw.h"
+#include "draw/krFrameRate.h"
 #include "platform/canvas.h"
 #include "platform/window.h"
 #include "system/krSystem.h"
@@ -27,16 +28,6 @@ plat::Canvas screenDC;
 bool screenDCHeld = false;
 
 // ---- frame rate ----
-
-struct FpsState {
-    std::int32_t frames = 0;
-    std::uint32_t nextMeasurement = 0;
-    float rate = 0.0f;
-    float maximum = 0.0f;
-    float minimum = 999.9f;
-    char text[64] = {};
-};
-FpsState fps;
 
 constexpr std::int32_t kMaxCountedFrames = 999;
 constexpr std::uint32_t kMeasurementPeriodMs = 2000;
@@ -105,6 +96,8 @@ bool WriteRows(std::FILE* file, const plat::Surface& s, const std::uint8_t* pixe
 
 }  // namespace
 
+krFrameRateRecord krFrameRate;
+
 namespace krDraw {
 
 int DrawLine(int x1, int y1, int x2, int y2, std::uint32_t color, int penWidth) {
@@ -167,20 +160,20 @@ void ReleaseScreenDC() {
 }
 
 void DrawFps() {
+    krFrameRateRecord& f = krFrameRate;
     const std::uint32_t now = plat::TimeGetTime();
-    if (now >= fps.nextMeasurement) {
-        fps.rate = static_cast<float>(fps.frames / 2.0);
-        if (fps.rate > fps.maximum) fps.maximum = fps.rate;
-        if (fps.rate > 0.0f && fps.rate < fps.minimum) fps.minimum = fps.rate;
-        fps.nextMeasurement = plat::TimeGetTime() + kMeasurementPeriodMs;
-        fps.frames = 0;
+    if (now >= f.nextMeasurement) {
+        f.rate = static_cast<float>(f.frames / 2.0);
+        if (f.rate > f.maximum) f.maximum = f.rate;
+        if (f.rate > 0.0f && f.rate < f.minimum) f.minimum = f.rate;
+        f.nextMeasurement = plat::TimeGetTime() + kMeasurementPeriodMs;
+        f.frames = 0;
     }
-    if (++fps.frames > kMaxCountedFrames) fps.frames = kMaxCountedFrames;
-    std::snprintf(fps.text, sizeof fps.text, "%3.1f fps ( max %3.1f / min %3.1f )", fps.rate, fps.maximum,
-                  fps.minimum);
+    if (++f.frames > kMaxCountedFrames) f.frames = kMaxCountedFrames;
+    std::snprintf(f.text, sizeof f.text, "%3.1f fps ( max %3.1f / min %3.1f )", f.rate, f.maximum, f.minimum);
     SetFont(1, 12, 0, 0, 0, 0);
     SetFontColor(0xFFFFFF, 0x800000, 0);
-    DrawString(0, 0, fps.text);
+    DrawString(0, 0, f.text);
     ReleaseFont();
 }
 
