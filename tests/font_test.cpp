@@ -1,9 +1,16 @@
 // Fonts on plain surfaces: face look-up and fallback, the cache, cell
 // metrics, one-bit glyphs, bad code page 932 input, text cells, wrapped
 // boxes and the list of installed families.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -293,6 +300,76 @@ TEST_F(FontBoxTest, MeasuringLeavesTheSurfaceAndSetsTheBottom) {
     EXPECT_GT(height, 12);
     EXPECT_EQ(box.bottom, 7 + height);
     EXPECT_EQ(Count(0), s->width * s->height);
+}
+
+// The file of an installed scalable face that has Latin letters but no kana.
+std::string LatinOnlyFaceFile() {
+    FcInit();
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_CHARSET, nullptr);
+    FcFontSet* set = FcFontList(nullptr, pattern, objects);
+    std::string found;
+    for (int i = 0; set && i < set->nfont && found.empty(); ++i) {
+        FcChar8* file = nullptr;
+        FcCharSet* chars = nullptr;
+        if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) == FcResultMatch &&
+            FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) == FcResultMatch &&
+            FcCharSetHasChar(chars, 'A') && !FcCharSetHasChar(chars, 0x3042))
+            found = reinterpret_cast<const char*>(file);
+    }
+    if (set) FcFontSetDestroy(set);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return found;
+}
+
+// Without any Japanese face the standard faces take what fontconfig offers
+// and Japanese text still draws (as boxes). fontconfig reads its set-up once
+// per process, so the check runs in a fresh copy of this test program.
+TEST(FontWithoutJapaneseFaces, TextStillDraws) {
+    if (std::getenv("KR_FONT_TEST_LATIN_ONLY")) {
+        for (const plat::FontFamily& f : plat::ListFontFamilies(200)) EXPECT_EQ(f.charset, plat::ANSI_CHARSET);
+        FontOwner gothic(kGothic, 16), mincho(kMincho, 16);
+        EXPECT_FALSE(plat::FontFamilyName(*gothic.font).empty());
+        EXPECT_FALSE(plat::FontFamilyName(*mincho.font).empty());
+        plat::Surface* s = plat::CreateSurface(100, 30, plat::FormatForBits(16));
+        plat::Canvas dc(s);
+        dc.SelectFont(gothic.font);
+        dc.SetTextColor(0xFFFFFF);
+        dc.SetBkMode(plat::TRANSPARENT);
+        dc.TextOut(2, 2, "あ", -1);
+        int ink = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 100; ++x) ink += dc.GetPixel(x, y) != 0;
+        EXPECT_GT(ink, 8);
+        plat::DestroySurface(s);
+        return;
+    }
+    const std::string face = LatinOnlyFaceFile();
+    ASSERT_FALSE(face.empty());
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kr_font_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir / "fonts");
+    std::filesystem::copy_file(face, dir / "fonts" / std::filesystem::path(face).filename());
+    std::ofstream(dir / "fonts.conf") << "<?xml version=\"1.0\"?>\n<fontconfig><dir>" << (dir / "fonts").string()
+                                      << "</dir><cachedir>" << (dir / "cache").string() << "</cachedir></fontconfig>\n";
+    const std::string config = "FONTCONFIG_FILE=" + (dir / "fonts.conf").string();
+    std::vector<std::string> env{config, "KR_FONT_TEST_LATIN_ONLY=1"};
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("FONTCONFIG_", 0) != 0) env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = "/proc/self/exe", filter = "--gtest_filter=FontWithoutJapaneseFaces.TextStillDraws";
+    char* argv[] = {program.data(), filter.data(), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv, envp.data()), 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
