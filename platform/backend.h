@@ -31,6 +31,8 @@ public:
     virtual Surface* FrontSurface() = 0;
     virtual void PresentFront() = 0;
     virtual void WaitForVerticalBlank() = 0;
+    // A backend without a display of its own has nothing to switch.
+    virtual bool SetFullScreen(bool on) { return true; }
 
     // Events become posted messages (plat::PostMessage).
     virtual void PumpEvents() = 0;

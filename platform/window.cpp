@@ -343,6 +343,8 @@ Surface* FrontSurface() { return ActiveBackend().FrontSurface(); }
 
 void PresentFront() { ActiveBackend().PresentFront(); }
 
+bool SetFullScreen(bool on) { return ActiveBackend().SetFullScreen(on); }
+
 void WaitForVerticalBlank() { ActiveBackend().WaitForVerticalBlank(); }
 
 // ---- joysticks ----

@@ -110,6 +110,11 @@ int DesktopBits();
 Surface* FrontSurface();
 // Shows the front surface in the window.
 void PresentFront();
+// Full-screen mode: the logical screen scaled over the whole display with its
+// aspect kept (on), or the ordinary window (off). While it is on, desktop
+// coordinates are those of the logical screen, as after a display-mode change.
+// False when the display refuses the switch.
+bool SetFullScreen(bool on);
 void WaitForVerticalBlank();
 
 // ---- joysticks ----

@@ -1,0 +1,227 @@
+// The present path of the SDL edge: front surface -> streaming texture ->
+// renderer, 1:1 in a window or letterboxed full-screen; frame capture and the
+// dump of distinct frames.
+#include "platform/sdl/presenter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+namespace plat::sdl {
+
+// ---- geometry ----
+
+SDL_Rect LetterboxRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
+    if (outputWidth <= 0 || outputHeight <= 0 || logicalWidth <= 0 || logicalHeight <= 0) return SDL_Rect{0, 0, 0, 0};
+    // Compare the aspects in integers: out.w / out.h against log.w / log.h.
+    const long long wide = static_cast<long long>(outputWidth) * logicalHeight;
+    const long long tall = static_cast<long long>(outputHeight) * logicalWidth;
+    SDL_Rect r;
+    if (wide >= tall) {  // bars left and right
+        r.h = outputHeight;
+        r.w = static_cast<int>(tall / logicalHeight);
+    } else {  // bars above and below
+        r.w = outputWidth;
+        r.h = static_cast<int>(wide / logicalWidth);
+    }
+    r.x = (outputWidth - r.w) / 2;
+    r.y = (outputHeight - r.h) / 2;
+    return r;
+}
+
+namespace {
+
+int FloorDiv(long long a, long long b) {
+    long long q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return static_cast<int>(q);
+}
+
+}  // namespace
+
+SDL_Point OutputToLogical(const SDL_Rect& dst, int logicalWidth, int logicalHeight, int x, int y) {
+    if (dst.w <= 0 || dst.h <= 0) return SDL_Point{x, y};
+    return SDL_Point{FloorDiv(static_cast<long long>(x - dst.x) * logicalWidth, dst.w),
+                     FloorDiv(static_cast<long long>(y - dst.y) * logicalHeight, dst.h)};
+}
+
+SDL_Point LogicalToOutput(const SDL_Rect& dst, int logicalWidth, int logicalHeight, int x, int y) {
+    if (logicalWidth <= 0 || logicalHeight <= 0) return SDL_Point{x, y};
+    // The centre of the logical pixel, so that mapping back gives the same pixel.
+    return SDL_Point{dst.x + FloorDiv((2LL * x + 1) * dst.w, 2LL * logicalWidth),
+                     dst.y + FloorDiv((2LL * y + 1) * dst.h, 2LL * logicalHeight)};
+}
+
+std::uint32_t TextureFormatFor(const PixelFormat& format) {
+    switch (format.bits) {
+        case 15: return SDL_PIXELFORMAT_RGB555;
+        case 24: return SDL_PIXELFORMAT_BGR24;  // bytes B, G, R in memory
+        case 32: return SDL_PIXELFORMAT_RGB888;  // X8R8G8B8
+        default: return SDL_PIXELFORMAT_RGB565;
+    }
+}
+
+// ---- BMP writer ----
+
+namespace {
+
+void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    Put16(b, at, v & 0xFFFF);
+    Put16(b, at + 2, v >> 16);
+}
+
+}  // namespace
+
+bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height) {
+    if (!pixels || width <= 0 || height <= 0) return false;
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
+    const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);
+    std::vector<std::uint8_t> file(54 + imageBytes, 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    Put32(file, 2, static_cast<std::uint32_t>(file.size()));
+    Put32(file, 10, 54);
+    Put32(file, 14, 40);
+    Put32(file, 18, static_cast<std::uint32_t>(width));
+    Put32(file, 22, static_cast<std::uint32_t>(height));
+    Put16(file, 26, 1);
+    Put16(file, 28, 24);
+    Put32(file, 34, static_cast<std::uint32_t>(imageBytes));
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = file.data() + 54 + rowBytes * static_cast<std::size_t>(height - 1 - y);
+        const std::uint32_t* src = pixels + static_cast<std::size_t>(y) * width;
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = static_cast<std::uint8_t>(src[x]);
+            row[3 * x + 1] = static_cast<std::uint8_t>(src[x] >> 8);
+            row[3 * x + 2] = static_cast<std::uint8_t>(src[x] >> 16);
+        }
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+// ---- dump of distinct frames ----
+
+// Writes each frame not seen before as <folder>/frame_NNN.bmp, in the order
+// of first appearance, up to a limit (an animated scene would otherwise fill
+// the disk).
+class FrameDump {
+public:
+    explicit FrameDump(std::string folder) : folder_(std::move(folder)) {}
+
+    void Offer(const std::vector<std::uint32_t>& pixels, int width, int height) {
+        if (written_ >= kMaxFrames || pixels.empty()) return;
+        if (!seen_.insert(Hash(pixels, width, height)).second) return;
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%03d.bmp", written_);
+        if (!WriteBmp24(folder_ + name, pixels.data(), width, height))
+            std::fprintf(stderr, "pokotanba: cannot write the frame dump %s%s\n", folder_.c_str(), name);
+        ++written_;
+    }
+
+private:
+    static constexpr int kMaxFrames = 64;
+
+    static std::uint64_t Hash(const std::vector<std::uint32_t>& pixels, int width, int height) {
+        std::uint64_t h = 1469598103934665603ull ^ (static_cast<std::uint64_t>(width) << 32) ^
+                          static_cast<std::uint64_t>(height);
+        for (std::uint32_t p : pixels) h = (h ^ (p & 0xFFFFFFu)) * 1099511628211ull;
+        return h;
+    }
+
+    std::string folder_;
+    std::set<std::uint64_t> seen_;
+    int written_ = 0;
+};
+
+// ---- presenter ----
+
+Presenter::Presenter() = default;
+Presenter::~Presenter() { Destroy(); }
+
+bool Presenter::Create(SDL_Window* window, int width, int height, const PixelFormat& format) {
+    Destroy();
+    window_ = window;
+    width_ = width;
+    height_ = height;
+    textureFormat_ = TextureFormatFor(format);
+    if (!MakeRenderer()) {
+        Destroy();
+        return false;
+    }
+    const char* dumpFolder = std::getenv("KR_PRESENT_DUMP");
+    if (dumpFolder && *dumpFolder) dump_ = std::make_unique<FrameDump>(dumpFolder);
+    return true;
+}
+
+bool Presenter::MakeRenderer() {
+    // No vertical sync here: the engine paces its frames itself and waits
+    // for the blank only when asked to.
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) return false;
+    texture_ = SDL_CreateTexture(renderer_, textureFormat_, SDL_TEXTUREACCESS_STREAMING, width_, height_);
+    if (!texture_) return false;
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderPresent(renderer_);
+    return true;
+}
+
+bool Presenter::Recreate() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    return window_ && MakeRenderer();
+}
+
+void Presenter::Destroy() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+    dump_.reset();
+    lastFrame_.clear();
+    lastWidth_ = lastHeight_ = 0;
+}
+
+SDL_Rect Presenter::WindowDestination() const {
+    int w = width_, h = height_;
+    if (window_) SDL_GetWindowSize(window_, &w, &h);
+    return LetterboxRect(w, h, width_, height_);
+}
+
+void Presenter::Present(const Surface& front) {
+    if (!renderer_ || !texture_ || front.width != width_ || front.height != height_) return;
+    SDL_UpdateTexture(texture_, nullptr, front.pixels, front.pitch);
+    int outW = 0, outH = 0;
+    SDL_GetRendererOutputSize(renderer_, &outW, &outH);
+    const SDL_Rect dst = LetterboxRect(outW, outH, width_, height_);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    if (capture_ || dump_) Capture(dst);
+    SDL_RenderPresent(renderer_);
+}
+
+void Presenter::Capture(const SDL_Rect& dst) {
+    lastFrame_.assign(static_cast<std::size_t>(dst.w) * static_cast<std::size_t>(dst.h), 0);
+    lastWidth_ = dst.w;
+    lastHeight_ = dst.h;
+    if (SDL_RenderReadPixels(renderer_, &dst, SDL_PIXELFORMAT_RGB888, lastFrame_.data(), dst.w * 4) != 0) {
+        lastFrame_.clear();
+        lastWidth_ = lastHeight_ = 0;
+        return;
+    }
+    if (dump_) dump_->Offer(lastFrame_, lastWidth_, lastHeight_);
+}
+
+}  // namespace plat::sdl

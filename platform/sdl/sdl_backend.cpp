@@ -1,0 +1,373 @@
+// The SDL2 backend: one real window whose client area shows the front
+// surface, SDL events as window messages, the cursor, message boxes, the
+// single-instance guard, the millisecond clock and two joysticks. SDL's
+// video starts with the first question about the display or the window.
+#include "platform/sdl/sdl_backend.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/sdl/events.h"
+#include "platform/sdl/instance_guard.h"
+#include "platform/sdl/joysticks.h"
+#include "platform/sdl/message_box.h"
+#include "platform/sdl/presenter.h"
+#include "platform/sdl/sdl_internal.h"
+
+namespace plat::sdl {
+namespace {
+
+constexpr Uint32 kWaitSliceMs = 50;  // also how often a waiting program looks for raise requests
+constexpr int kDefaultRefreshHz = 60;
+
+class SdlBackend final : public Backend {
+public:
+    const char* Name() const override { return "sdl"; }
+
+    // ---- window ----
+
+    bool CreateWindow(const WindowSpec& spec) override {
+        if (window_) DestroyWindow();
+        if (!StartVideo()) return false;
+        Uint32 flags = (spec.hidden ? SDL_WINDOW_HIDDEN : 0) | (fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        width_ = std::max(1, spec.width);
+        height_ = std::max(1, spec.height);
+        window_ = SDL_CreateWindow(spec.captionUtf8.c_str(), spec.x, spec.y, width_, height_, flags);
+        if (!window_) return false;
+        front_ = CreateSurface(width_, height_, FormatForBits(DesktopBits()));
+        if (!front_ || !presenter_.Create(window_, width_, height_, front_->format)) {
+            DestroyWindow();
+            return false;
+        }
+        SDL_StopTextInput();  // key messages only; no input method
+        SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
+        events_.Reset();
+        announcePending_ = !spec.hidden;
+        return true;
+    }
+
+    void DestroyWindow() override {
+        presenter_.Destroy();
+        if (window_) SDL_DestroyWindow(window_);
+        window_ = nullptr;
+        DestroySurface(front_);
+        front_ = nullptr;
+        events_.Reset();
+        fullScreen_ = false;
+        announcePending_ = false;
+    }
+
+    void ShowWindow(bool visible) override {
+        if (!window_) return;
+        if (!visible) {
+            SDL_HideWindow(window_);
+            return;
+        }
+        SDL_ShowWindow(window_);
+        announcePending_ = true;
+        PresentFront();
+    }
+
+    void MinimizeWindow() override {
+        if (window_) SDL_MinimizeWindow(window_);
+    }
+
+    void SetTopmost(bool topmost) override {
+        if (window_) SDL_SetWindowAlwaysOnTop(window_, topmost ? SDL_TRUE : SDL_FALSE);
+    }
+
+    Point ClientOrigin() override {
+        Point p;
+        if (window_ && !fullScreen_) SDL_GetWindowPosition(window_, &p.x, &p.y);
+        return p;
+    }
+
+    void DesktopSize(int& width, int& height) override {
+        width = height = 0;
+        if (window_ && fullScreen_) {
+            width = width_;
+            height = height_;
+            return;
+        }
+        SDL_DisplayMode mode;
+        int display = window_ ? std::max(0, SDL_GetWindowDisplayIndex(window_)) : 0;
+        if (StartVideo() && SDL_GetDesktopDisplayMode(display, &mode) == 0) {
+            width = mode.w;
+            height = mode.h;
+        }
+    }
+
+    Surface* FrontSurface() override { return front_; }
+
+    void PresentFront() override {
+        if (front_) presenter_.Present(*front_);
+    }
+
+    void WaitForVerticalBlank() override {
+        // No access to the real blank: sleep to the next tick of the
+        // display's refresh period on a steady grid.
+        const Uint64 frequency = SDL_GetPerformanceFrequency();
+        const Uint64 now = SDL_GetPerformanceCounter();
+        if (vblankEpoch_ == 0) vblankEpoch_ = now;
+        const Uint64 period = frequency / static_cast<Uint64>(RefreshRate());
+        const Uint64 next = vblankEpoch_ + ((now - vblankEpoch_) / period + 1) * period;
+        SDL_Delay(static_cast<Uint32>(((next - now) * 1000 + frequency - 1) / frequency));
+    }
+
+    bool SetFullScreen(bool on) override {
+        if (on == fullScreen_) return true;
+        if (window_ && SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
+        fullScreen_ = on;
+        if (window_ && MainWindow() != 0) {
+            Point origin = ClientOrigin();
+            PostMessage(MainWindow(), WM_MOVE, 0, MakeLParam(origin.x, origin.y));
+        }
+        return true;
+    }
+
+    // ---- events ----
+
+    void PumpEvents() override {
+        if (int raises = guard_.PollRaiseRequests()) {
+            raisesSeen_ += raises;
+            RaiseWindow();
+        }
+        Announce();
+        if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) Handle(event);
+    }
+
+    void WaitEvents() override {
+        if (!SDL_WasInit(SDL_INIT_EVENTS)) {
+            SDL_Delay(kWaitSliceMs);
+            return;
+        }
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(kWaitSliceMs));
+    }
+
+    // ---- cursor ----
+
+    void SetCursorVisible(bool visible) override {
+        cursorVisible_ = visible;
+        if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+    }
+
+    bool GetCursorPos(Point& desktop) override {
+        if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+        int x = 0, y = 0;
+        if (window_ && SDL_GetMouseFocus() == window_) {
+            SDL_GetMouseState(&x, &y);
+            desktop = WindowToDesktop(x, y);
+            return true;
+        }
+        SDL_GetGlobalMouseState(&x, &y);
+        if (window_ && fullScreen_) {
+            int wx = 0, wy = 0;
+            SDL_GetWindowPosition(window_, &wx, &wy);
+            desktop = WindowToDesktop(x - wx, y - wy);
+        } else {
+            desktop = Point{x, y};
+        }
+        return true;
+    }
+
+    bool SetCursorPos(int x, int y) override {
+        if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+        if (!fullScreen_ && SDL_WarpMouseGlobal(x, y) == 0) return true;
+        if (!window_) return false;
+        SDL_Point p = DesktopToWindow(x, y);
+        SDL_WarpMouseInWindow(window_, p.x, p.y);
+        return true;
+    }
+
+    void ClipCursor(const Rect* rect) override {
+        if (!window_) return;
+        SDL_Rect area;
+        // SDL confines only to the window, so the rectangle is cut to it.
+        if (!rect || !WindowArea(*rect, area)) {
+            SDL_SetWindowMouseRect(window_, nullptr);
+            return;
+        }
+        SDL_SetWindowMouseRect(window_, &area);
+    }
+
+    // ---- message boxes ----
+
+    int MessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) override {
+        SDL_Window* parent = window_ && !(SDL_GetWindowFlags(window_) & SDL_WINDOW_HIDDEN) ? window_ : nullptr;
+        return ShowMessageBox(parent, text, caption, flags);
+    }
+
+    void Beep() override {
+        if (isatty(STDERR_FILENO)) std::fputs("\a", stderr);
+    }
+
+    // ---- single instance ----
+
+    bool CreateInstanceLock(const std::string& name, bool& alreadyExists) override {
+        return guard_.Acquire(name, alreadyExists);
+    }
+    void ReleaseInstanceLock() override { guard_.Release(); }
+    bool RaiseOtherInstance(const std::string& name) override { return InstanceGuard::RequestRaise(name); }
+
+    // ---- time ----
+
+    std::uint32_t Ticks() override { return SDL_GetTicks(); }
+    void Sleep(std::uint32_t ms) override { SDL_Delay(ms); }
+
+    // ---- joysticks ----
+
+    bool ReadJoystick(int id, JoystickReading& out) override { return joysticks_.Read(id, out); }
+    void JoystickConfigChanged() override {
+        if (joysticks_.Start()) joysticks_.Rescan();
+    }
+
+    // ---- for the tests ----
+
+    SDL_Window* Window() const { return window_; }
+    sdl::Presenter& Presentation() { return presenter_; }
+    int RaisesSeen() const { return raisesSeen_; }
+    Joysticks& Sticks() { return joysticks_; }
+
+private:
+    static bool StartVideo() {
+        if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // the close button gives one WM_CLOSE
+        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");  // the click that activates counts
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+        return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+
+    int RefreshRate() const {
+        SDL_DisplayMode mode;
+        if (window_ && SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+        return kDefaultRefreshHz;
+    }
+
+    ViewMapping View() const {
+        ViewMapping view;
+        view.destination = presenter_.WindowDestination();
+        view.logicalWidth = width_;
+        view.logicalHeight = height_;
+        view.fullScreen = fullScreen_;
+        return view;
+    }
+
+    Point WindowToDesktop(int x, int y) {
+        if (fullScreen_) {
+            SDL_Point p = OutputToLogical(presenter_.WindowDestination(), width_, height_, x, y);
+            return Point{p.x, p.y};
+        }
+        Point origin = ClientOrigin();
+        return Point{origin.x + x, origin.y + y};
+    }
+
+    SDL_Point DesktopToWindow(int x, int y) {
+        if (fullScreen_) return LogicalToOutput(presenter_.WindowDestination(), width_, height_, x, y);
+        Point origin = ClientOrigin();
+        return SDL_Point{x - origin.x, y - origin.y};
+    }
+
+    // A desktop rectangle (right and bottom exclusive) in window
+    // coordinates, cut to the window; false when nothing of it is inside.
+    bool WindowArea(const Rect& rect, SDL_Rect& area) {
+        if (rect.right <= rect.left || rect.bottom <= rect.top) return false;
+        SDL_Point topLeft = DesktopToWindow(rect.left, rect.top);
+        SDL_Point bottomRight = DesktopToWindow(rect.right - 1, rect.bottom - 1);
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window_, &w, &h);
+        int left = std::max(0, topLeft.x), top = std::max(0, topLeft.y);
+        int right = std::min(w, bottomRight.x + 1), bottom = std::min(h, bottomRight.y + 1);
+        if (right <= left || bottom <= top) return false;
+        area = SDL_Rect{left, top, right - left, bottom - top};
+        return true;
+    }
+
+    void Handle(const SDL_Event& event) {
+        switch (event.type) {
+            case SDL_JOYDEVICEADDED:
+                joysticks_.OnDeviceAdded(event.jdevice.which);
+                return;
+            case SDL_JOYDEVICEREMOVED:
+                joysticks_.OnDeviceRemoved(event.jdevice.which);
+                return;
+            case SDL_RENDER_DEVICE_RESET:
+                presenter_.Recreate();
+                PresentFront();
+                return;
+            case SDL_RENDER_TARGETS_RESET:
+                PresentFront();
+                return;
+            default:
+                break;
+        }
+        if (!window_ || MainWindow() == 0) return;
+        const Uint32 id = SDL_GetWindowID(window_);
+        if (event.type == SDL_WINDOWEVENT && event.window.windowID == id &&
+            event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+            PresentFront();  // the system lost the picture; show the last frame again
+            return;
+        }
+        events_.Translate(event, id, View());
+    }
+
+    // After the window is first shown: its position, and the activation if
+    // it already has the focus (the focus event may have come before the
+    // window procedure existed).
+    void Announce() {
+        if (!announcePending_ || !window_ || MainWindow() == 0) return;
+        const Uint32 flags = SDL_GetWindowFlags(window_);
+        if (flags & SDL_WINDOW_HIDDEN) return;
+        announcePending_ = false;
+        Point origin = ClientOrigin();
+        PostMessage(MainWindow(), WM_MOVE, 0, MakeLParam(origin.x, origin.y));
+        if (flags & SDL_WINDOW_INPUT_FOCUS) events_.SetActive(true);
+    }
+
+    void RaiseWindow() {
+        if (!window_) return;
+        if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);
+        SDL_RaiseWindow(window_);
+    }
+
+    SDL_Window* window_ = nullptr;
+    int width_ = 0, height_ = 0;  // the client (logical) size
+    Surface* front_ = nullptr;
+    sdl::Presenter presenter_;
+    EventTranslator events_;
+    InstanceGuard guard_;
+    Joysticks joysticks_;
+    bool fullScreen_ = false;
+    bool cursorVisible_ = true;
+    bool announcePending_ = false;
+    int raisesSeen_ = 0;
+    Uint64 vblankEpoch_ = 0;
+};
+
+SdlBackend& Self() {
+    static SdlBackend backend;
+    return backend;
+}
+
+}  // namespace
+
+Backend& Instance() { return Self(); }
+
+SDL_Window* MainSdlWindow() { return Self().Window(); }
+
+void SetPresentCapture(bool on) { Self().Presentation().SetCapture(on); }
+
+const std::vector<std::uint32_t>& LastPresentedFrame(int& width, int& height) {
+    width = Self().Presentation().LastFrameWidth();
+    height = Self().Presentation().LastFrameHeight();
+    return Self().Presentation().LastFrame();
+}
+
+int RaiseRequestsSeen() { return Self().RaisesSeen(); }
+
+SDL_Joystick* JoystickSlot(int id) { return Self().Sticks().Slot(id); }
+
+}  // namespace plat::sdl
