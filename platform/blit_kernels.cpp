@@ -1,8 +1,10 @@
 // Pixel kernels of the surface copies and fills. The keyed copies never
-// branch per pixel: each vector of source pixels is compared with the key
-// and the destination is selected lane by lane; a vector that is all key or
-// all opaque skips the select. The AVX2 variants are compiled for that
-// target only and picked at run time, so the build runs on any x86-64.
+// branch on pixels: each vector of source pixels is compared with the key
+// and the destination is selected lane by lane (load, compare, select,
+// store), which runs at memory speed whatever the picture looks like; with
+// AVX-512BW a masked store skips the key lanes without reading the
+// destination. The AVX2 and AVX-512 variants are compiled for their targets
+// only and picked at run time, so the build runs on any x86-64.
 #include "platform/blit_kernels.h"
 
 #include <emmintrin.h>
@@ -13,7 +15,7 @@
 namespace plat::kernels {
 namespace {
 
-using KeyedRowFn = void (*)(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key);
+using KeyedRectFn = void (*)(const CopyArgs& a, std::uint32_t key);
 using FillRowFn = void (*)(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* pattern);
 
 // ---- scalar pieces ----
@@ -50,18 +52,13 @@ __m128i CompareLanes(__m128i a, __m128i b) {
     else return _mm_cmpeq_epi32(a, b);
 }
 
-// Keyed copy of one vector of pixels at byte offset off.
+// Keyed copy of one vector of pixels at byte offset off: the lanes equal to
+// the key take the destination's old value, the others the source's.
 template <int LaneBytes>
 inline void KeyedStepSse2(std::uint8_t* dst, const std::uint8_t* src, std::size_t off, __m128i key) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + off));
     const __m128i isKey = CompareLanes<LaneBytes>(s, key);
-    const int bits = _mm_movemask_epi8(isKey);
-    if (bits == 0xFFFF) return;
     __m128i* d = reinterpret_cast<__m128i*>(dst + off);
-    if (bits == 0) {
-        _mm_storeu_si128(d, s);
-        return;
-    }
     const __m128i old = _mm_loadu_si128(d);
     _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(isKey, old), _mm_andnot_si128(isKey, s)));
 }
@@ -86,6 +83,15 @@ void KeyedRowSse2(std::uint8_t* dst, const std::uint8_t* src, int width, std::ui
     // The last partial vector is redone ending at the row's end: a keyed
     // copy applied twice to the same pixels gives the same result.
     if (i < width) KeyedStepSse2<LaneBytes>(dst, src, (width - kLanes) * LaneBytes, k);
+}
+
+template <int LaneBytes>
+void KeyedRectSse2(const CopyArgs& a, std::uint32_t key) {
+    for (int y = 0; y < a.rows; ++y) KeyedRowSse2<LaneBytes>(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
+}
+
+void KeyedRect24(const CopyArgs& a, std::uint32_t key) {
+    for (int y = 0; y < a.rows; ++y) KeyedRow24(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
 }
 
 void FillRowSse2(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* pattern) {
@@ -113,15 +119,9 @@ __attribute__((target("avx2"), always_inline)) inline void KeyedStepAvx2(std::ui
                                                                           std::size_t off, __m256i key) {
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + off));
     const __m256i isKey = LaneBytes == 2 ? _mm256_cmpeq_epi16(s, key) : _mm256_cmpeq_epi32(s, key);
-    const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(isKey));
-    if (bits == 0xFFFFFFFFu) return;
     __m256i* d = reinterpret_cast<__m256i*>(dst + off);
-    if (bits == 0) {
-        _mm256_storeu_si256(d, s);
-        return;
-    }
     const __m256i old = _mm256_loadu_si256(d);
-    _mm256_storeu_si256(d, _mm256_blendv_epi8(s, old, isKey));
+    _mm256_storeu_si256(d, _mm256_or_si256(_mm256_and_si256(isKey, old), _mm256_andnot_si256(isKey, s)));
 }
 
 template <int LaneBytes>
@@ -134,6 +134,12 @@ __attribute__((target("avx2"))) void KeyedRowAvx2(std::uint8_t* dst, const std::
     int i = 0;
     for (; i + kLanes <= width; i += kLanes) KeyedStepAvx2<LaneBytes>(dst, src, i * LaneBytes, k);
     if (i < width) KeyedStepAvx2<LaneBytes>(dst, src, (width - kLanes) * LaneBytes, k);
+}
+
+// The row loop is compiled for AVX2 too, so the rows inline into it.
+template <int LaneBytes>
+__attribute__((target("avx2"))) void KeyedRectAvx2(const CopyArgs& a, std::uint32_t key) {
+    for (int y = 0; y < a.rows; ++y) KeyedRowAvx2<LaneBytes>(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
 }
 
 __attribute__((target("avx2"))) void FillRowAvx2(std::uint8_t* dst, std::size_t bytes,
@@ -149,33 +155,80 @@ __attribute__((target("avx2"))) void FillRowAvx2(std::uint8_t* dst, std::size_t 
     std::memcpy(dst, pattern, bytes);
 }
 
+// ---- AVX-512BW (chosen at run time) ----
+// Masked stores write only the lanes that are not the key, so the
+// destination is never read; the row's tail is a masked load and store.
+
+template <int LaneBytes>
+__attribute__((target("avx512f,avx512bw"))) void KeyedRectAvx512(const CopyArgs& a, std::uint32_t key) {
+    constexpr int kLanes = 64 / LaneBytes;
+    const __m512i k = LaneBytes == 2 ? _mm512_set1_epi16(static_cast<short>(key))
+                                     : _mm512_set1_epi32(static_cast<int>(key));
+    const int tail = a.width % kLanes;
+    const std::uint64_t tailMask = (std::uint64_t{1} << tail) - 1;
+    const std::size_t tailOffset = static_cast<std::size_t>(a.width - tail) * LaneBytes;
+    for (int y = 0; y < a.rows; ++y) {
+        std::uint8_t* d = a.dst + y * a.dstPitch;
+        const std::uint8_t* s = a.src + y * a.srcPitch;
+        std::size_t off = 0;
+        for (; off < tailOffset; off += 64) {
+            const __m512i v = _mm512_loadu_si512(s + off);
+            if constexpr (LaneBytes == 2) _mm512_mask_storeu_epi16(d + off, _mm512_cmpneq_epi16_mask(v, k), v);
+            else _mm512_mask_storeu_epi32(d + off, _mm512_cmpneq_epi32_mask(v, k), v);
+        }
+        if (tail == 0) continue;
+        if constexpr (LaneBytes == 2) {
+            const __mmask32 m = static_cast<__mmask32>(tailMask);
+            const __m512i v = _mm512_maskz_loadu_epi16(m, s + off);
+            _mm512_mask_storeu_epi16(d + off, _mm512_mask_cmpneq_epi16_mask(m, v, k), v);
+        } else {
+            const __mmask16 m = static_cast<__mmask16>(tailMask);
+            const __m512i v = _mm512_maskz_loadu_epi32(m, s + off);
+            _mm512_mask_storeu_epi32(d + off, _mm512_mask_cmpneq_epi32_mask(m, v, k), v);
+        }
+    }
+}
+
 // ---- dispatch ----
 
 struct KernelSet {
     const char* name;
-    KeyedRowFn keyed16;
-    KeyedRowFn keyed32;
+    KeyedRectFn keyed16;
+    KeyedRectFn keyed32;
     FillRowFn fill;
 };
 
-constexpr KernelSet kSse2{"sse2", KeyedRowSse2<2>, KeyedRowSse2<4>, FillRowSse2};
-constexpr KernelSet kAvx2{"avx2", KeyedRowAvx2<2>, KeyedRowAvx2<4>, FillRowAvx2};
+constexpr KernelSet kSse2{"sse2", KeyedRectSse2<2>, KeyedRectSse2<4>, FillRowSse2};
+constexpr KernelSet kAvx2{"avx2", KeyedRectAvx2<2>, KeyedRectAvx2<4>, FillRowAvx2};
+constexpr KernelSet kAvx512{"avx512bw", KeyedRectAvx512<2>, KeyedRectAvx512<4>, FillRowAvx2};
 
-bool CpuHasAvx2() {
+bool CpuHas(KernelLevel level) {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    switch (level) {
+        case KernelLevel::kAvx512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+        case KernelLevel::kAvx2: return __builtin_cpu_supports("avx2");
+        default: return true;
+    }
+}
+
+const KernelSet* SetFor(KernelLevel level) {
+    switch (level) {
+        case KernelLevel::kAvx512: return &kAvx512;
+        case KernelLevel::kAvx2: return &kAvx2;
+        default: return &kSse2;
+    }
 }
 
 // Constant-initialised, so a kernel called during another file's static
 // start-up finds the baseline set; upgraded once the processor is known.
 const KernelSet* active = &kSse2;
-[[maybe_unused]] const bool kernelsChosen = (active = CpuHasAvx2() ? &kAvx2 : &kSse2, true);
+[[maybe_unused]] const bool kernelsChosen = (active = SetFor(BestKernelLevel()), true);
 
-KeyedRowFn KeyedRowFor(int bytesPerPixel) {
+KeyedRectFn KeyedRectFor(int bytesPerPixel) {
     switch (bytesPerPixel) {
         case 2: return active->keyed16;
         case 4: return active->keyed32;
-        default: return KeyedRow24;
+        default: return KeyedRect24;
     }
 }
 
@@ -190,10 +243,7 @@ void CopyRect(const CopyArgs& a, int bytesPerPixel) {
 
 void KeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key) {
     if (bytesPerPixel < 4) key &= (1u << (8 * bytesPerPixel)) - 1u;
-    const KeyedRowFn row = KeyedRowFor(bytesPerPixel);
-    std::uint8_t* d = a.dst;
-    const std::uint8_t* s = a.src;
-    for (int y = 0; y < a.rows; ++y, d += a.dstPitch, s += a.srcPitch) row(d, s, a.width, key);
+    KeyedRectFor(bytesPerPixel)(a, key);
 }
 
 void Fill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel, std::uint32_t value) {
@@ -235,8 +285,18 @@ void ReferenceFill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows,
     }
 }
 
-const char* KernelLevel() { return active->name; }
+KernelLevel BestKernelLevel() {
+    if (CpuHas(KernelLevel::kAvx512)) return KernelLevel::kAvx512;
+    if (CpuHas(KernelLevel::kAvx2)) return KernelLevel::kAvx2;
+    return KernelLevel::kSse2;
+}
 
-void UseBaselineKernels(bool baseline) { active = (baseline || !CpuHasAvx2()) ? &kSse2 : &kAvx2; }
+bool UseKernelLevel(KernelLevel level) {
+    if (!CpuHas(level)) return false;
+    active = SetFor(level);
+    return true;
+}
+
+const char* ActiveKernelName() { return active->name; }
 
 }  // namespace plat::kernels

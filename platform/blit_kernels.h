@@ -1,6 +1,6 @@
 // Pixel kernels behind the surface copies and fills: row copies, keyed
 // copies and fills for 2-, 3- and 4-byte pixels. The fast 16- and 32-bit
-// keyed copies compare and select over vector lanes (SSE2 everywhere, AVX2
+// keyed copies work over vector lanes (SSE2 everywhere, AVX2 or AVX-512BW
 // when the processor has it, chosen once at start). The Reference* kernels
 // are plain per-pixel loops that the fast ones are tested against.
 //
@@ -34,9 +34,13 @@ void ReferenceKeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key)
 void ReferenceFill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel,
                    std::uint32_t value);
 
-// Which vector width the fast kernels picked ("avx2" or "sse2").
-const char* KernelLevel();
-// Forces the SSE2 kernels (tests use it to cover both on one machine).
-void UseBaselineKernels(bool baseline);
+// The instruction sets the fast kernels come in. The best one the
+// processor has is used from start-up; tests and benchmarks may pick
+// another to cover each on one machine.
+enum class KernelLevel { kSse2, kAvx2, kAvx512 };
+KernelLevel BestKernelLevel();
+// False (and no change) when the processor lacks the level.
+bool UseKernelLevel(KernelLevel level);
+const char* ActiveKernelName();
 
 }  // namespace plat::kernels

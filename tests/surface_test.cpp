@@ -256,13 +256,15 @@ TEST(SurfaceBltStretch, ConvertsBetweenFormats) {
 
 struct KernelCase {
     int bpp;
-    bool baseline;
+    plat::kernels::KernelLevel level;
 };
 
 class SurfaceKernels : public ::testing::TestWithParam<KernelCase> {
 protected:
-    void SetUp() override { plat::kernels::UseBaselineKernels(GetParam().baseline); }
-    void TearDown() override { plat::kernels::UseBaselineKernels(false); }
+    void SetUp() override {
+        if (!plat::kernels::UseKernelLevel(GetParam().level)) GTEST_SKIP() << "the processor lacks this level";
+    }
+    void TearDown() override { plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel()); }
 };
 
 // Random pixels drawn from a small set, so that many equal the key.
@@ -314,11 +316,18 @@ TEST_P(SurfaceKernels, FillMatchesReference) {
     }
 }
 
+using plat::kernels::KernelLevel;
+
+std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
+    static const char* names[] = {"sse2", "avx2", "avx512"};
+    return std::to_string(info.param.bpp * 8) + "bit_" + names[static_cast<int>(info.param.level)];
+}
+
 INSTANTIATE_TEST_SUITE_P(SurfacePixelSizes, SurfaceKernels,
-                         ::testing::Values(KernelCase{2, false}, KernelCase{2, true}, KernelCase{3, false},
-                                           KernelCase{4, false}, KernelCase{4, true}),
-                         [](const ::testing::TestParamInfo<KernelCase>& info) {
-                             return std::to_string(info.param.bpp * 8) + (info.param.baseline ? "bit_sse2" : "bit_best");
-                         });
+                         ::testing::Values(KernelCase{2, KernelLevel::kSse2}, KernelCase{2, KernelLevel::kAvx2},
+                                           KernelCase{2, KernelLevel::kAvx512}, KernelCase{3, KernelLevel::kSse2},
+                                           KernelCase{4, KernelLevel::kSse2}, KernelCase{4, KernelLevel::kAvx2},
+                                           KernelCase{4, KernelLevel::kAvx512}),
+                         CaseName);
 
 }  // namespace
