@@ -662,7 +662,7 @@ void drawPlayer(Layer& layer, const Outfit& o, const PlayerPose& pose) {
     add(40 + rig.depth(chest), rig.ball(chest, 8.2, 7.4, 7.0), o.shirt);
 
     V3 headAt = rig.at(0, 30.5 - sink, lean);
-    add(100 + rig.depth(headAt), rig.ball(headAt, 12.8, 12.0, 12.4), o.skin, Paint{.lift = 0.15});
+    add(100 + rig.depth(headAt), rig.ball(headAt, 12.8, 12.0, 12.4), o.skin, Paint{.lift = 0.3});
     V3 hairAt = rig.at(0, 31.5 - sink, lean - 5.5);
     add(100 + rig.depth(hairAt), rig.ball(hairAt, 12.9, 12.2, 11.2), o.hair);
     V3 capAt = rig.at(0, 36.5 - sink, lean - 0.5);
@@ -679,7 +679,7 @@ void drawPlayer(Layer& layer, const Outfit& o, const PlayerPose& pose) {
             V3 eye = rig.at(sign * 5.6, 27.8 - sink, lean + 11.0);
             double seen = rig.facingViewer(eye - headAt);
             if (seen > 0.15) drawEye(l, rig.screen(headAt + (eye - headAt) * 0.8), seen < 0.45, look, o.eye);
-            V3 cheek = rig.at(sign * 7.8, 25.2 - sink, lean + 9.4);
+            V3 cheek = rig.at(sign * 6.6, 24.8 - sink, lean + 10.4);
             if (rig.facingViewer(cheek - headAt) > 0.3) {
                 V2 p = rig.screen(cheek);
                 l.put(int(std::floor(p.x)) - 1, int(std::floor(p.y)), o.blush);
@@ -1411,6 +1411,16 @@ Field buildField() {
     return f;
 }
 
+// The meadow must stay open where the game starts and plays: the player's feet at the start,
+// the followers' places and the ground around the tree's foot.
+void requirePlayAreaOpen(const Field& f) {
+    const Box open[] = {{284, 440, 396, 520}, {280, 240, 556, 300}, {480, 290, 570, 360}, {290, 300, 560, 440}};
+    for (const Box& b : open)
+        for (int y = b.y0; y <= b.y1; ++y)
+            for (int x = b.x0; x <= b.x1; ++x)
+                if (f.at(x / 8, y / 8) != kGrass) fail("map: the play area is blocked at pixel " + std::to_string(x) + "," + std::to_string(y));
+}
+
 std::string mapText(const Field& f) {
     std::string text;
     for (int r = 0; r < kRows; ++r) {
@@ -1631,6 +1641,7 @@ int main(int argc, char** argv) {
     fs::create_directories(out / "BMP", ec);
     if (ec) fail("cannot create " + (out / "BMP").string());
     auto corner = [&](const std::string& name, const Image& img) {
+        if (!(img.at(0, 0) == kMagenta)) fail(name + ": the corner pixel must hold the transparent colour");
         requireCornerKeySafe(img, name);
         writeBmp(out / "BMP" / name, img);
     };
@@ -1639,6 +1650,7 @@ int main(int argc, char** argv) {
         writeBmp(out / "BMP" / name, img);
     };
     const Field field = buildField();
+    requirePlayAreaOpen(field);
     writeFile(out / "map.txt", mapText(field));
     blackKeyed("map_data.BMP", tileSheet());
     corner("bg.BMP", OverlayPainter(field).paint());
