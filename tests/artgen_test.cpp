@@ -88,11 +88,21 @@ protected:
     static fs::path generate(const std::string& tag) {
         fs::path dir = fs::temp_directory_path() / ("artgen_test_" + std::to_string(getpid()) + "_" + tag);
         fs::remove_all(dir);
-        EXPECT_EQ(run("\"" + dir.string() + "\""), 0);
+        EXPECT_EQ(run(quoted(dir.string())), 0);
         return dir;
     }
+    static std::string quoted(const std::string& s) {
+        std::string q(1, '"');
+        q += s;
+        q += '"';
+        return q;
+    }
     static int run(const std::string& args) {
-        return std::system((std::string("\"") + KR_RUN_DIR "/../artgen\" " + args + " 2>/dev/null").c_str());
+        std::string command = quoted(KR_RUN_DIR "/../artgen");
+        command += ' ';
+        command += args;
+        command += " 2>/dev/null";
+        return std::system(command.c_str());
     }
     static void SetUpTestSuite() { out_ = generate("a"); }
     static void TearDownTestSuite() { fs::remove_all(out_); }
@@ -113,7 +123,7 @@ TEST_F(ArtgenTest, RefusesBadArguments) {
     EXPECT_NE(run(""), 0);
     fs::path file = fs::temp_directory_path() / ("artgen_test_file_" + std::to_string(getpid()));
     std::ofstream(file) << "x";
-    EXPECT_NE(run("\"" + file.string() + "\""), 0) << "an output folder that is a file must fail, not crash";
+    EXPECT_NE(run(quoted(file.string())), 0) << "an output folder that is a file must fail, not crash";
     fs::remove(file);
 }
 
