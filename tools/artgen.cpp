@@ -1195,7 +1195,7 @@ const TilePattern& patternFor(int tile) {
     static const TilePattern deep = {"DDDDDDDD", "DDqqDDDD", "DDDDDDDD", "DDDDDDDD",
                                      "DDDDDDDD", "DDDDDDqq", "qDDDDDDD", "DDDDDDDD"};
     static const TilePattern flowers = {"ggaggggg", "gazagggg", "ggaggGcg", "gGgggczc",
-                                        "gcggGgcg", "czcgggGg", "gcggvzvg", "ggGggvgg"};
+                                        "gzggGgcg", "zazgggGg", "gzggvzvg", "ggGggvgg"};
     static const TilePattern rock = {"GGGGGGGG", "GGooooGG", "GokkrroG", "okrrrrRo",
                                      "orrrrRRo", "oRRRRRRo", "goooooog", "GggggggG"};
     static const TilePattern fenceH = {"GGGyyGGG", "GGGpPGGG", "yyypPyyy", "PPPpPPPP",
@@ -1489,7 +1489,7 @@ private:
         for (int r = 0; r < kRows; ++r)
             for (int c = 0; c < kCols; ++c) {
                 if (field_.at(c, r) != kHedge) continue;
-                if (field_.at(c, r + 1) != kHedge && field_.at(c, r + 1) == kGrass)
+                if (field_.at(c, r + 1) == kGrass)
                     layer_.paint(ellipseShape({c * 8 + 4.0, r * 8 + 10.0}, 6, 2.5), shadow, kGhostPaint,
                                  {c * 8 - 4, r * 8 + 6, c * 8 + 12, r * 8 + 14});
             }
