@@ -32,9 +32,11 @@ int FindFreeSlot() {
 }
 
 // Marks a slot taken by a loader: name, from-pack flag 0, reload mode 2.
+// The name may be the record's own (a reload of the same picture).
 void TakeSlot(krObjectRecord& record, const char* name) {
-    std::memset(record.name, 0, sizeof record.name);
-    std::strncpy(record.name, name, sizeof record.name - 1);
+    char copy[sizeof record.name] = {};
+    std::strncpy(copy, name, sizeof copy - 1);
+    std::memcpy(record.name, copy, sizeof copy);
     record.fromPack = 0;
     record.reloadMode = 2;
 }

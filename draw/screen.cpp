@@ -199,9 +199,7 @@ void ReloadObjects() {
         plat::Restore(record.surface);
         if (std::strcmp(record.name, "*") == 0 || record.fromPack) continue;
         krDraw::internal::SetLoadKey({static_cast<std::uint32_t>(record.key), record.key == -1});
-        char name[sizeof record.name];
-        std::memcpy(name, record.name, sizeof name);
-        krDraw::SwapObject(name, slot, record.reloadMode);
+        krDraw::SwapObject(record.name, slot, record.reloadMode);
     }
     krDraw::internal::SetLoadKey(callerKey);
 }

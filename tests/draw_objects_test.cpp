@@ -93,6 +93,8 @@ TEST_F(DrawObjects, SwapReplacesThePictureInPlace) {
     EXPECT_EQ(krObjects[slot].width, 3);
     EXPECT_STREQ(krObjects[slot].name, other.c_str());
     EXPECT_EQ(ObjectPixel(slot, 2, 2), 0xF800u);
+    ASSERT_EQ(krDraw::SwapObject(krObjects[slot].name, slot, 2), 1) << "its own name reloads it";
+    EXPECT_STREQ(krObjects[slot].name, other.c_str());
 
     EXPECT_EQ(krDraw::SwapObject("kr_dt\\none.bmp", slot, 2), 0);
     EXPECT_EQ(BoxTexts().back(), Box("krDraw::SwapObject", "BMPファイルを読み込めません"));
