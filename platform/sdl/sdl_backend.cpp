@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "platform/sdl/events.h"
 #include "platform/sdl/instance_guard.h"
@@ -158,7 +161,7 @@ public:
     bool GetCursorPos(Point& desktop) override {
         if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
         int x = 0, y = 0;
-        if (window_ && SDL_GetMouseFocus() == window_) {
+        if (window_ && (SDL_GetMouseFocus() == window_ || VirtualDisplay())) {
             SDL_GetMouseState(&x, &y);
             desktop = WindowToDesktop(x, y);
             return true;
@@ -238,7 +241,37 @@ private:
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // the close button gives one WM_CLOSE
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");  // the click that activates counts
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-        return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+        if (asked && *asked) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        // Left to itself SDL would fall back to a display nobody sees (the
+        // program would run invisibly); only real displays count, and only
+        // those whose environment says they exist (a client library tried
+        // without one complains on standard error).
+        for (const char* driver : RealDisplayDrivers()) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+        return false;
+    }
+
+    static std::vector<const char*> RealDisplayDrivers() {
+        std::vector<const char*> drivers;
+        auto set = [](const char* name) {
+            const char* v = std::getenv(name);
+            return v && *v;
+        };
+        if (set("DISPLAY")) drivers.push_back("x11");
+        if (set("WAYLAND_DISPLAY")) drivers.push_back("wayland");
+        if (access("/dev/dri", F_OK) == 0) drivers.push_back("KMSDRM");
+        return drivers;
+    }
+
+    // The dummy and offscreen drivers have no desktop: the mouse lives only
+    // in the window.
+    static bool VirtualDisplay() {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        return driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
     }
 
     int RefreshRate() const {
