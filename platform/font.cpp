@@ -47,6 +47,16 @@ FontCacheCounters counters;
 
 // ---- face files: fontconfig ----
 
+// fontconfig is set up on first use and finished at exit, so that the
+// library's own records are freed too.
+void UseFontconfig() {
+    struct Session {
+        Session() { FcInit(); }
+        ~Session() { FcFini(); }
+    };
+    static Session session;
+}
+
 struct FaceFile {
     std::string path;
     int index = 0;
@@ -125,7 +135,7 @@ const std::optional<FaceFile>& ResolveFace(const std::string& face) {
     auto it = resolved.find(face);
     if (it != resolved.end()) return it->second;
     ++counters.facesResolved;
-    FcInit();
+    UseFontconfig();
     std::optional<FaceFile> file;
     if (face == MinchoName()) {
         file = StandardFace(true);
@@ -730,7 +740,7 @@ int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char*
 
 std::vector<FontFamily> ListFontFamilies(std::size_t maxCount) {
     std::vector<FontFamily> families;
-    FcInit();
+    UseFontconfig();
     FcPattern* pattern = FcPatternCreate();
     FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_CHARSET, nullptr);
     FcFontSet* set = FcFontList(nullptr, pattern, objects);

@@ -161,16 +161,26 @@ TEST_F(DrawPrimitives, ScreenshotHeaderRowsAndColours) {
     EXPECT_EQ(b[topRow + 2399], 0);
 }
 
-TEST_F(DrawPrimitives, ScreenshotOfThirtyTwoBitsKeepsFullBytes) {
-    Open("32");
-    krDraw::SetScreenPixel(1, 1, 0x00336699);
-    ASSERT_EQ(krDraw::SaveScreen("kr_dt/shot32.bmp", 3, 2), 1);
-    const std::vector<std::uint8_t> b = ReadFile(FolderPath() / "shot32.bmp");
-    ASSERT_EQ(b.size(), 58u + 12u * 2u);
-    EXPECT_EQ(Read32(b, 34), 24u);
-    EXPECT_EQ(b[58 + 3], 0x33);  // row 1 is stored first; pixel 1 of it
-    EXPECT_EQ(b[58 + 4], 0x66);
-    EXPECT_EQ(b[58 + 5], 0x99);
+TEST_F(DrawPrimitives, ScreenshotOfOtherDepths) {
+    // 32 and 24 bits keep whole bytes; 15 bits give 5-bit values moved up by 3.
+    const struct {
+        const char* bits;
+        std::uint8_t blue, green, red;
+    } depths[] = {{"32", 0x33, 0x66, 0x99}, {"24", 0x33, 0x66, 0x99}, {"15", 0x30, 0x60, 0x98}};
+    for (const auto& d : depths) {
+        Open(d.bits);
+        krDraw::SetScreenPixel(1, 1, 0x00336699);
+        ASSERT_EQ(krDraw::SaveScreen("kr_dt/small.bmp", 3, 2), 1) << d.bits;
+        const std::vector<std::uint8_t> b = ReadFile(FolderPath() / "small.bmp");
+        ASSERT_EQ(b.size(), 58u + 12u * 2u);
+        EXPECT_EQ(b[28], 24);
+        EXPECT_EQ(b[58 + 3], d.blue) << d.bits;  // row 1 is stored first; pixel 1 of it
+        EXPECT_EQ(b[58 + 4], d.green) << d.bits;
+        EXPECT_EQ(b[58 + 5], d.red) << d.bits;
+        EXPECT_EQ(b[58 + 9], 0) << "padding";
+        krDraw::Release();
+        unsetenv("KR_DESKTOP_BITS");
+    }
 }
 
 TEST_F(DrawPrimitives, ScreenshotRefusesWhatItCannotWriteAndStillUnlocks) {
