@@ -155,32 +155,6 @@ TEST_F(FontTest, GlyphsAreOneColourPerPixel) {
     EXPECT_EQ(ink + back + black, s->width * s->height) << "no blended pixels";
 }
 
-TEST_F(FontTest, OpaqueTextFillsItsCellTransparentTextOnlyInks) {
-    FontOwner font(kGothic, 12);
-    dc.SelectFont(font.font);
-    const plat::Size size = dc.TextExtent("fl=2", -1);
-    EXPECT_GT(size.cx, 12);
-    EXPECT_EQ(size.cy, 12);
-    dc.TextOut(30, 30, "fl=2", -1);
-    EXPECT_EQ(Count(kBack), 0);
-    const plat::Rect ink = BoxOf(kInk);
-    EXPECT_GE(ink.left, 30);
-    EXPECT_GE(ink.top, 30);
-    EXPECT_LE(ink.right, 30 + size.cx);
-    EXPECT_LE(ink.bottom, 42);
-
-    Clear();
-    dc.SetBkMode(plat::OPAQUE);
-    dc.TextOut(30, 30, "fl=2", -1);
-    EXPECT_EQ(Count(kInk) + Count(kBack), size.cx * size.cy) << "the cell and nothing else";
-    const plat::Rect both = plat::Rect{std::min(BoxOf(kInk).left, BoxOf(kBack).left), BoxOf(kBack).top,
-                                       std::max(BoxOf(kInk).right, BoxOf(kBack).right), BoxOf(kBack).bottom};
-    EXPECT_EQ(both.left, 30);
-    EXPECT_EQ(both.top, 30);
-    EXPECT_EQ(both.right, 30 + size.cx);
-    EXPECT_EQ(both.bottom, 42);
-}
-
 TEST_F(FontTest, BadCodePage932DrawsTheReplacementAndStopsAtTheEnd) {
     FontOwner font(kGothic, 16);
     const auto loneLead = Drawn(font.font, "\x82", -1);
@@ -268,22 +242,7 @@ TEST_F(FontBoxTest, ClosingMarksDoNotStartALine) {
     EXPECT_LE(firstLineRight, kana * 2) << "only two characters on the first line";
 }
 
-TEST_F(FontBoxTest, LinesAlignAndClipToTheBox) {
-    const int width = dc.TextExtent("abc", -1).cx;
-    auto inkFor = [&](std::uint32_t align) {
-        Clear();
-        plat::Rect box{100, 10, 200, 40};
-        dc.DrawText("abc", -1, box, plat::DT_WORDBREAK | plat::DT_NOPREFIX | align);
-        return BoxOf(kInk);
-    };
-    const plat::Rect left = inkFor(plat::DT_LEFT), centre = inkFor(plat::DT_CENTER), right = inkFor(plat::DT_RIGHT);
-    EXPECT_GE(left.left, 100);
-    EXPECT_LE(left.right, 100 + width);
-    EXPECT_EQ(centre.left - left.left, (100 - width) / 2);
-    EXPECT_EQ(right.left - left.left, 100 - width);
-    EXPECT_LE(right.right, 200);
-
-    Clear();
+TEST_F(FontBoxTest, LinesClipToTheBox) {
     plat::Rect box{10, 10, 40, 16};  // half a line tall and narrower than the text
     dc.DrawText("abcdefgh", -1, box, plat::DT_NOPREFIX);
     const plat::Rect ink = BoxOf(kInk);
@@ -291,15 +250,6 @@ TEST_F(FontBoxTest, LinesAlignAndClipToTheBox) {
     EXPECT_LE(ink.right, 40);
     EXPECT_LE(ink.bottom, 16);
     EXPECT_GT(Count(kInk), 0);
-}
-
-TEST_F(FontBoxTest, MeasuringLeavesTheSurfaceAndSetsTheBottom) {
-    dc.SetBkMode(plat::OPAQUE);
-    plat::Rect box{5, 7, 60, 8};
-    const int height = dc.DrawText("one two three four five", -1, box, plat::DT_WORDBREAK | plat::DT_CALCRECT);
-    EXPECT_GT(height, 12);
-    EXPECT_EQ(box.bottom, 7 + height);
-    EXPECT_EQ(Count(0), s->width * s->height);
 }
 
 // The file of an installed scalable face that has Latin letters but no kana.
