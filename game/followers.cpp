@@ -16,11 +16,11 @@ namespace {
 constexpr float kWalkSpeed = 80.0f;
 constexpr float kFlightSpeed = 100.0f;
 constexpr float kFlightLength = 300.0f;
-constexpr float kDownTime = 1.0f;
+constexpr double kDownTime = 1.0;
 constexpr float kNearDistance = 76.0f;
 constexpr float kCallDistance = 174.0f;
-constexpr float kRefollowDelay = 0.5f;
-constexpr float kFramePeriod = 0.3f;
+constexpr double kRefollowDelay = 0.5;
+constexpr double kFramePeriod = 0.3;
 constexpr float kNoSlotDistance = 800.0f;
 constexpr float kMinX = -4.0f, kMaxX = 748.0f, kMinY = -4.0f, kMaxY = 548.0f;
 constexpr int kCell = 56;
@@ -65,37 +65,9 @@ void DrawFollowerCell(int index, int column, int row) {
 // Advances the timer by one step; true when it passed the frame period.
 bool FrameElapsed(float& timer) {
     timer += krSystemState.frameTime;
-    if (!(timer > kFramePeriod)) return false;
+    if (!TimerPast(timer, kFramePeriod)) return false;
     timer = 0.0f;
     return true;
-}
-
-// The place around the player (0 above, 1 right, 2 below, 3 left) nearest
-// to follower i that no other following follower holds. A place 800 pixels
-// or farther is never chosen; slot 0 is the fallback.
-std::int32_t ChooseSlot(int i) {
-    std::int32_t taken[kFollowerCount - 1];
-    int takenCount = 0;
-    for (int j = 0; j < kFollowerCount; ++j) {
-        if (j != i && followers[j].state != kAbsent) taken[takenCount++] = followers[j].slot;
-    }
-    const FollowerRecord& f = followers[i];
-    const float centreX = f.posX + 28.0f;
-    const float centreY = f.posY + 28.0f;
-    std::int32_t best = 0;
-    float bestDistance = kNoSlotDistance;
-    for (std::int32_t k = 0; k < 4; ++k) {
-        bool excluded = false;
-        for (int t = 0; t < takenCount; ++t) excluded = excluded || taken[t] == k;
-        const float tx = (playerX + 48.0f) + static_cast<float>(kSlotOffsetX[k]);
-        const float ty = (playerY + 48.0f) + static_cast<float>(kSlotOffsetY[k]);
-        const float d = Distance(tx, ty, centreX, centreY);
-        if (d < bestDistance && !excluded) {
-            best = k;
-            bestDistance = d;
-        }
-    }
-    return best;
 }
 
 void Spawn(int i) {
@@ -215,7 +187,7 @@ void DownBlock(int i) {
     f.velX = f.velY = 0.0f;
     f.slot = -1;
     f.downTimer += krSystemState.frameTime;
-    if (f.downTimer > kDownTime) {
+    if (TimerPast(f.downTimer, kDownTime)) {
         f.state = kIdle;
         f.downTimer = 0.0f;
     }
@@ -246,7 +218,7 @@ void FollowLogic(int i) {
     if (d < kNearDistance) {
         f.state = kNear;
         f.waitTimer = 0.0f;
-    } else if (d > kNearDistance && f.waitTimer > kRefollowDelay && f.state == kNear) {
+    } else if (d > kNearDistance && TimerPast(f.waitTimer, kRefollowDelay) && f.state == kNear) {
         f.slot = ChooseSlot(i);
         f.state = kFollowing;
     } else {
@@ -255,6 +227,34 @@ void FollowLogic(int i) {
 }
 
 }  // namespace
+
+// The nearest place that no other following follower holds. A place 800
+// pixels or farther is never chosen; slot 0 is the fallback.
+std::int32_t ChooseSlot(int i) {
+    if (i < 0 || i >= kFollowerCount) return 0;
+    std::int32_t taken[kFollowerCount - 1];
+    int takenCount = 0;
+    for (int j = 0; j < kFollowerCount; ++j) {
+        if (j != i && followers[j].state != kAbsent) taken[takenCount++] = followers[j].slot;
+    }
+    const FollowerRecord& f = followers[i];
+    const float centreX = f.posX + 28.0f;
+    const float centreY = f.posY + 28.0f;
+    std::int32_t best = 0;
+    float bestDistance = kNoSlotDistance;
+    for (std::int32_t k = 0; k < 4; ++k) {
+        bool excluded = false;
+        for (int t = 0; t < takenCount; ++t) excluded = excluded || taken[t] == k;
+        const float tx = (playerX + 48.0f) + static_cast<float>(kSlotOffsetX[k]);
+        const float ty = (playerY + 48.0f) + static_cast<float>(kSlotOffsetY[k]);
+        const float d = Distance(tx, ty, centreX, centreY);
+        if (d < bestDistance && !excluded) {
+            best = k;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
 
 void FollowerStep() {
     for (int i = 0; i < kFollowerCount; ++i) {

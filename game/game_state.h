@@ -32,6 +32,11 @@ constexpr float kGameStep = 0.016666668f;
 // Pi as the game's angle conversions take it.
 constexpr float kPi = 3.141592f;
 
+// Timer limits are decimal constants compared at double precision, so a
+// timer whose single-precision sum reaches 0.2f counts as past 0.2: a swing
+// frame lasts 12 steps of kGameStep, not 13.
+inline bool TimerPast(float timer, double limit) { return static_cast<double>(timer) > limit; }
+
 // Truncation toward zero of a single-precision value.
 inline std::int32_t Trunc(float v) { return static_cast<std::int32_t>(v); }
 
@@ -112,6 +117,9 @@ extern std::uint8_t followerHitInFrame[kFollowerCount];
 void FollowerStep();
 // V pressed: calls the idle and following followers within reach.
 void FollowerCall();
+// The place around the player (0 above, 1 right, 2 below, 3 left) that
+// follower i should head for.
+std::int32_t ChooseSlot(int i);
 
 // ---- tree ----
 
@@ -124,3 +132,5 @@ struct TreeRecord {
 extern TreeRecord tree;
 
 void TreeStep();
+// True when a flying follower's centre lies within 32 pixels of the foot.
+bool FlyingFollowerAtTreeFoot();

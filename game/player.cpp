@@ -17,8 +17,8 @@ namespace {
 
 constexpr float kWalkSpeed = 100.0f;
 constexpr float kNoMovement = 400.0f;
-constexpr float kSwingFramePeriod = 0.2f;
-constexpr float kWalkFramePeriod = 0.3f;
+constexpr double kSwingFramePeriod = 0.2;
+constexpr double kWalkFramePeriod = 0.3;
 constexpr int kSwingFirstColumn = 6;
 constexpr int kCell = 96;
 constexpr int kWalkColumns[4] = {2, 3, 4, 5};
@@ -146,9 +146,9 @@ void DrawPlayerCell(int column) {
 
 // Advances the timer by one step; true when it passed the period (and was
 // reset).
-bool FrameElapsed(float& timer, float period) {
+bool FrameElapsed(float& timer, double period) {
     timer += krSystemState.frameTime;
-    if (!(timer > period)) return false;
+    if (!TimerPast(timer, period)) return false;
     timer = 0.0f;
     return true;
 }

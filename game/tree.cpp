@@ -14,11 +14,13 @@ namespace {
 constexpr float kFootX = 524.0f;
 constexpr float kFootY = 324.0f;
 constexpr float kTriggerRadius = 32.0f;
-constexpr float kPicturePeriod = 0.5f;
+constexpr double kPicturePeriod = 0.5;
 constexpr int kLastPicture = 3;
 constexpr int kPictureSize = 144;
 
-bool FlyingFollowerAtFoot() {
+}  // namespace
+
+bool FlyingFollowerAtTreeFoot() {
     bool atFoot = false;
     for (const FollowerRecord& f : followers) {
         if (f.state != kFlying) continue;
@@ -30,14 +32,12 @@ bool FlyingFollowerAtFoot() {
     return atFoot;
 }
 
-}  // namespace
-
 void TreeStep() {
     TreeRecord& t = tree;
-    if (FlyingFollowerAtFoot()) t.fallState = 1;
+    if (FlyingFollowerAtTreeFoot()) t.fallState = 1;
     if (t.fallState == 1) {
         t.fallTimer += krSystemState.frameTime;
-        if (t.fallTimer > kPicturePeriod && t.fallFrame < kLastPicture) {
+        if (TimerPast(t.fallTimer, kPicturePeriod) && t.fallFrame < kLastPicture) {
             t.fallFrame += 1;
             t.fallTimer = 0.0f;
         }
