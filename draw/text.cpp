@@ -70,7 +70,7 @@ void DescribeSize(int height, int angle, int weight, std::uint8_t italic, std::u
     krLogFont& d = *krFontState.description;
     d.height = height;
     d.width = 0;
-    d.escapement = angle * 10;
+    d.escapement = static_cast<std::int32_t>(static_cast<std::int64_t>(angle) * 10);  // wraps, never overflows
     d.weight = WeightOf(weight);
     d.italic = italic;
     d.underline = underline;

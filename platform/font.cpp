@@ -401,7 +401,7 @@ private:
 class SizeCache {
 public:
     SizedFace* Acquire(const FontSpec& spec) {
-        SizeKey key{spec.face, std::clamp(spec.height, -kMaxPixelHeight, kMaxPixelHeight), spec.escapement,
+        SizeKey key{spec.face, std::clamp(spec.height, -kMaxPixelHeight, kMaxPixelHeight), spec.escapement % 3600,
                     spec.weight, spec.italic};
         auto it = sizes_.find(key);
         if (it == sizes_.end()) {
@@ -710,7 +710,8 @@ int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char*
     std::u32string decoded;
     TextDecoder().Decode(text, length, decoded);
     const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
-    const int boxWidth = std::max(0, box.right - box.left);
+    const auto boxWidth =
+        static_cast<int>(std::clamp<std::int64_t>(std::int64_t{box.right} - box.left, 0, INT32_MAX));
     const std::vector<Line> lines = LayOut(decoded, glyphs, (format & DT_WORDBREAK) != 0, boxWidth);
     const int lineHeight = font.Size().Metrics().height;
     const auto height = static_cast<int>(std::min<std::int64_t>(std::int64_t{lineHeight} * lines.size(), 1 << 30));

@@ -142,7 +142,8 @@ void ThinLine(int x1, int y1, int x2, int y2, const Rect& clip, const PixelSink&
     first = std::max<std::int64_t>(first, 0);
     last = std::min(last, major);
     for (std::int64_t i = first; i < last; ++i) {
-        const std::int64_t offset = (2 * i * minor + major) / (2 * major);
+        // 128-bit: i and minor may both be near 2^32.
+        const auto offset = static_cast<std::int64_t>((__int128{2} * i * minor + major) / (__int128{2} * major));
         const std::int64_t a = start + majorStep * i;
         const std::int64_t b = (xMajor ? y1 : x1) + minorStep * offset;
         const std::int64_t x = xMajor ? a : b, y = xMajor ? b : a;

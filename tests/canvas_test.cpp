@@ -223,6 +223,26 @@ TEST_P(CanvasTest, StretchCopyScalesAndConvertsBetweenFormats) {
     EXPECT_FALSE(dc.StretchCopy({0, 0, 0, 4}, src.s, {0, 0, 4, 2}));
 }
 
+TEST(Canvas, ExtremeCoordinatesStayInside) {
+    SurfaceOwner owner(16);
+    Canvas dc(owner.s);
+    dc.SelectBrush(plat::Brush::Hatched(kRed));
+    for (int width : {1, 9, INT_MAX}) {
+        dc.SelectPen(plat::Pen::Solid(kWhite, width));
+        dc.MoveTo(INT_MIN, INT_MAX);
+        dc.LineTo(INT_MAX, INT_MIN);
+        dc.Rectangle(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+        const Point far[] = {{INT_MIN, INT_MIN}, {INT_MAX, 0}, {0, INT_MAX}, {INT_MIN, INT_MAX}};
+        dc.Polygon(far, 4);
+        dc.PolyBezier(far, 4);
+    }
+    dc.InvertRect({INT_MIN, INT_MIN, INT_MAX, INT_MAX});
+    EXPECT_TRUE(dc.StretchCopy({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, owner.s, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}));
+    dc.TextOut(INT_MIN, INT_MAX, "abc", -1);
+    plat::Rect box{INT_MAX, INT_MIN, INT_MIN, INT_MAX};
+    EXPECT_GE(dc.DrawText("abc def", -1, box, plat::DT_WORDBREAK | plat::DT_CENTER), 0);
+}
+
 TEST(Canvas, MissingOrLostSurfaceDrawsNothing) {
     Canvas none;
     EXPECT_FALSE(none.LineTo(5, 5));

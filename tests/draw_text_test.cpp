@@ -2,6 +2,7 @@
 // the face list, text cells, boxes, the debug text of Printf, and a whole
 // screen of text and shapes saved and checked as a user would see it.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -226,6 +227,21 @@ TEST_F(DrawText, TextAfterShutDownDoesNothing) {
     krDraw::InitFont();
     krDraw::Printf(0, 0, "%d", 5);
     EXPECT_GT(Count(kNavy16), 0);
+}
+
+TEST_F(DrawText, ExtremeArgumentsStayInsideTheScreen) {
+    krDraw::SetFont(1, INT_MAX, INT_MAX, 7, 1, 1);
+    krDraw::SetFontColor(0xFFFFFF, 0x800000, 0);
+    krDraw::DrawString(INT_MAX - 5, INT_MIN + 5, "あa");
+    krDraw::DrawString(-5, -5, "\x82");
+    krDraw::DrawTextBox(INT_MAX, INT_MAX, INT_MIN, INT_MIN, "abc def", 1);
+    krDraw::DrawTextBox(INT_MIN, INT_MIN, INT_MAX, INT_MAX, "abc def", 2);
+    EXPECT_GE(krDraw::MeasureTextBox(0, 0, -100, 0, "abc def"), 0);
+    krDraw::ReleaseFont();
+    krDraw::SetFont(0, -12, -45, 0, 0, 0);
+    krDraw::DrawString(790, 590, "回転");
+    krDraw::ReleaseFont();
+    SUCCEED();
 }
 
 // A screen as the game and a user see it: the hit message, the debug line,
