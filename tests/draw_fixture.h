@@ -1,6 +1,6 @@
-// A fresh shell and screen for the graphics tests, with pictures written as
-// 24-bit BMP files into a folder beside the test program (where the engine
-// looks for them).
+// A fresh shell and screen state for the graphics tests, with pictures
+// written as 24-bit BMP files into a folder beside the test program (where
+// the engine looks for them).
 #pragma once
 #include <gtest/gtest.h>
 
@@ -47,36 +47,25 @@ protected:
         ASSERT_NE(krSystemState.mainWindow, 0u);
     }
 
-    // Writes a 24-bit picture; pixels are 0xRRGGBB, row by row from the top.
-    // Returns the engine name of the file ("kr_dt\<file>").
+    // Writes a 24-bit picture of 0xRRGGBB pixels given row by row from the
+    // top; returns its engine name, "kr_dt\<file>".
     static std::string WritePicture(const std::string& file, int width, int height,
                                     const std::vector<std::uint32_t>& pixels) {
         const int stride = (width * 3 + 3) & ~3;
         std::vector<std::uint8_t> b(54 + static_cast<std::size_t>(stride) * height, 0);
-        auto put32 = [&](std::size_t at, std::uint32_t v) {
-            for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-        };
-        b[0] = 'B';
-        b[1] = 'M';
-        put32(2, static_cast<std::uint32_t>(b.size()));
-        put32(10, 54);
-        put32(14, 40);
-        put32(18, static_cast<std::uint32_t>(width));
-        put32(22, static_cast<std::uint32_t>(height));
-        b[26] = 1;
-        b[28] = 24;
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* row = &b[54 + static_cast<std::size_t>(height - 1 - y) * stride];
-            for (int x = 0; x < width; ++x) {
-                const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
-                row[3 * x] = static_cast<std::uint8_t>(p);
-                row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
-                row[3 * x + 2] = static_cast<std::uint8_t>(p >> 16);
-            }
-        }
-        const std::string path = (FolderPath() / file).string();
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(f, nullptr) << path;
+        const std::uint32_t header[] = {static_cast<std::uint32_t>(b.size()), 0, 54, 40,
+                                        static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                                        1 | 24 << 16};
+        b[0] = 'B', b[1] = 'M';
+        for (std::size_t i = 0; i < std::size(header); ++i)
+            for (int k = 0; k < 4; ++k) b[2 + 4 * i + k] = static_cast<std::uint8_t>(header[i] >> (8 * k));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int k = 0; k < 3; ++k)
+                    b[54 + static_cast<std::size_t>(height - 1 - y) * stride + 3 * x + k] =
+                        static_cast<std::uint8_t>(pixels[static_cast<std::size_t>(y) * width + x] >> (8 * k));
+        std::FILE* f = std::fopen((FolderPath() / file).c_str(), "wb");
+        EXPECT_NE(f, nullptr) << file;
         if (f) {
             std::fwrite(b.data(), 1, b.size(), f);
             std::fclose(f);
@@ -84,8 +73,7 @@ protected:
         return std::string(kFolder) + "\\" + file;
     }
 
-    // A picture whose pixel (x, y) is 0xRRGGBB = (x * 8, y * 8, 0x40), so
-    // that every pixel is distinct in 16 bits.
+    // A picture whose pixel (x, y) is (x * 8, y * 8, 0x40): distinct in 16 bits.
     static std::string WriteGradient(const std::string& file, int width, int height) {
         std::vector<std::uint32_t> pixels;
         for (int y = 0; y < height; ++y)
@@ -101,12 +89,11 @@ protected:
     static std::uint32_t BackPixel(int x, int y) { return plat::GetPixel(*krScreen.back, x, y); }
     static std::uint32_t ObjectPixel(int slot, int x, int y) { return plat::GetPixel(*krObjects[slot].surface, x, y); }
 
-    // Texts of the message boxes shown so far, and one expected text, both
-    // in UTF-8 (the test's own literals are CP932).
-    static std::vector<std::string> BoxTexts() {
-        std::vector<std::string> out;
-        for (const auto& box : plat::headless::Boxes()) out.push_back(box.textUtf8);
-        return out;
+    // The text of the last message box, and an expected one, both in UTF-8
+    // (the test's own literals are CP932).
+    static std::string LastBox() {
+        const auto& boxes = plat::headless::Boxes();
+        return boxes.empty() ? std::string() : boxes.back().textUtf8;
     }
     static std::string Box(const char* label, const char* message) {
         return plat::Cp932ToUtf8((std::string(label) + " : " + message).c_str());
