@@ -9,6 +9,7 @@
 
 #include "draw/krFrameRate.h"
 #include "draw_fixture.h"
+#include "screenshot_folder.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ protected:
     static std::uint32_t Read32(const std::vector<std::uint8_t>& b, std::size_t at) {
         return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
     }
+    ScreenshotFolder shots;
 };
 
 TEST_F(DrawPrimitives, LinesAndTheGamesSwingRectangle) {
@@ -140,9 +142,9 @@ TEST_F(DrawPrimitives, ScreenshotHeaderRowsAndColours) {
     Open();
     krDraw::SetScreenPixel(0, 0, 0xFFFFFF);
     krDraw::SetScreenPixel(798, 599, 0x0000FF);
-    ASSERT_EQ(krDraw::SaveScreen("kr_dt\\shot.bmp", 799, 600), 1);
+    ASSERT_EQ(krDraw::SaveScreen(shots.Name("shot.bmp").c_str(), 799, 600), 1);
     EXPECT_EQ(krScreen.back->lockCount, 0);
-    const std::vector<std::uint8_t> b = ReadFile(FolderPath() / "shot.bmp");
+    const std::vector<std::uint8_t> b = ReadFile(shots.Path("shot.bmp"));
     ASSERT_EQ(b.size(), 58u + 2400u * 600u);
     const std::uint8_t header[58] = {'B', 'M', 0x3A, 0xF9, 0x15, 0, 0, 0, 0, 0, 58, 0, 0, 0, 40, 0, 0, 0,
                                      0x1F, 3, 0, 0, 0x58, 2, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 0x00, 0xF9, 0x15, 0,
@@ -170,8 +172,8 @@ TEST_F(DrawPrimitives, ScreenshotOfOtherDepths) {
     for (const auto& d : depths) {
         Open(d.bits);
         krDraw::SetScreenPixel(1, 1, 0x00336699);
-        ASSERT_EQ(krDraw::SaveScreen("kr_dt/small.bmp", 3, 2), 1) << d.bits;
-        const std::vector<std::uint8_t> b = ReadFile(FolderPath() / "small.bmp");
+        ASSERT_EQ(krDraw::SaveScreen(shots.Name("small.bmp").c_str(), 3, 2), 1) << d.bits;
+        const std::vector<std::uint8_t> b = ReadFile(shots.Path("small.bmp"));
         ASSERT_EQ(b.size(), 58u + 12u * 2u);
         EXPECT_EQ(b[28], 24);
         EXPECT_EQ(b[58 + 3], d.blue) << d.bits;  // row 1 is stored first; pixel 1 of it
@@ -185,16 +187,16 @@ TEST_F(DrawPrimitives, ScreenshotOfOtherDepths) {
 
 TEST_F(DrawPrimitives, ScreenshotRefusesWhatItCannotWriteAndStillUnlocks) {
     Open();
-    EXPECT_EQ(krDraw::SaveScreen("kr_dt\\no_such_folder\\shot.bmp", 80, 60), 0);
-    EXPECT_FALSE(std::filesystem::exists(FolderPath() / "no_such_folder"));
+    EXPECT_EQ(krDraw::SaveScreen(shots.Name("no_such_folder\\shot.bmp").c_str(), 80, 60), 0);
+    EXPECT_FALSE(std::filesystem::exists(shots.Path("no_such_folder")));
     EXPECT_EQ(krScreen.back->lockCount, 0);
-    EXPECT_EQ(krDraw::SaveScreen("kr_dt\\big.bmp", 801, 600), 0) << "never reads past the screen";
-    EXPECT_EQ(krDraw::SaveScreen("kr_dt\\none.bmp", 0, 600), 0);
-    EXPECT_FALSE(std::filesystem::exists(FolderPath() / "big.bmp"));
+    EXPECT_EQ(krDraw::SaveScreen(shots.Name("big.bmp").c_str(), 801, 600), 0) << "never reads past the screen";
+    EXPECT_EQ(krDraw::SaveScreen(shots.Name("none.bmp").c_str(), 0, 600), 0);
+    EXPECT_FALSE(std::filesystem::exists(shots.Path("big.bmp")));
     plat::MarkAllSurfacesLost();
-    EXPECT_EQ(krDraw::SaveScreen("kr_dt\\lost.bmp", 80, 60), 0);
+    EXPECT_EQ(krDraw::SaveScreen(shots.Name("lost.bmp").c_str(), 80, 60), 0);
     EXPECT_EQ(krDraw::DrawLine(0, 0, 5, 5, 0xFFFFFF, 1), plat::DDERR_SURFACELOST);
-    EXPECT_FALSE(std::filesystem::exists(FolderPath() / "lost.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(shots.Path("lost.bmp")));
 }
 
 }  // namespace

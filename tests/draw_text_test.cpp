@@ -12,6 +12,7 @@
 
 #include "draw/krFont.h"
 #include "draw_fixture.h"
+#include "screenshot_folder.h"
 #include "platform/font.h"
 
 namespace {
@@ -247,6 +248,7 @@ TEST_F(DrawText, ExtremeArgumentsStayInsideTheScreen) {
 // A screen as the game and a user see it: the hit message, the debug line,
 // a wrapped paragraph and every shape, saved and read back.
 TEST_F(DrawText, WholeScreenLooksRight) {
+    const ScreenshotFolder shots;
     plat::FillRect(krScreen.back, nullptr, plat::MapColorRef(krScreen.back->format, 0x404040));
     krDraw::Printf(30, 30, "fl=%d", 2);
     krDraw::Printf(200, 90, "あたった！！");
@@ -274,11 +276,11 @@ TEST_F(DrawText, WholeScreenLooksRight) {
     krDraw::DrawBezier(wave, 7, 0xFFFFFF, 2);
     krDraw::SetScreenPixel(790, 590, 0x0000FF);
 
-    ASSERT_EQ(krDraw::SaveScreen("kr_dt\\look.bmp", 800, 600), 1);
+    ASSERT_EQ(krDraw::SaveScreen(shots.Name("look.bmp").c_str(), 800, 600), 1);
     std::error_code ignored;
-    std::filesystem::copy_file(FolderPath() / "look.bmp", std::filesystem::temp_directory_path() / "kr_text_look.bmp",
+    std::filesystem::copy_file(shots.Path("look.bmp"), std::filesystem::temp_directory_path() / "kr_text_look.bmp",
                                std::filesystem::copy_options::overwrite_existing, ignored);
-    std::ifstream in(FolderPath() / "look.bmp", std::ios::binary);
+    std::ifstream in(shots.Path("look.bmp"), std::ios::binary);
     const std::vector<std::uint8_t> bmp{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ASSERT_EQ(bmp.size(), 58u + 2400u * 600u);
     auto saved = [&](int x, int y) {
