@@ -18,7 +18,6 @@
 #include <memory>
 #include <numbers>
 #include <optional>
-#include <tuple>
 #include <unordered_map>
 
 #include "platform/cp932.h"
@@ -522,8 +521,6 @@ Font* DefaultFont() {
     }();
     return font;
 }
-
-const FontSpec& GetFontSpec(const Font& font) { return font.Spec(); }
 
 TextMetrics GetTextMetrics(const Font& font) { return font.Size().Metrics(); }
 

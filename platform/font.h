@@ -19,7 +19,6 @@
 namespace plat {
 
 constexpr std::uint8_t ANSI_CHARSET = 0;
-constexpr std::uint8_t SYMBOL_CHARSET = 2;
 constexpr std::uint8_t SHIFTJIS_CHARSET = 128;
 
 constexpr int FW_DONTCARE = 0;
@@ -74,7 +73,6 @@ void DeleteFont(Font* font);
 // A process-wide Gothic font of the default size, never deleted.
 Font* DefaultFont();
 
-const FontSpec& GetFontSpec(const Font& font);
 TextMetrics GetTextMetrics(const Font& font);
 // UTF-8 family name of the face that answered (empty without one).
 std::string FontFamilyName(const Font& font);
