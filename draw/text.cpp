@@ -47,16 +47,16 @@ void TrimCutCharacter(char* text, std::size_t length) {
     }
 }
 
-plat::FontSpec SpecOf(const krLogFont& d) {
-    plat::FontSpec spec;
-    spec.height = d.height;
-    spec.escapement = d.escapement;
-    spec.weight = d.weight;
-    spec.italic = d.italic != 0;
-    spec.underline = d.underline != 0;
-    spec.charset = d.charset;
-    spec.face.assign(d.faceName, strnlen(d.faceName, sizeof d.faceName));
-    return spec;
+plat::FontRequest RequestOf(const krLogFont& d) {
+    plat::FontRequest request;
+    request.height = d.height;
+    request.escapement = d.escapement;
+    request.weight = d.weight;
+    request.italic = d.italic != 0;
+    request.underline = d.underline != 0;
+    request.charset = d.charset;
+    request.face.assign(d.faceName, strnlen(d.faceName, sizeof d.faceName));
+    return request;
 }
 
 std::int32_t WeightOf(int weight) {
@@ -106,7 +106,7 @@ void DescribeFaceKind(int kind) {
 
 void AcquireTextCanvas(plat::Surface* surface) {
     if (krFontState.canvasHeld) ReleaseTextCanvas();
-    krFontState.font = plat::CreateFont(SpecOf(*krFontState.description));
+    krFontState.font = plat::CreateFont(RequestOf(*krFontState.description));
     krFontState.canvas = plat::Canvas(surface);
     krFontState.previousFont = krFontState.canvas.SelectFont(krFontState.font);
     krFontState.canvasHeld = true;

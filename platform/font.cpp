@@ -399,13 +399,13 @@ private:
 // when the cache grows past its bound.
 class SizeCache {
 public:
-    SizedFace* Acquire(const FontSpec& spec) {
-        SizeKey key{spec.face, std::clamp(spec.height, -kMaxPixelHeight, kMaxPixelHeight), spec.escapement % 3600,
-                    spec.weight, spec.italic};
+    SizedFace* Acquire(const FontRequest& request) {
+        SizeKey key{request.face, std::clamp(request.height, -kMaxPixelHeight, kMaxPixelHeight), request.escapement % 3600,
+                    request.weight, request.italic};
         auto it = sizes_.find(key);
         if (it == sizes_.end()) {
             if (sizes_.size() >= kMaxCachedSizes) DropUnused();
-            const std::optional<FaceFile>& file = ResolveFace(spec.face);
+            const std::optional<FaceFile>& file = ResolveFace(request.face);
             FT_Face face = file ? Freetype().Face(*file) : nullptr;
             it = sizes_.emplace(key, std::make_unique<SizedFace>(key, face, file ? file->family : "")).first;
         }
@@ -497,27 +497,27 @@ bool IsClosingMark(char32_t cp) {
 
 class Font {
 public:
-    explicit Font(const FontSpec& spec) : spec_(spec), size_(Sizes().Acquire(spec)) {}
+    explicit Font(const FontRequest& request) : request_(request), size_(Sizes().Acquire(request)) {}
     ~Font() { Sizes().Drop(size_); }
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;
-    const FontSpec& Spec() const { return spec_; }
+    const FontRequest& Request() const { return request_; }
     SizedFace& Size() const { return *size_; }
 
 private:
-    FontSpec spec_;
+    FontRequest request_;
     SizedFace* size_;
 };
 
-Font* CreateFont(const FontSpec& spec) { return new Font(spec); }
+Font* CreateFont(const FontRequest& request) { return new Font(request); }
 
 void DeleteFont(Font* font) { delete font; }
 
 Font* DefaultFont() {
     static Font* font = [] {
-        FontSpec spec;
-        spec.face = GothicName();
-        return new Font(spec);
+        FontRequest request;
+        request.face = GothicName();
+        return new Font(request);
     }();
     return font;
 }
@@ -592,7 +592,7 @@ void DrawGlyphRun(Surface& target, const Rect& clip, const Font& font, int x, in
     const std::uint32_t textPixel = MapColorRef(target.format, paint.textColor);
     const std::uint32_t backPixel = MapColorRef(target.format, paint.backColor);
     const int width = WidthOf(glyphs, begin, end);
-    const bool underline = font.Spec().underline;
+    const bool underline = font.Request().underline;
     if (!size.Rotated()) {
         if (paint.opaque) FillBox(target, clip, x, y, std::int64_t{x} + width, std::int64_t{y} + m.height, backPixel);
         std::int64_t penX = x;

@@ -34,7 +34,7 @@ constexpr std::uint32_t DT_NOCLIP = 0x0100;
 constexpr std::uint32_t DT_CALCRECT = 0x0400;
 constexpr std::uint32_t DT_NOPREFIX = 0x0800;
 
-struct FontSpec {
+struct FontRequest {
     // Pixels. Positive: cell height (ascent + descent); negative: the em
     // size; 0: a default size.
     int height = 0;
@@ -68,7 +68,7 @@ struct TextPaint {
 class Font;
 
 // Never fails: without any usable face the font draws nothing.
-Font* CreateFont(const FontSpec& spec);
+Font* CreateFont(const FontRequest& request);
 void DeleteFont(Font* font);
 // A process-wide Gothic font of the default size, never deleted.
 Font* DefaultFont();

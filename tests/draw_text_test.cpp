@@ -56,10 +56,10 @@ protected:
         return box;
     }
     static int Advance(const char* text) {
-        plat::FontSpec spec;
-        spec.face = "標準ゴシック";
-        spec.height = 12;
-        plat::Font* font = plat::CreateFont(spec);
+        plat::FontRequest request;
+        request.face = "標準ゴシック";
+        request.height = 12;
+        plat::Font* font = plat::CreateFont(request);
         const int width = plat::MeasureText(*font, text, -1).cx;
         plat::DeleteFont(font);
         return width;

@@ -26,14 +26,14 @@ const char* const kMincho = "標準明朝";
 
 struct FontOwner {
     explicit FontOwner(const char* face, int height = 12, int weight = 0, int escapement = 0) {
-        plat::FontSpec spec;
-        spec.face = face;
-        spec.height = height;
-        spec.weight = weight;
-        spec.escapement = escapement;
-        font = plat::CreateFont(spec);
+        plat::FontRequest request;
+        request.face = face;
+        request.height = height;
+        request.weight = weight;
+        request.escapement = escapement;
+        font = plat::CreateFont(request);
     }
-    explicit FontOwner(const plat::FontSpec& spec) : font(plat::CreateFont(spec)) {}
+    explicit FontOwner(const plat::FontRequest& request) : font(plat::CreateFont(request)) {}
     ~FontOwner() { plat::DeleteFont(font); }
     plat::Font* font;
 };
@@ -186,11 +186,11 @@ TEST_F(FontTest, BoldIsHeavierAndRotatedTextRuns) {
 }
 
 TEST_F(FontTest, UnderlineRunsUnderTheWholeString) {
-    plat::FontSpec spec;
-    spec.face = kGothic;
-    spec.height = 16;
-    spec.underline = true;
-    FontOwner font(spec);
+    plat::FontRequest request;
+    request.face = kGothic;
+    request.height = 16;
+    request.underline = true;
+    FontOwner font(request);
     dc.SelectFont(font.font);
     dc.TextOut(10, 10, "a b", -1);
     const int width = dc.TextExtent("a b", -1).cx;
