@@ -149,7 +149,9 @@ std::vector<int> ScaleMap(std::int64_t dstStart, std::int64_t dstLength, std::in
     std::vector<int> map;
     first = to;
     for (std::int64_t d = from; d < to; ++d) {
-        const std::int64_t s = srcStart + (d - dstStart) * srcLength / dstLength;
+        // Both factors may approach 2^32: the product needs more than 64 bits.
+        const auto offset = static_cast<__int128>(d - dstStart) * srcLength / dstLength;
+        const std::int64_t s = srcStart + static_cast<std::int64_t>(offset);
         if (s < 0 || s >= limit) continue;
         if (map.empty()) first = d;
         map.push_back(static_cast<int>(s));

@@ -114,6 +114,9 @@ TEST(SurfaceBltStretch, NearestNeighbourClippedAndKeyed) {
     EXPECT_EQ(plat::GetPixel(*dst, 4, 2), 0x10u);
     EXPECT_EQ(plat::GetPixel(*dst, 5, 2), 0x4444u);  // the key
     EXPECT_EQ(plat::GetPixel(*dst, 4, 6), 0x4444u);  // source y = 2
+    // Rectangles spanning the whole coordinate range map without overflow.
+    const Rect huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    EXPECT_EQ(plat::BltStretch(dst.get(), huge, src.get(), Rect{INT32_MIN, 0, INT32_MAX, 2}, false), plat::DD_OK);
 }
 
 TEST(SurfaceBltStretch, ConvertsBetweenFormatsKeepingTopBits) {
