@@ -197,6 +197,8 @@ void ReloadObjects() {
         krObjectRecord& record = krObjects[slot];
         if (record.name[0] == '\0' || !plat::IsLost(record.surface)) continue;
         plat::Restore(record.surface);
+        // Objects made by krDraw::CreateObject have no source; pictures from
+        // the pack file are the pack reader's to reload.
         if (std::strcmp(record.name, "*") == 0 || record.fromPack) continue;
         krDraw::internal::SetLoadKey({static_cast<std::uint32_t>(record.key), record.key == -1});
         krDraw::SwapObject(record.name, slot, record.reloadMode);
