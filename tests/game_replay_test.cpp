@@ -130,8 +130,8 @@ struct Played {
     }
 };
 
-struct RunSpec {
-    explicit RunSpec(long frameCount, std::string keys = "") : frames(frameCount), script(std::move(keys)) {}
+struct RunSetup {
+    explicit RunSetup(long frameCount, std::string keys = "") : frames(frameCount), script(std::move(keys)) {}
     long frames;
     std::string script;
     std::optional<std::string> map = kOpenField;  // nullopt: no map.txt
@@ -140,15 +140,15 @@ struct RunSpec {
     std::function<void(const fs::path&)> prepare;
 };
 
-Played Replay(const RunSpec& spec) {
+Played Replay(const RunSetup& setup) {
     Played run;
     const fs::path dir = run.folder->Path();
-    if (spec.map) WriteFile(dir / "map.txt", *spec.map);
-    if (spec.prepare) spec.prepare(dir);
-    WriteFile(dir / "input.txt", spec.script);
-    const std::string command = "cd '" + dir.string() + "' && KR_DESKTOP_BITS=16 '" + spec.program + "' --frames " +
-                                std::to_string(spec.frames) + " --input input.txt --trace trace.txt " +
-                                spec.arguments + " 2> errors.txt";
+    if (setup.map) WriteFile(dir / "map.txt", *setup.map);
+    if (setup.prepare) setup.prepare(dir);
+    WriteFile(dir / "input.txt", setup.script);
+    const std::string command = "cd '" + dir.string() + "' && KR_DESKTOP_BITS=16 '" + setup.program + "' --frames " +
+                                std::to_string(setup.frames) + " --input input.txt --trace trace.txt " +
+                                setup.arguments + " 2> errors.txt";
     const int status = std::system(command.c_str());
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream errors(dir / "errors.txt");
@@ -162,19 +162,19 @@ Played Replay(const RunSpec& spec) {
 }
 
 Played Replay(long frames, const Script& script, std::optional<std::string> map = kOpenField) {
-    RunSpec spec(frames, script.Text());
-    spec.map = std::move(map);
-    return Replay(spec);
+    RunSetup setup(frames, script.Text());
+    setup.map = std::move(map);
+    return Replay(setup);
 }
 
 // Whether the player walks right from its start on this map.
 bool CanWalk(std::optional<std::string> map, const std::function<void(const fs::path&)>& prepare = {}) {
     Script s;
     s.Walk({"RIGHT"}, 2, 10);
-    RunSpec spec(14, s.Text());
-    spec.map = std::move(map);
-    spec.prepare = prepare;
-    const Played run = Replay(spec);
+    RunSetup setup(14, s.Text());
+    setup.map = std::move(map);
+    setup.prepare = prepare;
+    const Played run = Replay(setup);
     EXPECT_EQ(run.frames.size(), 14u);
     return run.frames.size() == 14 && run.At(14).px > 300.0f;
 }
@@ -239,12 +239,12 @@ TEST(GameReplayScreen, FirstFrameShowsBareTilesSecondAddsOverlay) {
     }
     const Picture sheet(kPictures + "map_data.BMP", 16, false), overlay(kPictures + "bg.BMP", 16, true);
     ASSERT_TRUE(sheet.Loaded() && overlay.Loaded());
-    RunSpec spec(1);
-    spec.map = MapText(grid);
-    spec.arguments = "--screenshot s.bmp";
-    const Played first = Replay(spec);
-    spec.frames = 2;
-    const Played second = Replay(spec);
+    RunSetup setup(1);
+    setup.map = MapText(grid);
+    setup.arguments = "--screenshot s.bmp";
+    const Played first = Replay(setup);
+    setup.frames = 2;
+    const Played second = Replay(setup);
     const Picture a = Screenshot(first, "s.bmp"), b = Screenshot(second, "s.bmp");
     ASSERT_TRUE(a.Loaded() && b.Loaded());
     ASSERT_EQ(a.Width(), 800);
@@ -540,12 +540,12 @@ TEST(GameReplayMap, OneLineAndGridLayoutsGiveTheSamePicture) {
         grid[i] = (i * 5 + i / 100) % 24;
         oneLine += std::to_string(grid[i]) + " ";
     }
-    RunSpec spec(1);
-    spec.map = MapText(grid);
-    spec.arguments = "--screenshot s.bmp";
-    const Played a = Replay(spec);
-    spec.map = oneLine;
-    const Played b = Replay(spec);
+    RunSetup setup(1);
+    setup.map = MapText(grid);
+    setup.arguments = "--screenshot s.bmp";
+    const Played a = Replay(setup);
+    setup.map = oneLine;
+    const Played b = Replay(setup);
     const Picture pa = Screenshot(a, "s.bmp"), pb = Screenshot(b, "s.bmp");
     ASSERT_TRUE(pa.Loaded() && pb.Loaded());
     for (int y = 0; y < 600; ++y) {
@@ -567,16 +567,16 @@ TEST(GameReplayPictures, MissingPicturesAreReportedAndTheVariantPicksTheSheets) 
     Script s;
     s.Walk({"RIGHT"}, 2, 20);
     for (const char* variant : {"", "--variant 0"}) {
-        RunSpec spec(30, s.Text());
-        spec.arguments = variant;
-        spec.program = (program.Path() / "pokotanba-replay").string();
-        const Played run = Replay(spec);
+        RunSetup setup(30, s.Text());
+        setup.arguments = variant;
+        setup.program = (program.Path() / "pokotanba-replay").string();
+        const Played run = Replay(setup);
         EXPECT_EQ(run.exitCode, 0);
         ASSERT_EQ(run.frames.size(), 30u) << "the game goes on";
         EXPECT_GT(run.At(30).px, 300.0f);
         EXPECT_EQ(Count(run.errors, message), 1) << run.errors;
-        spec.program = kReplay;
-        EXPECT_EQ(Count(Replay(spec).errors, message), 0);
+        setup.program = kReplay;
+        EXPECT_EQ(Count(Replay(setup).errors, message), 0);
     }
 }
 
@@ -602,12 +602,12 @@ TEST(GameReplayDriver, RejectsBadArgumentsAndScripts) {
     // Escape ends the game before the last frame: no screenshot is written.
     Script s;
     s.Tap("ESCAPE", 4);
-    RunSpec spec(10, s.Text());
-    const Played run = Replay(spec);
+    RunSetup setup(10, s.Text());
+    const Played run = Replay(setup);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.frames.size(), 3u);
-    spec.arguments = "--screenshot s.bmp";
-    EXPECT_EQ(Replay(spec).exitCode, 1);
+    setup.arguments = "--screenshot s.bmp";
+    EXPECT_EQ(Replay(setup).exitCode, 1);
 }
 
 // ---- rules checked on the records ----
