@@ -23,9 +23,10 @@ std::unordered_set<Surface*>& Registry() {
 }
 
 // Pixel memory is calloc'ed (large blocks come zeroed from the system
-// without touching every page) and aligned to 32 bytes by hand; the block's
-// own address is kept just below the aligned pixels.
-constexpr std::size_t kPixelAlign = 32;
+// without touching every page) and aligned by hand to a cache line, so
+// that aligned vectors never straddle two lines; the block's own address
+// is kept just below the aligned pixels.
+constexpr std::size_t kPixelAlign = 64;
 
 std::uint8_t* AllocatePixels(std::size_t bytes) {
     const std::size_t total = bytes + kPixelAlign + sizeof(void*);
