@@ -230,7 +230,8 @@ int Screen(int width, int height, int type) {
     bool systemMemory = !(type == 1 || type == 3);
 
     const bool fullScreen = krSystemState.fullScreen != 0;
-    if (fullScreen && !plat::IsWindow(krSystemState.mainWindow)) return Fail("フルスクリーン化できません");
+    if (fullScreen && (!plat::IsWindow(krSystemState.mainWindow) || !plat::SetFullScreen(true)))
+        return Fail("フルスクリーン化できません");
     if (fullScreen) {
         if (!ChooseFullScreenDepth()) return Fail("解像度が変更できません");
     } else {
@@ -294,6 +295,7 @@ void Release() {
         krScreen.front = nullptr;  // the window's own surface
         plat::DestroySurface(krScreen.back);
         krScreen.back = nullptr;
+        if (krSystemState.fullScreen == 1) plat::SetFullScreen(false);
         krScreen.deviceCreated = false;
     }
     if (krSystemState.fullScreen == 1 || krSystemState.popupWindow == 1) {

@@ -3,7 +3,9 @@
 // the engine looks for them).
 #pragma once
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,7 +20,13 @@
 
 class DrawTest : public ShellTest {
 protected:
-    static constexpr const char* kFolder = "kr_dt";  // beside the program
+    // Beside the program, one per process: ctest runs tests in parallel.
+    // Five characters, as picture names are limited to 30.
+    static std::string Folder() {
+        char name[8];
+        std::snprintf(name, sizeof name, "k%04d", static_cast<int>(getpid() % 10000));
+        return name;
+    }
 
     void SetUp() override {
         ShellTest::SetUp();
@@ -36,8 +44,13 @@ protected:
         ShellTest::TearDown();
     }
 
+    static std::string ToUpper(std::string s) {
+        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    }
+
     static std::filesystem::path FolderPath() {
-        return std::filesystem::path(plat::ProgramPath()).parent_path() / kFolder;
+        return std::filesystem::path(plat::ProgramPath()).parent_path() / Folder();
     }
 
     // Opens the main window (and with it the front surface).
@@ -48,7 +61,7 @@ protected:
     }
 
     // Writes a 24-bit picture of 0xRRGGBB pixels given row by row from the
-    // top; returns its engine name, "kr_dt\<file>".
+    // top; returns its engine name, "kNNNN\<file>".
     static std::string WritePicture(const std::string& file, int width, int height,
                                     const std::vector<std::uint32_t>& pixels) {
         const int stride = (width * 3 + 3) & ~3;
@@ -70,7 +83,7 @@ protected:
             std::fwrite(b.data(), 1, b.size(), f);
             std::fclose(f);
         }
-        return std::string(kFolder) + "\\" + file;
+        return Folder() + "\\" + file;
     }
 
     // A picture whose pixel (x, y) is (x * 8, y * 8, 0x40): distinct in 16 bits.

@@ -27,13 +27,13 @@ TEST_F(DrawObjects, LoadFillsTheRecord) {
         for (int x = 0; x < 6; ++x) ASSERT_EQ(ObjectPixel(4, x, y), GradientPixel(x, y));
     EXPECT_FALSE(r.surface->systemMemory);
     // Either slash and any case find the file; other modes use system memory.
-    ASSERT_EQ(krDraw::LoadObject("KR_DT/PIC.BMP", 1), 5);
+    ASSERT_EQ(krDraw::LoadObject((ToUpper(Folder()) + "/PIC.BMP").c_str(), 1), 5);
     EXPECT_TRUE(krObjects[5].surface->systemMemory);
     EXPECT_TRUE(plat::headless::Boxes().empty());
 }
 
 TEST_F(DrawObjects, SlotRulesAndMessages) {
-    const std::string name30 = WriteGradient("abcdefghijklmnopqrst.bmp", 2, 2);  // "kr_dt\" + 24
+    const std::string name30 = WriteGradient("abcdefghijklmnopqrst.bmp", 2, 2);  // folder, "\\" and 24
     ASSERT_EQ(name30.size(), 30u);
     EXPECT_EQ(krDraw::LoadObject(name30.c_str(), 2), 4);
     EXPECT_EQ(krDraw::LoadObject((name30 + "x").c_str(), 2), 0);
@@ -41,14 +41,14 @@ TEST_F(DrawObjects, SlotRulesAndMessages) {
     EXPECT_EQ(krObjects[5].name[0], '\0') << "refused before a slot is taken";
 
     // A missing or malformed file keeps its slot taken, and release leaves it.
-    EXPECT_EQ(krDraw::LoadObject("kr_dt\\missing.bmp", 2), 0);
+    EXPECT_EQ(krDraw::LoadObject((Folder() + "\\missing.bmp").c_str(), 2), 0);
     EXPECT_EQ(LastBox(), Box("krDraw::LoadObject", "BMPファイルを読み込めません"));
     krDraw::ReleaseObject(5);
-    EXPECT_STREQ(krObjects[5].name, "kr_dt\\missing.bmp");
+    EXPECT_STREQ(krObjects[5].name, (Folder() + "\\missing.bmp").c_str());
     std::FILE* f = std::fopen((FolderPath() / "bad.bmp").c_str(), "wb");
     std::fputs("BM not a picture", f);
     std::fclose(f);
-    EXPECT_EQ(krDraw::LoadObject("kr_dt\\bad.bmp", 2), 0);
+    EXPECT_EQ(krDraw::LoadObject((Folder() + "\\bad.bmp").c_str(), 2), 0);
     EXPECT_EQ(krObjects[6].surface, nullptr);
 
     for (int slot = 7; slot < 512; ++slot) ASSERT_EQ(krDraw::LoadObject(picture.c_str(), 2), slot);
@@ -69,10 +69,10 @@ TEST_F(DrawObjects, SwapAndCreate) {
     EXPECT_EQ(ObjectPixel(slot, 2, 2), 0xF800u);
     ASSERT_EQ(krDraw::SwapObject(krObjects[slot].name, slot, 2), 1) << "its own name reloads it";
     EXPECT_STREQ(krObjects[slot].name, red.c_str());
-    EXPECT_EQ(krDraw::SwapObject("kr_dt\\none.bmp", slot, 2), 0);
+    EXPECT_EQ(krDraw::SwapObject((Folder() + "\\none.bmp").c_str(), slot, 2), 0);
     EXPECT_EQ(LastBox(), Box("krDraw::SwapObject", "BMPファイルを読み込めません"));
     EXPECT_EQ(krObjects[slot].surface, nullptr);
-    EXPECT_EQ(krDraw::SwapObject("kr_dt\\abcdefghijklmnopqrstuvwxyz", slot, 2), 0);
+    EXPECT_EQ(krDraw::SwapObject((Folder() + "\\abcdefghijklmnopqrstuvwxyz").c_str(), slot, 2), 0);
     EXPECT_EQ(LastBox(), Box("krDraw::SwapObject", "ファイル名またはリソース名が長すぎます"));
 
     const int made = krDraw::CreateObject(40, 30, 2);
