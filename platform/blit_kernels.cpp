@@ -172,9 +172,18 @@ __attribute__((target("avx512f,avx512bw"))) void KeyedRectAvx512(const CopyArgs&
         const std::uint8_t* s = a.src + y * a.srcPitch;
         std::size_t off = 0;
         for (; off < tailOffset; off += 64) {
+            // Whole vectors of key pixels (an overlay's empty spans) or of
+            // opaque pixels (a map) skip the masked store, which costs more.
             const __m512i v = _mm512_loadu_si512(s + off);
-            if constexpr (LaneBytes == 2) _mm512_mask_storeu_epi16(d + off, _mm512_cmpneq_epi16_mask(v, k), v);
-            else _mm512_mask_storeu_epi32(d + off, _mm512_cmpneq_epi32_mask(v, k), v);
+            if constexpr (LaneBytes == 2) {
+                const __mmask32 m = _mm512_cmpneq_epi16_mask(v, k);
+                if (m == 0xFFFFFFFFu) _mm512_storeu_si512(d + off, v);
+                else if (m != 0) _mm512_mask_storeu_epi16(d + off, m, v);
+            } else {
+                const __mmask16 m = _mm512_cmpneq_epi32_mask(v, k);
+                if (m == 0xFFFFu) _mm512_storeu_si512(d + off, v);
+                else if (m != 0) _mm512_mask_storeu_epi32(d + off, m, v);
+            }
         }
         if (tail == 0) continue;
         if constexpr (LaneBytes == 2) {

@@ -46,12 +46,22 @@ Converter& FromUtf8() {
     return c;
 }
 
-char32_t DecodeOne(const char* bytes, std::size_t n) {
+char32_t ConvertOne(const char* bytes, std::size_t n) {
     char out[8];
     std::size_t outLen = 0;
     if (!ToUtf32().Convert(bytes, n, out, sizeof out, outLen) || outLen != 4) return kReplacement;
     const auto* u = reinterpret_cast<const unsigned char*>(out);
     return static_cast<char32_t>(u[0] | (u[1] << 8) | (u[2] << 16) | (static_cast<std::uint32_t>(u[3]) << 24));
+}
+
+// Looks a one- or two-byte code up once through iconv and remembers the
+// answer (text is decoded on the main thread only).
+char32_t DecodeOne(const char* bytes, std::size_t n) {
+    static char32_t known[65536] = {};  // 0: not looked up yet
+    const auto b0 = static_cast<unsigned char>(bytes[0]);
+    const std::size_t code = n == 2 ? (b0 << 8) | static_cast<unsigned char>(bytes[1]) : b0;
+    if (known[code] == 0) known[code] = ConvertOne(bytes, n);
+    return known[code];
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {

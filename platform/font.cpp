@@ -431,51 +431,9 @@ SizeCache& Sizes() {
 
 // ---- code page 932 ----
 
-// Decodes text, caching the code point of every multi-byte code.
-class Decoder {
-public:
-    void Decode(const char* text, int length, std::u32string& out) {
-        out.clear();
-        if (!text) return;
-        const std::size_t limit = length < 0 ? std::string::npos : static_cast<std::size_t>(length);
-        for (std::size_t i = 0; i < limit && text[i] != '\0';) {
-            const auto c = static_cast<unsigned char>(text[i]);
-            if (c < 0x80) {
-                out += static_cast<char32_t>(c);
-                ++i;
-            } else if (IsLeadByte(c)) {
-                if (i + 1 >= limit || text[i + 1] == '\0') {
-                    out += kReplacement;
-                    ++i;
-                } else {
-                    out += Lookup(text + i, 2);
-                    i += 2;
-                }
-            } else {
-                out += Lookup(text + i, 1);
-                ++i;
-            }
-        }
-    }
-
-private:
-    char32_t Lookup(const char* bytes, int n) {
-        const auto code = static_cast<std::uint16_t>(n == 2 ? (static_cast<unsigned char>(bytes[0]) << 8) |
-                                                                    static_cast<unsigned char>(bytes[1])
-                                                              : static_cast<unsigned char>(bytes[0]));
-        auto it = cache_.find(code);
-        if (it != cache_.end()) return it->second;
-        const std::u32string decoded = DecodeCp932(bytes, n);
-        const char32_t cp = decoded.size() == 1 ? decoded[0] : kReplacement;
-        cache_.emplace(code, cp);
-        return cp;
-    }
-    std::unordered_map<std::uint16_t, char32_t> cache_;
-};
-
-Decoder& TextDecoder() {
-    static Decoder decoder;
-    return decoder;
+// Text up to its terminator, or at most length bytes when length >= 0.
+std::u32string DecodeText(const char* text, int length) {
+    return DecodeCp932(text, length < 0 ? std::string::npos : static_cast<std::size_t>(length));
 }
 
 bool IsBreakableWide(char32_t cp) {
@@ -687,8 +645,7 @@ std::vector<Line> LayOut(const std::u32string& text, const std::vector<const Gly
 
 void DrawTextLine(Surface& target, const Rect& clip, const Font& font, int x, int y, const char* text, int length,
                   const TextPaint& paint) {
-    std::u32string decoded;
-    TextDecoder().Decode(text, length, decoded);
+    const std::u32string decoded = DecodeText(text, length);
     const Rect bounds = raster::Intersect(clip, raster::Bounds(target));
     if (decoded.empty() || raster::IsEmpty(bounds)) return;
     const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
@@ -696,16 +653,14 @@ void DrawTextLine(Surface& target, const Rect& clip, const Font& font, int x, in
 }
 
 Size MeasureText(const Font& font, const char* text, int length) {
-    std::u32string decoded;
-    TextDecoder().Decode(text, length, decoded);
+    const std::u32string decoded = DecodeText(text, length);
     const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
     return {WidthOf(glyphs, 0, glyphs.size()), font.Size().Metrics().height};
 }
 
 int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char* text, int length, Rect& box,
                 std::uint32_t format, const TextPaint& paint) {
-    std::u32string decoded;
-    TextDecoder().Decode(text, length, decoded);
+    const std::u32string decoded = DecodeText(text, length);
     const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
     const auto boxWidth =
         static_cast<int>(std::clamp<std::int64_t>(std::int64_t{box.right} - box.left, 0, INT32_MAX));
