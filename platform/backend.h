@@ -8,7 +8,7 @@
 
 namespace plat {
 
-struct WindowSpec {
+struct WindowDesc {
     std::string captionUtf8;
     int x = 0, y = 0;
     int width = 0, height = 0;
@@ -21,7 +21,7 @@ public:
     virtual const char* Name() const = 0;
 
     // Window. The backend creates the front surface of the client size.
-    virtual bool CreateWindow(const WindowSpec& spec) = 0;
+    virtual bool CreateWindow(const WindowDesc& desc) = 0;
     virtual void DestroyWindow() = 0;
     virtual void ShowWindow(bool visible) = 0;
     virtual void MinimizeWindow() = 0;

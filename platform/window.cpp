@@ -75,14 +75,14 @@ HWND CreateMainWindow(const char* className, const char* caption, std::uint32_t,
     WindowSystem& ws = System();
     auto found = ws.classes.find(className ? className : "");
     if (found == ws.classes.end() || ws.window != 0) return 0;
-    WindowSpec spec;
-    spec.captionUtf8 = Cp932ToUtf8(caption ? caption : "");
-    spec.x = x;
-    spec.y = y;
-    spec.width = width;
-    spec.height = height;
-    spec.hidden = true;  // shown by ShowWindow
-    if (!ActiveBackend().CreateWindow(spec)) return 0;
+    WindowDesc desc;
+    desc.captionUtf8 = Cp932ToUtf8(caption ? caption : "");
+    desc.x = x;
+    desc.y = y;
+    desc.width = width;
+    desc.height = height;
+    desc.hidden = true;  // shown by ShowWindow
+    if (!ActiveBackend().CreateWindow(desc)) return 0;
     ws.window = kMainWindow;
     ws.proc = found->second;
     ws.quitPosted = false;

@@ -16,16 +16,16 @@ class HeadlessBackend : public Backend {
 public:
     const char* Name() const override { return "headless"; }
 
-    bool CreateWindow(const WindowSpec& spec) override {
+    bool CreateWindow(const WindowDesc& desc) override {
         if (failCreate) return false;
         DestroyFront();
-        front = CreateSurface(std::max(1, spec.width), std::max(1, spec.height), FormatForBits(DesktopBits()));
+        front = CreateSurface(std::max(1, desc.width), std::max(1, desc.height), FormatForBits(DesktopBits()));
         if (!front) return false;
         exists = true;
-        visible = !spec.hidden;
+        visible = !desc.hidden;
         minimized = false;
-        caption = spec.captionUtf8;
-        origin = Point{spec.x, spec.y};
+        caption = desc.captionUtf8;
+        origin = Point{desc.x, desc.y};
         return true;
     }
     void DestroyWindow() override {

@@ -31,13 +31,13 @@ public:
 
     // ---- window ----
 
-    bool CreateWindow(const WindowSpec& spec) override {
+    bool CreateWindow(const WindowDesc& desc) override {
         if (window_) DestroyWindow();
         if (!StartVideo()) return false;
-        Uint32 flags = (spec.hidden ? SDL_WINDOW_HIDDEN : 0) | (fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-        width_ = std::max(1, spec.width);
-        height_ = std::max(1, spec.height);
-        window_ = SDL_CreateWindow(spec.captionUtf8.c_str(), spec.x, spec.y, width_, height_, flags);
+        Uint32 flags = (desc.hidden ? SDL_WINDOW_HIDDEN : 0) | (fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        width_ = std::max(1, desc.width);
+        height_ = std::max(1, desc.height);
+        window_ = SDL_CreateWindow(desc.captionUtf8.c_str(), desc.x, desc.y, width_, height_, flags);
         if (!window_) return false;
         front_ = CreateSurface(width_, height_, FormatForBits(DesktopBits()));
         if (!front_ || !presenter_.Create(window_, width_, height_, front_->format)) {
@@ -47,7 +47,7 @@ public:
         SDL_StopTextInput();  // key messages only; no input method
         SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
         events_.Reset();
-        announcePending_ = !spec.hidden;
+        announcePending_ = !desc.hidden;
         return true;
     }
 
