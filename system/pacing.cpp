@@ -80,8 +80,12 @@ int CheckWait(int number) {
 }
 
 void Delay(std::uint32_t ms) {
-    krSystemState.waitDeadline[kDelaySlot] = plat::TimeGetTime() + ms;
-    while (plat::TimeGetTime() <= krSystemState.waitDeadline[kDelaySlot]) {
+    const std::uint32_t start = plat::TimeGetTime();
+    krSystemState.waitDeadline[kDelaySlot] = start + ms;
+    // Counted as time since the start: a deadline beyond the clock's wrap
+    // would otherwise end the wait at once, or never (a deadline of the
+    // clock's largest value is never passed).
+    while (plat::TimeGetTime() - start <= ms) {
     }
     ResetFrameClock();
 }

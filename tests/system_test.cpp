@@ -376,6 +376,14 @@ TEST_F(PacingTest, DelayPassesTheDeadlineAndRestartsTheFrameClock) {
     EXPECT_EQ(krSystemState.frameTime, 0.0f);
     krSystem::MeasureFrame();
     EXPECT_LT(krSystemState.frameTime, 0.002f);
+
+    // Across the clock's wrap the delay still lasts its full length.
+    headless::SetClock(0xFFFFFFF0u);
+    krSystem::Delay(32);
+    EXPECT_GT(headless::Clock() - 0xFFFFFFF0u, 32u);
+    headless::SetClock(0xFFFFFFF0u);
+    krSystem::Delay(15);  // deadline at the clock's largest value
+    EXPECT_GT(headless::Clock() - 0xFFFFFFF0u, 15u);
 }
 
 TEST_F(PacingTest, ResetTimersResumesInputAndSystemKeys) {
