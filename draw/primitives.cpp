@@ -76,15 +76,11 @@ std::uint8_t ComponentByte(std::uint32_t pixel, std::uint32_t mask) {
     return static_cast<std::uint8_t>((value >> (bits - 5)) << 3);
 }
 
-bool WriteRows(std::FILE* file, const plat::Surface& s, const std::uint8_t* pixels, int pitch, int width, int height,
-               std::size_t rowSize) {
+bool WriteRows(std::FILE* file, const plat::Surface& s, int width, int height, std::size_t rowSize) {
     std::vector<std::uint8_t> row(rowSize, 0);
-    const int bpp = s.format.bytesPerPixel;
     for (int y = height - 1; y >= 0; --y) {
-        const std::uint8_t* src = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
-        for (int x = 0; x < width; ++x, src += bpp) {
-            std::uint32_t pixel = 0;
-            for (int i = 0; i < bpp; ++i) pixel |= static_cast<std::uint32_t>(src[i]) << (8 * i);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t pixel = plat::GetPixel(s, x, y);
             row[x * 3 + 0] = ComponentByte(pixel, s.format.blueMask);
             row[x * 3 + 1] = ComponentByte(pixel, s.format.greenMask);
             row[x * 3 + 2] = ComponentByte(pixel, s.format.redMask);
@@ -189,7 +185,7 @@ int SaveScreen(const char* name, int width, int height) {
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         const auto header = BmpHeader(width, height, static_cast<std::uint32_t>(rowSize));
         written = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-                  WriteRows(file, *back, pixels, pitch, width, height, rowSize);
+                  WriteRows(file, *back, width, height, rowSize);
         written = std::fclose(file) == 0 && written;
         if (!written) std::remove(path.c_str());
     }
