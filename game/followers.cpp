@@ -41,13 +41,6 @@ constexpr std::int32_t kEffectOffsetY[8] = {0, -28, -56, -28, 0, -56, 0, -56};
 
 float Cos(float a) { return static_cast<float>(std::cos(static_cast<double>(a))); }
 float Sin(float a) { return static_cast<float>(std::sin(static_cast<double>(a))); }
-float Sqrt(float v) { return static_cast<float>(std::sqrt(static_cast<double>(v))); }
-
-float Distance(float ax, float ay, float bx, float by) {
-    const float dx = ax - bx;
-    const float dy = ay - by;
-    return Sqrt(dx * dx + dy * dy);
-}
 
 // Distance between the player's centre and the follower's centre.
 float DistanceToPlayer(const FollowerRecord& f) {
@@ -60,14 +53,6 @@ void DrawFollowerCell(int index, int column, int row) {
     const std::int64_t top = std::int64_t{kCell} * row;
     DrawCell(gamePictures.followerSheets[index], Trunc(f.posX), Trunc(f.posY), left, top, left + kCell,
              top + kCell);
-}
-
-// Advances the timer by one step; true when it passed the frame period.
-bool FrameElapsed(float& timer) {
-    timer += krSystemState.frameTime;
-    if (!TimerPast(timer, kFramePeriod)) return false;
-    timer = 0.0f;
-    return true;
 }
 
 void Spawn(int i) {
@@ -139,7 +124,7 @@ void FollowingBlock(int i) {
     f.velX = Cos(f.heading) * kWalkSpeed;
     f.velY = Sin(f.heading) * kWalkSpeed;
     f.facing = FacingFromHeading(f.heading, f.facing);
-    if (FrameElapsed(f.animTimer)) {
+    if (TimerElapsed(f.animTimer, kFramePeriod)) {
         f.walkFrame += 1;
         if (f.walkFrame == 4) f.walkFrame = 0;
     }
@@ -151,7 +136,7 @@ void StandingBlock(int i) {
     FollowerRecord& f = followers[i];
     f.velX = f.velY = 0.0f;
     f.slot = -1;
-    if (FrameElapsed(f.animTimer)) {
+    if (TimerElapsed(f.animTimer, kFramePeriod)) {
         f.walkFrame += 1;
         if (f.walkFrame > 1) f.walkFrame = 0;
     }
@@ -165,7 +150,7 @@ void FlyingBlock(int i) {
     f.velY = Sin(a) * kFlightSpeed;
     f.flightDistance += krSystemState.frameTime * kFlightSpeed;
     f.slot = -1;
-    if (FrameElapsed(f.animTimer)) {
+    if (TimerElapsed(f.animTimer, kFramePeriod)) {
         f.flightFrame += 1;
         if (f.flightFrame > 1) f.flightFrame = 0;
     }
@@ -186,11 +171,7 @@ void DownBlock(int i) {
     FollowerRecord& f = followers[i];
     f.velX = f.velY = 0.0f;
     f.slot = -1;
-    f.downTimer += krSystemState.frameTime;
-    if (TimerPast(f.downTimer, kDownTime)) {
-        f.state = kIdle;
-        f.downTimer = 0.0f;
-    }
+    if (TimerElapsed(f.downTimer, kDownTime)) f.state = kIdle;
     DrawFollowerCell(i, kLyingColumn, f.facing);
 }
 

@@ -42,6 +42,13 @@ void DrawCell(std::int32_t handle, int x, int y, std::int64_t left, std::int64_t
                  static_cast<int>(bottom));
 }
 
+bool TimerElapsed(float& timer, double period) {
+    timer += krSystemState.frameTime;
+    if (!TimerPast(timer, period)) return false;
+    timer = 0.0f;
+    return true;
+}
+
 void GameStartup() {
     GamePictures& p = gamePictures;
     krDraw::Screen(kScreenWidth, kScreenHeight, 1);

@@ -3,6 +3,7 @@
 // frame runs over them. Everything here lives for the whole run and starts
 // at the values the game begins with; nothing is allocated while it runs.
 #pragma once
+#include <cmath>
 #include <cstdint>
 
 #include "game/game.h"
@@ -36,6 +37,17 @@ constexpr float kPi = 3.141592f;
 // timer whose single-precision sum reaches 0.2f counts as past 0.2: a swing
 // frame lasts 12 steps of kGameStep, not 13.
 inline bool TimerPast(float timer, double limit) { return static_cast<double>(timer) > limit; }
+
+// Advances a timer by the frame's step; true (and the timer back at 0) once
+// it has passed the period.
+bool TimerElapsed(float& timer, double period);
+
+// Euclidean distance of two points in single precision.
+inline float Distance(float ax, float ay, float bx, float by) {
+    const float dx = ax - bx;
+    const float dy = ay - by;
+    return static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+}
 
 // Truncation toward zero of a single-precision value.
 inline std::int32_t Trunc(float v) { return static_cast<std::int32_t>(v); }

@@ -144,20 +144,11 @@ void DrawPlayerCell(int column) {
     DrawCell(gamePictures.playerSheet, Trunc(playerX), Trunc(playerY), left, top, left + kCell, top + kCell);
 }
 
-// Advances the timer by one step; true when it passed the period (and was
-// reset).
-bool FrameElapsed(float& timer, double period) {
-    timer += krSystemState.frameTime;
-    if (!TimerPast(timer, period)) return false;
-    timer = 0.0f;
-    return true;
-}
-
 void AnimateAndDraw() {
     PlayerRecord& p = player;
     if (p.swinging) {
         DrawPlayerCell(p.animFrame + kSwingFirstColumn);
-        if (FrameElapsed(p.animTimer, kSwingFramePeriod)) {
+        if (TimerElapsed(p.animTimer, kSwingFramePeriod)) {
             p.animFrame += 1;
             if (p.animFrame == 3) {
                 p.swinging = 0;
@@ -168,7 +159,7 @@ void AnimateAndDraw() {
     }
     const bool walking = p.keyUp != 0 || p.keyDown != 0 || p.keyLeft != 0 || p.keyRight != 0;
     if (walking) {
-        if (FrameElapsed(p.animTimer, kWalkFramePeriod)) {
+        if (TimerElapsed(p.animTimer, kWalkFramePeriod)) {
             p.animFrame += 1;
             if (p.animFrame == 4) p.animFrame = 0;
         }
@@ -176,7 +167,7 @@ void AnimateAndDraw() {
         DrawPlayerCell(kWalkColumns[p.animFrame & 3]);
         return;
     }
-    if (FrameElapsed(p.animTimer, kWalkFramePeriod)) {
+    if (TimerElapsed(p.animTimer, kWalkFramePeriod)) {
         p.animFrame += 1;
         if (p.animFrame > 1) p.animFrame = 0;
     }

@@ -1,8 +1,6 @@
 // The falling tree: a follower flying within 32 pixels of the tree's foot
 // starts the fall, which shows four pictures half a second apart and then
 // stays fallen. Also prints the fall state as the "fl=" debug line.
-#include <cmath>
-
 #include "draw/krDraw.h"
 #include "game/game_state.h"
 #include "system/krSystem.h"
@@ -24,10 +22,7 @@ bool FlyingFollowerAtTreeFoot() {
     bool atFoot = false;
     for (const FollowerRecord& f : followers) {
         if (f.state != kFlying) continue;
-        const float dx = kFootX - (f.posX + 28.0f);
-        const float dy = kFootY - (f.posY + 28.0f);
-        const float d = static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
-        if (d < kTriggerRadius) atFoot = true;
+        if (Distance(kFootX, kFootY, f.posX + 28.0f, f.posY + 28.0f) < kTriggerRadius) atFoot = true;
     }
     return atFoot;
 }
