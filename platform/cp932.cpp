@@ -64,6 +64,17 @@ char32_t DecodeOne(const char* bytes, std::size_t n) {
     return known[code];
 }
 
+// Bytes of the UTF-8 sequence starting at text[i]: what its lead byte
+// announces, cut short at the first byte that cannot continue it, so a
+// malformed sequence never swallows the character after it.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t announced = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    std::size_t n = 1;
+    while (n < announced && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+    return n;
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -117,13 +128,20 @@ std::string Cp932ToUtf8(const char* text) {
 std::string Utf8ToCp932(const std::string& utf8) {
     std::string out(utf8.size() * 2 + 4, '\0');
     std::size_t len = 0;
-    if (!FromUtf8().Convert(utf8.data(), utf8.size(), out.data(), out.size(), len)) {
-        // Keep what converts; characters without a CP932 form become '?'.
-        out.clear();
-        for (char ch : utf8) out += (static_cast<unsigned char>(ch) < 0x80) ? ch : '?';
+    if (FromUtf8().Convert(utf8.data(), utf8.size(), out.data(), out.size(), len)) {
+        out.resize(len);
         return out;
     }
-    out.resize(len);
+    // Convert character by character, so that only the characters without a
+    // CP932 form (and malformed bytes) become '?' and the rest is kept.
+    out.clear();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t n = Utf8SequenceLength(utf8, i);
+        char buffer[4];
+        if (FromUtf8().Convert(utf8.data() + i, n, buffer, sizeof buffer, len)) out.append(buffer, len);
+        else out += '?';
+        i += n;
+    }
     return out;
 }
 

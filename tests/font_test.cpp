@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/canvas.h"
+#include "platform/cp932.h"
 #include "platform/font.h"
 
 namespace {
@@ -82,6 +83,16 @@ protected:
     plat::Surface* s;
     plat::Canvas dc;
 };
+
+TEST(Cp932, ConvertsBothWaysReplacingOnlyWhatHasNoForm) {
+    const auto utf8 = [](const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); };
+    EXPECT_EQ(plat::Cp932ToUtf8("ポコタンバ！"), utf8(u8"ポコタンバ！"));
+    EXPECT_EQ(plat::Utf8ToCp932(utf8(u8"ポコ/a.bmp")), std::string("ポコ/a.bmp"));
+    // An accented letter, a Hangul syllable, a stray byte and a cut-off
+    // sequence have no form; the Japanese around them is kept.
+    EXPECT_EQ(plat::Utf8ToCp932(utf8(u8"ポ\u00E9コ\uD55Cタ") + "\xFF" + utf8(u8"ン") + "\xE3\x83" + utf8(u8"バ")),
+              std::string("ポ?コ?タ?ン?バ"));
+}
 
 TEST(Font, StandardFacesAreDistinctAndUnknownNamesFallBackToGothic) {
     FontOwner gothic(kGothic), mincho(kMincho), unknown("No Such Face Anywhere"), empty("");
