@@ -62,11 +62,6 @@ void FlattenCurve(const Point* p, std::vector<Point>& out) {
     }
 }
 
-// offset * to / from without overflow (sides can be near 2^32 apart).
-std::int64_t ScaledOffset(std::int64_t offset, std::int64_t to, std::int64_t from) {
-    return static_cast<std::int64_t>(__int128{offset} * to / from);
-}
-
 }  // namespace
 
 Pen Canvas::SelectPen(const Pen& pen) { return std::exchange(pen_, pen); }
@@ -209,43 +204,11 @@ bool Canvas::InvertRect(const Rect& rect) {
 }
 
 bool Canvas::StretchCopy(const Rect& dstRect, const Surface* source, const Rect& srcRect) {
-    if (!Ready() || !source || source->lost) return false;
-    const std::int64_t dstW = std::int64_t{dstRect.right} - dstRect.left;
-    const std::int64_t dstH = std::int64_t{dstRect.bottom} - dstRect.top;
-    const std::int64_t srcW = std::int64_t{srcRect.right} - srcRect.left;
-    const std::int64_t srcH = std::int64_t{srcRect.bottom} - srcRect.top;
-    if (dstW <= 0 || dstH <= 0 || srcW <= 0 || srcH <= 0) return false;
-    Surface& dst = *target_;
-    const Rect area = raster::Intersect(dstRect, raster::Bounds(dst));
-    if (raster::IsEmpty(area)) return true;
-    // A copy within one surface reads a snapshot, so it never reads its own output.
-    std::vector<std::uint8_t> snapshot;
-    Surface view = *source;
-    if (source == &dst) {
-        snapshot.assign(source->pixels, source->pixels + static_cast<std::size_t>(source->pitch) * source->height);
-        view.pixels = snapshot.data();
-    }
-    const bool sameFormat = view.format.bits == dst.format.bits && view.format.redMask == dst.format.redMask &&
-                            view.format.greenMask == dst.format.greenMask && view.format.blueMask == dst.format.blueMask;
-    std::vector<std::int64_t> columns(area.right - area.left);
-    for (int x = area.left; x < area.right; ++x)
-        columns[x - area.left] = srcRect.left + ScaledOffset(x - std::int64_t{dstRect.left}, srcW, dstW);
-    for (int y = area.top; y < area.bottom; ++y) {
-        const std::int64_t sy = srcRect.top + ScaledOffset(y - std::int64_t{dstRect.top}, srcH, dstH);
-        if (sy < 0 || sy >= view.height) continue;
-        for (int x = area.left; x < area.right; ++x) {
-            const std::int64_t sx = columns[x - area.left];
-            if (sx < 0 || sx >= view.width) continue;
-            std::uint32_t pixel = plat::GetPixel(view, static_cast<int>(sx), static_cast<int>(sy));
-            if (!sameFormat) {
-                std::uint8_t r, g, b;
-                UnmapRGB(view.format, pixel, r, g, b);
-                pixel = MapRGB(dst.format, r, g, b);
-            }
-            PutPixel(dst, x, y, pixel);
-        }
-    }
-    return true;
+    if (!Ready() || !source) return false;
+    if (dstRect.right <= dstRect.left || dstRect.bottom <= dstRect.top || srcRect.right <= srcRect.left ||
+        srcRect.bottom <= srcRect.top)
+        return false;
+    return BltStretch(target_, dstRect, source, srcRect, false) == DD_OK;
 }
 
 const Font& Canvas::CurrentFont() const { return font_ ? *font_ : *DefaultFont(); }

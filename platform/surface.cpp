@@ -277,7 +277,7 @@ void PutPixel(Surface& s, int x, int y, std::uint32_t value) {
                 static_cast<std::size_t>(s.format.bytesPerPixel));
 }
 
-HRESULT BltFast(Surface* dst, int x, int y, Surface* src, const Rect& srcRect, bool keyed) {
+HRESULT BltFast(Surface* dst, int x, int y, const Surface* src, const Rect& srcRect, bool keyed) {
     if (!dst || !src) return DDERR_INVALIDPARAMS;
     if (dst->lost || src->lost) return DDERR_SURFACELOST;
     if (!SameFormat(dst->format, src->format)) return DDERR_INVALIDPARAMS;
@@ -289,7 +289,7 @@ HRESULT BltFast(Surface* dst, int x, int y, Surface* src, const Rect& srcRect, b
     return DD_OK;
 }
 
-HRESULT BltStretch(Surface* dst, const Rect& dstRect, Surface* src, const Rect& srcRect, bool keyed) {
+HRESULT BltStretch(Surface* dst, const Rect& dstRect, const Surface* src, const Rect& srcRect, bool keyed) {
     if (!dst || !src) return DDERR_INVALIDPARAMS;
     if (dst->lost || src->lost) return DDERR_SURFACELOST;
     if (Inverted(dstRect) || Inverted(srcRect)) return DDERR_INVALIDRECT;

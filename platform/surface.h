@@ -64,11 +64,11 @@ void PutPixel(Surface& s, int x, int y, std::uint32_t value);
 // Copies src's rectangle to dst at (x, y). The rectangle is first clipped to
 // src, then the destination to dst. With keyed, source pixels equal to
 // src's colour key (when it has one) are skipped. Formats must match.
-HRESULT BltFast(Surface* dst, int x, int y, Surface* src, const Rect& srcRect, bool keyed);
+HRESULT BltFast(Surface* dst, int x, int y, const Surface* src, const Rect& srcRect, bool keyed);
 // Scaled copy (nearest neighbour) of srcRect onto dstRect, clipped to dst.
 // The formats may differ (a full-screen back screen shown on a desktop of
 // another depth): pixels are then converted keeping each component's top bits.
-HRESULT BltStretch(Surface* dst, const Rect& dstRect, Surface* src, const Rect& srcRect, bool keyed);
+HRESULT BltStretch(Surface* dst, const Rect& dstRect, const Surface* src, const Rect& srcRect, bool keyed);
 // Fills a rectangle (nullptr: the whole surface), clipped to the surface.
 HRESULT FillRect(Surface* dst, const Rect* rect, std::uint32_t value);
 
