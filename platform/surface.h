@@ -41,7 +41,7 @@ struct Surface {
     int height = 0;
     int pitch = 0;  // bytes per row, a multiple of 16
     PixelFormat format;
-    std::uint8_t* pixels = nullptr;  // owned; 32-byte aligned
+    std::uint8_t* pixels = nullptr;  // owned; aligned to a cache line
     bool hasColorKey = false;
     std::uint32_t colorKey = 0;  // source colour key (a pixel value)
     bool lost = false;
