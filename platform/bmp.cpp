@@ -1,7 +1,8 @@
 // BMP decoding: header parsing and validation, the palette, and one row
 // decoder per pixel layout (palette indices, bit fields, run-length codes).
 // Every read is bounds-checked against the bytes given; every size and
-// offset in the headers is checked before it is used.
+// offset in the headers is checked before it is used. Also the 24-bit
+// writer that screenshots and frame dumps share.
 #include "platform/bmp.h"
 
 #include <array>
@@ -345,6 +346,51 @@ Surface* LoadBmpFile(const std::string& path, const PixelFormat& fmt, bool syste
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
     if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) return nullptr;
     return DecodeBmp(bytes.data(), bytes.size(), fmt, systemMemory);
+}
+
+// ---- writer ----
+
+namespace {
+
+void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    Put16(b, at, v & 0xFFFF);
+    Put16(b, at + 2, v >> 16);
+}
+
+}  // namespace
+
+bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height) {
+    if (!pixels || width <= 0 || height <= 0) return false;
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
+    const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);
+    std::vector<std::uint8_t> file(54 + imageBytes, 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    Put32(file, 2, static_cast<std::uint32_t>(file.size()));
+    Put32(file, 10, 54);
+    Put32(file, 14, 40);
+    Put32(file, 18, static_cast<std::uint32_t>(width));
+    Put32(file, 22, static_cast<std::uint32_t>(height));
+    Put16(file, 26, 1);
+    Put16(file, 28, 24);
+    Put32(file, 34, static_cast<std::uint32_t>(imageBytes));
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = file.data() + 54 + rowBytes * static_cast<std::size_t>(height - 1 - y);
+        const std::uint32_t* src = pixels + static_cast<std::size_t>(y) * width;
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = static_cast<std::uint8_t>(src[x]);
+            row[3 * x + 1] = static_cast<std::uint8_t>(src[x] >> 8);
+            row[3 * x + 2] = static_cast<std::uint8_t>(src[x] >> 16);
+        }
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
+    return std::fclose(f) == 0 && ok;
 }
 
 }  // namespace plat

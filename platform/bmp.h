@@ -8,7 +8,8 @@
 // the colour key of a colour is exactly the decoded pixel of that colour.
 // Input is untrusted: a file that is truncated, lies about a size or an
 // offset, or uses anything outside the list above is refused (nullptr);
-// nothing is read outside the bytes given.
+// nothing is read outside the bytes given. The writer makes plain 24-bit
+// bottom-up files.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -22,5 +23,8 @@ namespace plat {
 Surface* DecodeBmp(const std::uint8_t* data, std::size_t size, const PixelFormat& fmt, bool systemMemory = false);
 // Reads and decodes a BMP file; nullptr when it cannot be read or decoded.
 Surface* LoadBmpFile(const std::string& path, const PixelFormat& fmt, bool systemMemory = false);
+
+// Writes XRGB8888 pixels (rows top-down) as a 24-bit bottom-up BMP file.
+bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height);
 
 }  // namespace plat

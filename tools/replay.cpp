@@ -20,6 +20,7 @@
 #include "draw/krDraw.h"
 #include "game/game_state.h"
 #include "platform/backend.h"
+#include "platform/bmp.h"
 #include "platform/headless/headless.h"
 #include "platform/window.h"
 #include "system/krSystem.h"
@@ -165,45 +166,20 @@ void DeliverScriptedKeys() {
     }
 }
 
-void WriteLittle(std::FILE* f, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((value >> (8 * i)) & 0xFF), f);
-}
-
-// Writes the back screen as a bottom-up 24-bit BMP.
+// Writes the back screen as a 24-bit BMP.
 bool WriteScreenshot(const std::string& path) {
     const plat::Surface* back = krScreen.back;
     if (back == nullptr || back->pixels == nullptr) return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    const std::uint32_t rowSize = (static_cast<std::uint32_t>(back->width) * 3 + 3) & ~3u;
-    const std::uint32_t imageSize = rowSize * static_cast<std::uint32_t>(back->height);
-    std::fputs("BM", f);
-    WriteLittle(f, 54 + imageSize, 4);
-    WriteLittle(f, 0, 4);
-    WriteLittle(f, 54, 4);
-    WriteLittle(f, 40, 4);
-    WriteLittle(f, static_cast<std::uint32_t>(back->width), 4);
-    WriteLittle(f, static_cast<std::uint32_t>(back->height), 4);
-    WriteLittle(f, 1, 2);
-    WriteLittle(f, 24, 2);
-    WriteLittle(f, 0, 4);
-    WriteLittle(f, imageSize, 4);
-    WriteLittle(f, 2834, 4);
-    WriteLittle(f, 2834, 4);
-    WriteLittle(f, 0, 4);
-    WriteLittle(f, 0, 4);
-    std::vector<std::uint8_t> row(rowSize, 0);
-    for (int y = back->height - 1; y >= 0; --y) {
+    std::vector<std::uint32_t> xrgb(static_cast<std::size_t>(back->width) * static_cast<std::size_t>(back->height));
+    std::size_t at = 0;
+    for (int y = 0; y < back->height; ++y) {
         for (int x = 0; x < back->width; ++x) {
             std::uint8_t r = 0, g = 0, b = 0;
             plat::UnmapRGB(back->format, plat::GetPixel(*back, x, y), r, g, b);
-            row[3 * x] = b;
-            row[3 * x + 1] = g;
-            row[3 * x + 2] = r;
+            xrgb[at++] = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
         }
-        std::fwrite(row.data(), 1, row.size(), f);
     }
-    return std::fclose(f) == 0;
+    return plat::WriteBmp24(path, xrgb.data(), back->width, back->height);
 }
 
 void TraceFrame(long k) {

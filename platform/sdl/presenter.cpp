@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <set>
 
+#include "platform/bmp.h"
+
 namespace plat::sdl {
 
 // ---- geometry ----
@@ -60,51 +62,6 @@ std::uint32_t TextureFormatFor(const PixelFormat& format) {
         case 32: return SDL_PIXELFORMAT_RGB888;  // X8R8G8B8
         default: return SDL_PIXELFORMAT_RGB565;
     }
-}
-
-// ---- BMP writer ----
-
-namespace {
-
-void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
-}  // namespace
-
-bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height) {
-    if (!pixels || width <= 0 || height <= 0) return false;
-    const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
-    const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);
-    std::vector<std::uint8_t> file(54 + imageBytes, 0);
-    file[0] = 'B';
-    file[1] = 'M';
-    Put32(file, 2, static_cast<std::uint32_t>(file.size()));
-    Put32(file, 10, 54);
-    Put32(file, 14, 40);
-    Put32(file, 18, static_cast<std::uint32_t>(width));
-    Put32(file, 22, static_cast<std::uint32_t>(height));
-    Put16(file, 26, 1);
-    Put16(file, 28, 24);
-    Put32(file, 34, static_cast<std::uint32_t>(imageBytes));
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = file.data() + 54 + rowBytes * static_cast<std::size_t>(height - 1 - y);
-        const std::uint32_t* src = pixels + static_cast<std::size_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
-            row[3 * x] = static_cast<std::uint8_t>(src[x]);
-            row[3 * x + 1] = static_cast<std::uint8_t>(src[x] >> 8);
-            row[3 * x + 2] = static_cast<std::uint8_t>(src[x] >> 16);
-        }
-    }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    return std::fclose(f) == 0 && ok;
 }
 
 // ---- dump of distinct frames ----

@@ -26,9 +26,6 @@ SDL_Point LogicalToOutput(const SDL_Rect& dst, int logicalWidth, int logicalHeig
 // XRGB8888).
 std::uint32_t TextureFormatFor(const PixelFormat& format);
 
-// Writes XRGB8888 pixels as a 24-bit bottom-up BMP file.
-bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height);
-
 class FrameDump;
 
 class Presenter {
