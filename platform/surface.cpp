@@ -54,7 +54,7 @@ struct Channel {
 Channel ChannelOf(std::uint32_t mask) {
     if (mask == 0) return {};
     const int shift = std::countr_zero(mask);
-    return {shift, std::popcount(mask)};
+    return {shift, std::countr_one(mask >> shift)};  // masks are contiguous runs of bits
 }
 
 std::uint32_t PackComponent(std::uint32_t mask, std::uint8_t value8) {
