@@ -122,4 +122,18 @@ void ReleaseFont();
 void Print(int x, int y, const char* s);
 void Printf(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
+// ---- image pack files ----
+
+// ---- strip effects and scaled copies ----
+
+// ---- per-pixel blends ----
+
+// ---- screen transitions and scrolling background ----
+
+// ---- message text ----
+
+// ---- rotation ----
+
+// ---- screen filters, clip wipes ----
+
 }  // namespace krDraw

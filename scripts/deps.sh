@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libsdl2-dev libfreetype-dev libfontconfig-dev
   fonts-ipafont-mincho fonts-ipafont-gothic
+  libfluidsynth-dev fluid-soundfont-gm
 )
 # The test suite also needs the test frameworks and a virtual X display.
 if [ "${1:-}" = "--test" ]; then
