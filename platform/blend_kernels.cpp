@@ -2,8 +2,9 @@
 // The vector body (blend_kernels_body.inc) is compiled three times, for
 // SSE2, AVX2 and AVX-512BW, each in a target region of its own, and the
 // level that the surface kernels use picks among them at every call. The
-// float rules must give the reference's values bit for bit, so this file
-// is built without contraction of multiply-adds (cmake/blends.cmake).
+// brightening rule multiplies floats and must give the reference's values
+// bit for bit, so this file is built without contraction of multiply-adds
+// (cmake/blends.cmake).
 #include "platform/blend_kernels.h"
 
 #include <algorithm>
@@ -85,6 +86,9 @@ Params Normalised(const Params& p, const Components& c) {
 
 std::uint32_t SatSub(std::uint32_t a, std::uint32_t b) { return a > b ? a - b : 0; }
 
+// A weight of 0..1 in 1/256 steps, rounded.
+std::uint32_t Weight256(float w) { return static_cast<std::uint32_t>(w * 256.0f + 0.5f); }
+
 std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p) {
     std::uint32_t out = 0;
     switch (p.rule) {
@@ -96,9 +100,9 @@ std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Compon
         case Rule::kChannel: return s & p.keepMask;
         case Rule::kAlpha:
             for (int i = 0; i < 3; ++i) {
-                const float v = static_cast<float>(Field(c, s, i)) * p.opacity[i] +
-                                static_cast<float>(Field(c, d, i)) * p.transparency[i];
-                out |= PlaceField(c, i, std::min(static_cast<std::uint32_t>(v), FieldMax(c, i)));
+                const std::uint32_t v =
+                    (Field(c, s, i) * Weight256(p.opacity[i]) + Field(c, d, i) * Weight256(p.transparency[i])) >> 8;
+                out |= PlaceField(c, i, std::min(v, FieldMax(c, i)));
             }
             return out;
         case Rule::kBrighten:
@@ -141,7 +145,8 @@ struct Context {
     int shift[3] = {}, shift5[3] = {}, up[3] = {}, down[3] = {};
     std::uint32_t max[3] = {};
     int level[3] = {};
-    float opacity[3] = {}, transparency[3] = {}, factor[3] = {};
+    std::uint32_t weightS[3] = {}, weightD[3] = {};
+    float factor[3] = {};
 };
 
 Context ContextFor(const Components& c, const Params& p) {
@@ -157,8 +162,8 @@ Context ContextFor(const Components& c, const Params& p) {
         k.up[i] = c.bits[i] - 5;
         k.down[i] = c.bits[i] == 8 ? 2 : 5;
         k.level[i] = p.level[i];
-        k.opacity[i] = p.opacity[i];
-        k.transparency[i] = p.transparency[i];
+        k.weightS[i] = Weight256(p.opacity[i]);
+        k.weightD[i] = Weight256(p.transparency[i]);
         k.factor[i] = p.factor[i];
     }
     return k;

@@ -51,7 +51,8 @@ std::uint32_t PlaceFive(const Components& c, int i, std::uint32_t value);
 // ---- row rules ----
 enum class Rule {
     kHalf,         // ((s >> 1) & half) + ((d >> 1) & half) on the whole pixel
-    kAlpha,        // truncate(s * opacity + d * transparency), full precision
+    kAlpha,        // (s * A + d * B) >> 8, full precision, A and B the opacity and
+                   // transparency in 1/256 steps (rounded): exact at opacity 0 and 1
     kCrossFade,    // max(0, s - level) + max(0, d - (31 - level)), 5-bit; level 0 keeps
                    // the source's field and 31 the destination's, whole
     kFadeAdd,      // min(31, max(0, s - level) + d), 5-bit
