@@ -357,14 +357,15 @@ std::int64_t SmearSource(std::int64_t offset, std::int64_t n, std::int64_t l, st
     return r - 1 - std::min<std::int64_t>(n - 1 - offset, length - 1);
 }
 
-int Smear(int x, int y, int mode, int length, int slot, int l, int t, int r, int b) {
+int Smear(int x, int y, int mode, int length, int slot, std::int64_t l, std::int64_t t, std::int64_t r,
+          std::int64_t b) {
     plat::Surface* source = SourceOf(slot);
     if (!source || mode < 0 || mode > 3) return 0;
     const bool vertical = mode >= 2, backwards = mode == 1 || mode == 3;
     const plat::Rect bounds = Bounds();
     // The smeared axis is clipped to the destination only; each pixel's
     // source is tested against the picture as it is read.
-    const std::int64_t n = vertical ? std::int64_t{b} - t : std::int64_t{r} - l;
+    const std::int64_t n = vertical ? b - t : r - l;
     const std::int64_t p = vertical ? y : x;
     const std::int64_t lo = vertical ? bounds.top : bounds.left, hi = vertical ? bounds.bottom : bounds.right;
     const std::int64_t start = std::max(p, lo), end = std::min(p + n, hi);
@@ -414,9 +415,10 @@ int FlipBlit(int x, int y, int mode, int slot, int left, int top, int right, int
 }
 
 int SmearBlit(int x, int y, int mode, int length, int slot, int left, int top, int right, int bottom) {
-    if (mode == 0) right = krScreen.screenWidth - left;
-    if (mode == 2) bottom = krScreen.screenHeight - top;
-    return Smear(x, y, mode, length & 0xFFFF, slot, left, top, right, bottom);
+    // Worked out in 64 bits, so that no left or top can overflow them.
+    const std::int64_t r = mode == 0 ? std::int64_t{krScreen.screenWidth} - left : right;
+    const std::int64_t b = mode == 2 ? std::int64_t{krScreen.screenHeight} - top : bottom;
+    return Smear(x, y, mode, length & 0xFFFF, slot, left, top, r, b);
 }
 
 int HalfBlit(int x, int y, int slot, int left, int top, int right, int bottom) {

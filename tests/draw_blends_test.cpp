@@ -452,6 +452,8 @@ TEST_F(DrawBlends, SmearsRepeatTheLastPixelTaken) {
     Restore(before);
     EXPECT_EQ(krDraw::SmearBlit(0, 0, 0, 0x10000, slot, 0, 0, 10, 10), 1);
     EXPECT_EQ(krDraw::SmearBlit(0, 0, 4, 3, slot, 0, 0, 10, 10), 0);
+    EXPECT_EQ(krDraw::SmearBlit(0, 0, 0, 3, slot, INT32_MIN, 0, 0, 10), 1);
+    EXPECT_EQ(krDraw::SmearBlit(0, 0, 2, 3, slot, 0, INT32_MIN, 10, 0), 1);
     ExpectScreen(before, "no smear");
 }
 
@@ -484,6 +486,7 @@ TEST_F(DrawBlends, BadSlotsLostSurfacesAndFarRectangles) {
         EXPECT_EQ(member(900, 10, slot, 0, 0, 40, 30), 1);
         EXPECT_EQ(member(10, 10, slot, 30, 0, 20, 30), 1);
         EXPECT_EQ(member(10, 10, slot, 100, 100, 140, 130), 1);
+        EXPECT_EQ(member(INT32_MAX, INT32_MAX, slot, INT32_MIN, INT32_MIN, 0, 0), 1);
         // A lost surface cannot be locked: 0, and no lock is left behind.
         plat::MarkAllSurfacesLost();
         EXPECT_EQ(member(10, 10, slot, 0, 0, 40, 30), 0);
