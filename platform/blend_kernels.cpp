@@ -14,6 +14,8 @@
 
 #include "platform/blit_kernels.h"
 
+#include <immintrin.h>
+
 namespace plat::blend {
 
 Components ComponentsOf(int bytesPerPixel, std::uint32_t redMask, std::uint32_t greenMask, std::uint32_t blueMask) {
@@ -123,6 +125,13 @@ struct Context {
     int level[3] = {};
     std::uint32_t weightS[3] = {}, weightD[3] = {};
     bool complementary = true;  // every weightS + weightD is 256
+    // Alpha on 2-byte pixels in place: complementary weights strictly
+    // between 0 and 256, one field on top starting at bit 8 or above
+    // (`top`), the other two (`lower`) ending at bit 12 or below, so that a
+    // doubled difference of them fits a signed 16-bit lane.
+    bool fastAlpha = false;
+    int top = 0, lower[2] = {1, 2};
+    std::uint32_t fieldMask[3] = {};
     // Byte planes of the 5-bit rules (see the body): whether the layout
     // allows them, the in-place fields, their levels, the straddling
     // component's shift (-1: none) and level, the low bits of 8-bit fields,
@@ -161,6 +170,22 @@ void PlanesFor(const Components& c, const Params& p, Context& k) {
     }
 }
 
+void FastAlphaFor(const Components& c, Context& k) {
+    int tops = 0, lowers = 0;
+    bool fits = c.bytesPerPixel == 2 && k.complementary;
+    for (int i = 0; i < 3; ++i) {
+        k.fieldMask[i] = k.max[i] << c.shift[i];
+        fits = fits && k.weightS[i] > 0 && k.weightD[i] > 0;  // both below 256
+        if (c.shift[i] >= 8 && c.shift[i] + c.bits[i] == 16) {
+            k.top = i;
+            ++tops;
+        } else if (c.shift[i] + c.bits[i] <= 12 && lowers < 2) {
+            k.lower[lowers++] = i;
+        }
+    }
+    k.fastAlpha = fits && tops == 1 && lowers == 2;
+}
+
 Context ContextFor(const Components& c, const Params& p) {
     Context k;
     k.colourMask = ColourMask(c);
@@ -182,6 +207,7 @@ Context ContextFor(const Components& c, const Params& p) {
         k.factor[i] = p.factor[i];
     }
     PlanesFor(c, p, k);
+    FastAlphaFor(c, k);
     return k;
 }
 

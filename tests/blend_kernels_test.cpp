@@ -93,12 +93,16 @@ std::vector<std::uint8_t> RandomPixels(std::mt19937& rng, std::size_t pixels, co
 std::vector<blend::Params> AllRules(std::mt19937& rng) {
     std::vector<blend::Params> all;
     for (int rule = 0; rule <= static_cast<int>(blend::Rule::kGray); ++rule) {
-        for (int variant = 0; variant < 3; ++variant) {
+        // Variants: random complementary weights, random others, chosen
+        // levels and factors, and the end weights (all 0, all 1, mixed).
+        for (int variant = 0; variant < 6; ++variant) {
             blend::Params p;
             p.rule = static_cast<blend::Rule>(rule);
             for (int i = 0; i < 3; ++i) {
                 p.opacity[i] = static_cast<float>(rng() % 1001) / 1000.0f;
-                p.transparency[i] = variant == 0 ? 1.0f - p.opacity[i] : static_cast<float>(rng() % 1001) / 1000.0f;
+                if (variant >= 3) p.opacity[i] = variant == 3 ? 0.0f : variant == 4 ? 1.0f : 0.5f * i;
+                p.transparency[i] =
+                    variant == 1 ? static_cast<float>(rng() % 1001) / 1000.0f : 1.0f - p.opacity[i];
                 p.level[i] = variant == 2 ? (i == 0 ? 0 : 31) : static_cast<int>(rng() % 32);
                 p.factor[i] = variant == 2 ? 3.5f : static_cast<float>(rng() % 1500) / 1000.0f;
             }
