@@ -130,8 +130,8 @@ struct Context {
     // (`top`), the other two (`lower`) ending at bit 12 or below, so that a
     // doubled difference of them fits a signed 16-bit lane.
     bool fastAlpha = false;
-    int top = 0, lower[2] = {1, 2};
-    std::uint32_t fieldMask[3] = {};
+    std::uint32_t topMask = 0, topWeightS = 0, topWeightD = 0;  // weights * 256
+    std::uint32_t lowerMask[2] = {}, lowerWeight[2] = {};       // weights * 128
     // Byte planes of the 5-bit rules (see the body): whether the layout
     // allows them, the in-place fields, their levels, the straddling
     // component's shift (-1: none) and level, the low bits of 8-bit fields,
@@ -174,13 +174,16 @@ void FastAlphaFor(const Components& c, Context& k) {
     int tops = 0, lowers = 0;
     bool fits = c.bytesPerPixel == 2 && k.complementary;
     for (int i = 0; i < 3; ++i) {
-        k.fieldMask[i] = k.max[i] << c.shift[i];
+        const std::uint32_t mask = k.max[i] << c.shift[i];
         fits = fits && k.weightS[i] > 0 && k.weightD[i] > 0;  // both below 256
         if (c.shift[i] >= 8 && c.shift[i] + c.bits[i] == 16) {
-            k.top = i;
+            k.topMask = mask;
+            k.topWeightS = k.weightS[i] << 8;
+            k.topWeightD = k.weightD[i] << 8;
             ++tops;
         } else if (c.shift[i] + c.bits[i] <= 12 && lowers < 2) {
-            k.lower[lowers++] = i;
+            k.lowerMask[lowers] = mask;
+            k.lowerWeight[lowers++] = k.weightS[i] << 7;
         }
     }
     k.fastAlpha = fits && tops == 1 && lowers == 2;
