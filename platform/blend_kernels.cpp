@@ -153,8 +153,10 @@ void PlanesFor(const Components& c, const Params& p, Context& k) {
     for (int i = 0; i < 3 && k.planes; ++i) {
         const int low = k.shift5[i], high = k.shift5[i] + 4;
         const std::uint32_t level = static_cast<std::uint32_t>(p.level[i]);
-        if (p.rule == Rule::kCrossFade && level == 0) k.keepS |= k.max[i] << c.shift[i];
-        if (p.rule == Rule::kCrossFade && level == 31) k.keepD |= k.max[i] << c.shift[i];
+        // A 5-bit field comes out of the plane whole already.
+        const bool wider = c.bits[i] != 5;
+        if (p.rule == Rule::kCrossFade && level == 0 && wider) k.keepS |= k.max[i] << c.shift[i];
+        if (p.rule == Rule::kCrossFade && level == 31 && wider) k.keepD |= k.max[i] << c.shift[i];
         if (low / 8 == high / 8) {
             k.inPlace |= 31u << low;
             k.planeLevel |= level << low;
