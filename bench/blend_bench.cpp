@@ -94,6 +94,7 @@ KR_BLEND_BENCH(AlphaGradientBlitColumns, AlphaGradientBlit(0, 0, 0.2f, 0.5f, 0.8
 KR_BLEND_BENCH(FadeBlit, FadeBlit(0, 0, 12, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(FadeBlitRGB, FadeBlitRGB(0, 0, 5, 12, 25, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(FadeGradientBlit, FadeGradientBlit(0, 0, 5, 12, 25, 1, 100, 8, slot, 0, 0, kW, kH));
+KR_BLEND_BENCH(FadeGradientBlitColumns, FadeGradientBlit(0, 0, 5, 12, 25, 0, 100, 8, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(AddBlit, AddBlit(0, 0, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(AddAlphaBlit, AddAlphaBlit(0, 0, 0.6f, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(SubBlit, SubBlit(0, 0, slot, 0, 0, kW, kH));
