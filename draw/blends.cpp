@@ -320,7 +320,12 @@ void Blur(const Area& area, int size) {
             addRow(blockTop, ~0u);  // minus one, modulo 2^32
             addRow(blockTop + bh, 1);
         }
-        for (std::size_t i = 0; i < static_cast<std::size_t>(w) * 3; ++i) prefix[i + 3] = prefix[i] + columnSums[i];
+        // Running totals in registers: a loop reading back the element it
+        // stored three places before stalls on every iteration.
+        std::uint32_t totals[3] = {};
+        for (std::size_t i = 0; i < static_cast<std::size_t>(w) * 3; i += 3) {
+            for (int k = 0; k < 3; ++k) prefix[i + 3 + k] = totals[k] += columnSums[i + k];
+        }
         const std::uint8_t* src = area.Src(0, j);
         std::uint8_t* dst = area.Dst(0, j);
         for (int i = 0; i < w; ++i, src += B, dst += B) {
