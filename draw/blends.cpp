@@ -555,6 +555,17 @@ int FadeBlitRGB(int x, int y, int red, int green, int blue, int slot, int left, 
 int FadeGradientBlit(int x, int y, int red, int green, int blue, int vertical, int start, int step, int slot,
                      int left, int top, int right, int bottom) {
     const blend::Params base = FadeParams(red, green, blue);
+    if (!vertical) {
+        // Across the rows: one pass with each column's falls.
+        return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
+            std::vector<std::uint8_t> falls(static_cast<std::size_t>(area.Width()));
+            for (int n = 0; n < area.Width(); ++n)
+                falls[n] = static_cast<std::uint8_t>(std::min(31, GradientFalls(n, start & 0xFFFF, step)));
+            blend::Params p = base;
+            p.columnFalls = falls.data();
+            RunKernel(area, 0, area.Width(), 0, area.Height(), p);
+        });
+    }
     return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, 31, [&](int falls) {
         blend::Params p = base;
         for (int& level : p.level) level = std::max(0, level - falls);

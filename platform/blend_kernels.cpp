@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/blit_kernels.h"
 
@@ -117,6 +118,15 @@ std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Compon
     return out;
 }
 
+// The parameters at column x: a cross-fade's levels after that column's falls.
+Params ColumnParams(const Params& p, int x) {
+    if (!p.columnFalls || p.rule != Rule::kCrossFade) return p;
+    Params column = p;
+    column.columnFalls = nullptr;
+    for (int& level : column.level) level = std::max(0, level - p.columnFalls[x]);
+    return column;
+}
+
 // What the vector kernels need, worked out once per call.
 struct Context {
     std::uint32_t colourMask = 0, half = 0, keep = 0;
@@ -144,6 +154,9 @@ struct Context {
     // Grey: a 5-bit value times this fills all three fields (2-byte
     // pixels), an 8-bit one (4-byte pixels of 8-bit fields).
     std::uint32_t grayOnes = 0;
+    // Per-column cross-fade: five tables of one pixel-sized element per
+    // column (plane level, plane rest, straddling level, keep s, keep d).
+    const std::uint8_t* columnTables = nullptr;
     float factor[3] = {};
 };
 
@@ -234,7 +247,7 @@ void ReferenceBlend(const Rows& a, const Components& c, const Params& p) {
         for (int x = 0; x < a.width; ++x, d += bpp, s += bpp) {
             const std::uint32_t sp = LoadPixel(s, bpp);
             if ((sp & colour) == 0) continue;
-            StorePixel(d, bpp, ReferenceNormalised(sp, LoadPixel(d, bpp), c, n));
+            StorePixel(d, bpp, ReferenceNormalised(sp, LoadPixel(d, bpp), c, ColumnParams(n, x)));
         }
     }
 }
@@ -265,9 +278,45 @@ namespace avx512 {
 }  // namespace avx512
 #pragma GCC pop_options
 
+namespace {
+
+// The cross-fade with falling levels per column: the five plane constants
+// of each distinct fall are worked out once and laid out per column.
+void CrossFadeColumns(const Rows& a, const Components& c, const Params& n) {
+    Context k = ContextFor(c, ColumnParams(n, 0));
+    RectFn rect = nullptr;
+    switch (kernels::ActiveKernelLevel()) {
+        case kernels::KernelLevel::kAvx512: rect = avx512::PickColumns(c.bytesPerPixel); break;
+        case kernels::KernelLevel::kAvx2: rect = avx2::PickColumns(c.bytesPerPixel); break;
+        default: rect = sse2::PickColumns(c.bytesPerPixel); break;
+    }
+    if (!rect || !k.planes) return ReferenceBlend(a, c, n);
+    std::uint32_t byFall[32][5];
+    for (int fall = 0; fall < 32; ++fall) {
+        Params fallen = n;
+        fallen.columnFalls = nullptr;
+        for (int& level : fallen.level) level = std::max(0, level - fall);
+        const Context f = ContextFor(c, fallen);
+        const std::uint32_t values[5] = {f.planeLevel, f.planeRest, f.spanLevel, f.keepS, f.keepD};
+        std::memcpy(byFall[fall], values, sizeof values);
+    }
+    const int bpp = c.bytesPerPixel;
+    const std::size_t stride = static_cast<std::size_t>(a.width) * bpp;
+    std::vector<std::uint8_t> tables(stride * 5);
+    for (int x = 0; x < a.width; ++x) {
+        const int fall = std::min<int>(n.columnFalls[x], 31);
+        for (int i = 0; i < 5; ++i) StorePixel(&tables[i * stride + static_cast<std::size_t>(x) * bpp], bpp, byFall[fall][i]);
+    }
+    k.columnTables = tables.data();
+    rect(a, c, n, k);
+}
+
+}  // namespace
+
 void Blend(const Rows& a, const Components& c, const Params& p) {
     if (a.width <= 0 || a.rows <= 0) return;
     const Params n = Normalised(p, c);
+    if (n.columnFalls && n.rule == Rule::kCrossFade) return CrossFadeColumns(a, c, n);
     const Context k = ContextFor(c, n);
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {

@@ -317,6 +317,27 @@ TEST_F(DrawBlends, GradientsFallEveryStepFromTheFirstDrawnPixel) {
         for (int X = 100; X < 140; ++X) want[Y * 800 + X] = row[Y * 800 + X];
     }
     ExpectScreen(want, "fade gradient");
+
+    // Across the rows, from x = -3: each column's levels fall on their own;
+    // a level at its end keeps that side's component whole.
+    for (int step : {1, 4, 0}) {
+        RandomBack(6);
+        const std::vector<std::uint32_t> across = Snapshot();
+        ASSERT_EQ(krDraw::FadeGradientBlit(-3, 5, 20, 2, 31, 0, 3, step, slot, 0, 0, 40, 30), 1);
+        want = across;
+        for (int X = 0; X < 37; ++X) {
+            const int falls = (step < 1 || X < 3) ? 0 : (X - 3) / step;
+            const auto column = Expected(across, -3, 5, slot, 0, 0, 40, 30, [&](std::uint32_t s, std::uint32_t d) {
+                const int levels[3] = {std::max(0, 11 - falls), std::max(0, 29 - falls), 0};
+                const std::uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
+                std::uint32_t out = 0;
+                for (int c = 0; c < 3; ++c) out |= (levels[c] == 0 ? s : CrossFade(levels[c], s, d)) & masks[c];
+                return out;
+            });
+            for (int Y = 5; Y < 35; ++Y) want[Y * 800 + X] = column[Y * 800 + X];
+        }
+        ExpectScreen(want, "fade gradient across, step " + std::to_string(step));
+    }
 }
 
 TEST_F(DrawBlends, BlurAveragesBlocksKeptInsideTheDrawnArea) {
