@@ -247,6 +247,20 @@ int GradientBlit(int x, int y, int vertical, int start, int step, int slot, int 
     });
 }
 
+// A gradient across the rows (vertical 0): one pass, each column with its
+// own falls (32 bring every level and transparency to 0).
+int ColumnGradientBlit(int x, int y, int start, int step, int slot, int l, int t, int r, int b,
+                       const blend::Params& base) {
+    return Blended(x, y, slot, l, t, r, b, [&](const Area& area) {
+        std::vector<std::uint8_t> falls(static_cast<std::size_t>(area.Width()));
+        for (int n = 0; n < area.Width(); ++n)
+            falls[n] = static_cast<std::uint8_t>(std::min(32, GradientFalls(n, start & 0xFFFF, step)));
+        blend::Params p = base;
+        p.columnFalls = falls.data();
+        RunKernel(area, 0, area.Width(), 0, area.Height(), p);
+    });
+}
+
 // ---- the members that read more than the pixel under them ----
 // Written once per pixel size (B bytes), so that every pixel is one fixed
 // load or store; rows are walked through pointers.
@@ -537,6 +551,7 @@ int AlphaBlitRGB(int x, int y, float red, float green, float blue, int slot, int
 int AlphaGradientBlit(int x, int y, float red, float green, float blue, int vertical, int start, int step, int slot,
                       int left, int top, int right, int bottom) {
     const blend::Params base = AlphaParams(red, green, blue);
+    if (!vertical) return ColumnGradientBlit(x, y, start, step, slot, left, top, right, bottom, base);
     return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, 32, [&](int falls) {
         blend::Params p = base;
         for (float& t : p.transparency) t = std::max(0.0f, t - static_cast<float>(falls) / 32.0f);
@@ -555,17 +570,7 @@ int FadeBlitRGB(int x, int y, int red, int green, int blue, int slot, int left, 
 int FadeGradientBlit(int x, int y, int red, int green, int blue, int vertical, int start, int step, int slot,
                      int left, int top, int right, int bottom) {
     const blend::Params base = FadeParams(red, green, blue);
-    if (!vertical) {
-        // Across the rows: one pass with each column's falls.
-        return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
-            std::vector<std::uint8_t> falls(static_cast<std::size_t>(area.Width()));
-            for (int n = 0; n < area.Width(); ++n)
-                falls[n] = static_cast<std::uint8_t>(std::min(31, GradientFalls(n, start & 0xFFFF, step)));
-            blend::Params p = base;
-            p.columnFalls = falls.data();
-            RunKernel(area, 0, area.Width(), 0, area.Height(), p);
-        });
-    }
+    if (!vertical) return ColumnGradientBlit(x, y, start, step, slot, left, top, right, bottom, base);
     return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, 31, [&](int falls) {
         blend::Params p = base;
         for (int& level : p.level) level = std::max(0, level - falls);

@@ -118,14 +118,19 @@ std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Compon
     return out;
 }
 
-// The parameters at column x: a cross-fade's levels after that column's falls.
-Params ColumnParams(const Params& p, int x) {
-    if (!p.columnFalls || p.rule != Rule::kCrossFade) return p;
-    Params column = p;
-    column.columnFalls = nullptr;
-    for (int& level : column.level) level = std::max(0, level - p.columnFalls[x]);
-    return column;
+// The parameters after `falls` falls of a gradient.
+Params Fallen(const Params& p, int falls) {
+    Params fallen = p;
+    fallen.columnFalls = nullptr;
+    for (int& level : fallen.level) level = std::max(0, level - falls);
+    for (float& t : fallen.transparency) t = std::max(0.0f, t - static_cast<float>(falls) / 32.0f);
+    return fallen;
 }
+
+bool HasColumns(const Params& p) { return p.columnFalls && (p.rule == Rule::kCrossFade || p.rule == Rule::kAlpha); }
+
+// The parameters at column x.
+Params ColumnParams(const Params& p, int x) { return HasColumns(p) ? Fallen(p, p.columnFalls[x]) : p; }
 
 // What the vector kernels need, worked out once per call.
 struct Context {
@@ -280,31 +285,31 @@ namespace avx512 {
 
 namespace {
 
-// The cross-fade with falling levels per column: the five plane constants
-// of each distinct fall are worked out once and laid out per column.
-void CrossFadeColumns(const Rows& a, const Components& c, const Params& n) {
-    Context k = ContextFor(c, ColumnParams(n, 0));
+// A gradient across the rows: the column tables of each distinct fall
+// are worked out once and laid out per column.
+void ColumnsBlend(const Rows& a, const Components& c, const Params& n) {
+    Context k = ContextFor(c, Fallen(n, 0));
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {
-        case kernels::KernelLevel::kAvx512: rect = avx512::PickColumns(c.bytesPerPixel); break;
-        case kernels::KernelLevel::kAvx2: rect = avx2::PickColumns(c.bytesPerPixel); break;
-        default: rect = sse2::PickColumns(c.bytesPerPixel); break;
+        case kernels::KernelLevel::kAvx512: rect = avx512::PickColumns(c.bytesPerPixel, n.rule); break;
+        case kernels::KernelLevel::kAvx2: rect = avx2::PickColumns(c.bytesPerPixel, n.rule); break;
+        default: rect = sse2::PickColumns(c.bytesPerPixel, n.rule); break;
     }
-    if (!rect || !k.planes) return ReferenceBlend(a, c, n);
-    std::uint32_t byFall[32][5];
-    for (int fall = 0; fall < 32; ++fall) {
-        Params fallen = n;
-        fallen.columnFalls = nullptr;
-        for (int& level : fallen.level) level = std::max(0, level - fall);
-        const Context f = ContextFor(c, fallen);
-        const std::uint32_t values[5] = {f.planeLevel, f.planeRest, f.spanLevel, f.keepS, f.keepD};
-        std::memcpy(byFall[fall], values, sizeof values);
+    if (!rect || (n.rule == Rule::kCrossFade && !k.planes)) return ReferenceBlend(a, c, n);
+    // 32 falls bring any level or transparency to 0.
+    constexpr int kFalls = 33;
+    std::uint32_t byFall[kFalls][5];
+    for (int fall = 0; fall < kFalls; ++fall) {
+        const Context f = ContextFor(c, Fallen(n, fall));
+        const std::uint32_t cross[5] = {f.planeLevel, f.planeRest, f.spanLevel, f.keepS, f.keepD};
+        const std::uint32_t alpha[5] = {f.weightD[0], f.weightD[1], f.weightD[2], 0, 0};
+        std::memcpy(byFall[fall], n.rule == Rule::kAlpha ? alpha : cross, sizeof cross);
     }
     const int bpp = c.bytesPerPixel;
     const std::size_t stride = static_cast<std::size_t>(a.width) * bpp;
     std::vector<std::uint8_t> tables(stride * 5);
     for (int x = 0; x < a.width; ++x) {
-        const int fall = std::min<int>(n.columnFalls[x], 31);
+        const int fall = std::min<int>(n.columnFalls[x], kFalls - 1);
         for (int i = 0; i < 5; ++i) StorePixel(&tables[i * stride + static_cast<std::size_t>(x) * bpp], bpp, byFall[fall][i]);
     }
     k.columnTables = tables.data();
@@ -316,7 +321,7 @@ void CrossFadeColumns(const Rows& a, const Components& c, const Params& n) {
 void Blend(const Rows& a, const Components& c, const Params& p) {
     if (a.width <= 0 || a.rows <= 0) return;
     const Params n = Normalised(p, c);
-    if (n.columnFalls && n.rule == Rule::kCrossFade) return CrossFadeColumns(a, c, n);
+    if (HasColumns(n)) return ColumnsBlend(a, c, n);
     const Context k = ContextFor(c, n);
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {

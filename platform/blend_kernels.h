@@ -102,8 +102,9 @@ struct Params {
     int level[3] = {0, 0, 0};           // kCrossFade, kFadeAdd, kDarken: 0..31 (clamped)
     float factor[3] = {1, 1, 1};        // kBrighten: >= 0 (negative and NaN read as 0)
     std::uint32_t keepMask = 0;         // kChannel
-    // kCrossFade, optional: one value per column of the rows by which the
-    // three levels fall there (never below 0), for gradients across a row.
+    // Optional, for gradients across a row: one value per column of the
+    // rows by which the three levels (kCrossFade) or, in 1/32 steps, the
+    // three transparencies (kAlpha) fall there, never below 0.
     const std::uint8_t* columnFalls = nullptr;
 };
 

@@ -108,7 +108,7 @@ std::vector<blend::Params> AllRules(std::mt19937& rng) {
             }
             p.keepMask = rng();
             all.push_back(p);
-            if (p.rule == blend::Rule::kCrossFade) {
+            if (p.rule == blend::Rule::kCrossFade || p.rule == blend::Rule::kAlpha) {
                 // Levels falling from column to column, some to 0.
                 static std::uint8_t falls[256];
                 for (int x = 0; x < 256; ++x) falls[x] = static_cast<std::uint8_t>(x < 20 ? 0 : (x * 7 / 13) % 40);
