@@ -27,6 +27,14 @@
 // and 1 and within one step of the float formula elsewhere, and lets the
 // kernels work in 16-bit lanes, several times faster than floats.
 //
+// Choices where the rules leave room: a flip mirrors the whole rectangle
+// and then clips it, so the part left on the screen does not jump at an
+// edge; a gradient counts its pixels from the first drawn one and falls
+// by one step after each `step` pixels from `start` on; smear modes 1 and
+// 3 follow the source from the right or bottom edge leftwards or upwards
+// and repeat towards the other edge, and a smear length of 0 draws
+// nothing; a blur block larger than the drawn area shrinks to it.
+//
 // Arguments outside their ranges are brought inside: levels to 0..31,
 // opacities and strengths to 0..1, factors to 0 and above (a brightened
 // component saturates at its maximum instead of running into its

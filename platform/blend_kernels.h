@@ -84,7 +84,8 @@ inline std::uint32_t PlaceFive(const Components& c, int i, std::uint32_t value) 
 enum class Rule {
     kHalf,         // ((s >> 1) & half) + ((d >> 1) & half) on the whole pixel
     kAlpha,        // (s * A + d * B) >> 8, full precision, A and B the opacity and
-                   // transparency in 1/256 steps (rounded): exact at opacity 0 and 1
+                   // transparency in 1/256 steps (rounded, B at most 256 - A):
+                   // exact at opacity 0 and 1
     kCrossFade,    // max(0, s - level) + max(0, d - (31 - level)), 5-bit; level 0 keeps
                    // the source's field and 31 the destination's, whole
     kFadeAdd,      // min(31, max(0, s - level) + d), 5-bit
@@ -120,7 +121,7 @@ struct Rows {
 void Blend(const Rows& a, const Components& c, const Params& p);
 void ReferenceBlend(const Rows& a, const Components& c, const Params& p);
 
-// One pixel by the reference rule (s not transparent).
+// One pixel by the reference rule (s not transparent; columnFalls is not read).
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p);
 
 }  // namespace plat::blend
