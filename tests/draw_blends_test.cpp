@@ -447,11 +447,11 @@ TEST_F(DrawBlends, FlipsMirrorTheWholeRectangleBeforeClipping) {
     // A rectangle reaching past the picture: only the columns that exist are drawn, mirrored.
     RandomBack(10);
     const std::vector<std::uint32_t> before = Snapshot();
-    ASSERT_EQ(krDraw::FlipBlit(100, 100, 1, slot, -5, 0, 45, 30), 1);
+    ASSERT_EQ(krDraw::FlipBlit(100, 100, 1, slot, -3, 0, 47, 30), 1);
     std::vector<std::uint32_t> want = before;
     for (int j = 0; j < 30; ++j)
         for (int i = 0; i < 50; ++i) {
-            const int sx = 44 - i;
+            const int sx = 46 - i;
             if (sx < 0 || sx >= 40) continue;
             if (const std::uint32_t s = ObjectPixel(slot, sx, j)) want[(100 + j) * 800 + 100 + i] = s;
         }
