@@ -396,26 +396,6 @@ void SmoothEdges(const Area& area) {
     }
 }
 
-// Rows are done from the top, so the row k below is read before it is drawn.
-template <int B>
-void Refract(const Area& area, int level) {
-    const int w = area.Width(), h = area.Height();
-    const blend::Components c = area.c;
-    const std::ptrdiff_t pitch = area.dstPitch;
-    const auto transparent = [colour = area.colour](std::uint32_t p) { return (p & colour) == 0; };
-    for (int j = 0; j < h; ++j) {
-        const std::uint8_t* src = area.Src(0, j);
-        std::uint8_t* dst = area.Dst(0, j);
-        for (int i = 0; i < w; ++i, src += B, dst += B) {
-            const std::uint32_t s = Load<B>(src);
-            if (transparent(s)) continue;
-            const int k = static_cast<int>(blend::Five(c, s, 0)) - level;
-            if (k < 1 || k >= h - 1 - j) continue;  // k is 0: the pixel stays
-            Store<B>(dst, Load<B>(dst + k * pitch));
-        }
-    }
-}
-
 // ---- flips and smears: rows built in a buffer, then keyed copies ----
 
 // A keyed copy (0 is transparent) of one row of n pixels.
@@ -652,7 +632,14 @@ int SmoothEdgeBlit(int x, int y, int slot, int left, int top, int right, int bot
 int RefractBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom) {
     const int level = StrengthLevel(strength);
     return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
-        ForPixelSize(area, [&]<int B>() { Refract<B>(area, level); });
+        blend::Rows rows;
+        rows.dst = area.Dst(0, 0);
+        rows.dstPitch = area.dstPitch;
+        rows.src = area.Src(0, 0);
+        rows.srcPitch = area.srcPitch;
+        rows.width = area.Width();
+        rows.rows = area.Height();
+        blend::Refract(rows, area.c, level);
     });
 }
 

@@ -235,6 +235,7 @@ Context ContextFor(const Components& c, const Params& p) {
 }
 
 using RectFn = void (*)(const Rows& a, const Components& c, const Params& p, const Context& k);
+using RefractFn = void (*)(const Rows& a, const Context& k, int level);
 
 }  // namespace
 
@@ -331,6 +332,36 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
     }
     if (!rect) return ReferenceBlend(a, c, n);
     rect(a, c, n, k);
+}
+
+void ReferenceRefract(const Rows& a, const Components& c, int level) {
+    const std::uint32_t colour = ColourMask(c);
+    const int bpp = c.bytesPerPixel;
+    level = std::clamp(level, 0, 31);
+    for (int j = 0; j < a.rows; ++j) {
+        std::uint8_t* d = a.dst + j * a.dstPitch;
+        const std::uint8_t* s = a.src + j * a.srcPitch;
+        for (int x = 0; x < a.width; ++x, d += bpp, s += bpp) {
+            const std::uint32_t sp = LoadPixel(s, bpp);
+            if ((sp & colour) == 0) continue;
+            const int k = static_cast<int>(Five(c, sp, 0)) - level;
+            if (k < 1 || k >= a.rows - 1 - j) continue;  // k is 0: the pixel stays
+            StorePixel(d, bpp, LoadPixel(d + static_cast<std::ptrdiff_t>(k) * a.dstPitch, bpp));
+        }
+    }
+}
+
+void Refract(const Rows& a, const Components& c, int level) {
+    if (a.width <= 0 || a.rows <= 0) return;
+    level = std::clamp(level, 0, 31);
+    RefractFn refract = nullptr;
+    switch (kernels::ActiveKernelLevel()) {
+        case kernels::KernelLevel::kAvx512: refract = avx512::PickRefract(c.bytesPerPixel); break;
+        case kernels::KernelLevel::kAvx2: refract = avx2::PickRefract(c.bytesPerPixel); break;
+        default: refract = sse2::PickRefract(c.bytesPerPixel); break;
+    }
+    if (!refract) return ReferenceRefract(a, c, level);
+    refract(a, ContextFor(c, Params{}), level);
 }
 
 }  // namespace plat::blend

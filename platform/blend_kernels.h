@@ -121,6 +121,14 @@ struct Rows {
 void Blend(const Rows& a, const Components& c, const Params& p);
 void ReferenceBlend(const Rows& a, const Components& c, const Params& p);
 
+// Refraction, which reads the destination rows below each row: every
+// opaque source pixel takes the destination pixel k rows below its own,
+// k = its red 5-bit value - level, when k is at least 1 and fewer than the
+// rows left below it; rows are done from the top, so each reads the rows
+// below as they were.
+void Refract(const Rows& a, const Components& c, int level);
+void ReferenceRefract(const Rows& a, const Components& c, int level);
+
 // One pixel by the reference rule (s not transparent; columnFalls is not read).
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p);
 

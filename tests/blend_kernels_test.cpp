@@ -159,6 +159,29 @@ TEST_P(BlendKernels, TransparentSourceAndEmptyRowsLeaveTheDestination) {
     EXPECT_EQ(dst, background);
 }
 
+TEST_P(BlendKernels, RefractionMatchesTheReference) {
+    const blend::Components c = Layout(GetParam().bits);
+    const int bpp = c.bytesPerPixel;
+    std::mt19937 rng(91 + GetParam().bits);
+    constexpr int kPitchPixels = 140, kRows = 45;
+    const std::ptrdiff_t pitch = kPitchPixels * bpp;
+    const std::vector<std::uint8_t> src = RandomPixels(rng, kPitchPixels * kRows, c);
+    const std::vector<std::uint8_t> background = RandomPixels(rng, kPitchPixels * kRows, c);
+    for (int level : {0, 6, 20, 31, -4, 99}) {
+        for (int width : {1, 15, 16, 17, 33, 64, 65, 129}) {
+            for (int rows : {1, 2, 3, 31, 45}) {
+                std::vector<std::uint8_t> fast = background, slow = background;
+                blend::Rows a{fast.data() + bpp, pitch, src.data() + 3 * bpp, pitch, width, rows};
+                blend::Rows r = a;
+                r.dst = slow.data() + bpp;
+                blend::Refract(a, c, level);
+                blend::ReferenceRefract(r, c, level);
+                ASSERT_EQ(fast, slow) << "level " << level << " width " << width << " rows " << rows;
+            }
+        }
+    }
+}
+
 std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
     static const char* names[] = {"sse2", "avx2", "avx512"};
     return std::to_string(info.param.bits) + "bit_" + names[static_cast<int>(info.param.level)];
