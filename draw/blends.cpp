@@ -175,6 +175,18 @@ int Blended(int x, int y, int slot, int l, int t, int r, int b, Draw draw, bool 
     return Close(area);
 }
 
+// The whole area as kernel rows (read forwards).
+blend::Rows AreaRows(const Area& area) {
+    blend::Rows rows;
+    rows.dst = area.Dst(0, 0);
+    rows.dstPitch = area.dstPitch;
+    rows.src = area.Src(0, 0);
+    rows.srcPitch = area.srcPitch;
+    rows.width = area.Width();
+    rows.rows = area.Height();
+    return rows;
+}
+
 // The kernel over columns [i0, i1) and rows [j0, j1) of the area.
 void RunKernel(const Area& area, int i0, int i1, int j0, int j1, const blend::Params& p) {
     blend::Rows rows;
@@ -357,41 +369,6 @@ void Blur(const Area& area, int size) {
             Store<B>(dst, blend::PlaceFive(c, 0, average(prefix[right] - prefix[left])) |
                               blend::PlaceFive(c, 1, average(prefix[right + 1] - prefix[left + 1])) |
                               blend::PlaceFive(c, 2, average(prefix[right + 2] - prefix[left + 2])));
-        }
-    }
-}
-
-template <int B>
-void SmoothEdges(const Area& area) {
-    const int w = area.Width(), h = area.Height();
-    const blend::Components c = area.c;
-    const auto transparent = [colour = area.colour](std::uint32_t p) { return (p & colour) == 0; };
-    const std::ptrdiff_t srcPitch = area.srcPitch, dstPitch = area.dstPitch;
-    for (int j = 0; j < h; ++j) {
-        const std::uint8_t* src = area.Src(0, j);
-        std::uint8_t* dst = area.Dst(0, j);
-        for (int i = 0; i < w; ++i, src += B, dst += B) {
-            const std::uint32_t s = Load<B>(src);
-            if (transparent(s)) continue;
-            std::uint32_t sums[3] = {blend::Five(c, s, 0), blend::Five(c, s, 1), blend::Five(c, s, 2)};
-            std::uint32_t count = 1;
-            // Left, right, up, down: a transparent neighbour inside the area
-            // lends the destination's pixel there.
-            const bool inside[4] = {i > 0, i + 1 < w, j > 0, j + 1 < h};
-            const std::ptrdiff_t srcStep[4] = {-B, B, -srcPitch, srcPitch};
-            const std::ptrdiff_t dstStep[4] = {-B, B, -dstPitch, dstPitch};
-            for (int n = 0; n < 4; ++n) {
-                if (!inside[n] || !transparent(Load<B>(src + srcStep[n]))) continue;
-                const std::uint32_t d = Load<B>(dst + dstStep[n]);
-                for (int k = 0; k < 3; ++k) sums[k] += blend::Five(c, d, k);
-                ++count;
-            }
-            if (count < 2) {
-                Store<B>(dst, s);
-                continue;
-            }
-            Store<B>(dst, blend::PlaceFive(c, 0, sums[0] / count) | blend::PlaceFive(c, 1, sums[1] / count) |
-                              blend::PlaceFive(c, 2, sums[2] / count));
         }
     }
 }
@@ -624,23 +601,14 @@ int BlurBlit(int x, int y, int blockSize, int slot, int left, int top, int right
 }
 
 int SmoothEdgeBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
-    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
-        ForPixelSize(area, [&]<int B>() { SmoothEdges<B>(area); });
-    });
+    return Blended(x, y, slot, left, top, right, bottom,
+                   [&](const Area& area) { blend::SmoothEdges(AreaRows(area), area.c); });
 }
 
 int RefractBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom) {
     const int level = StrengthLevel(strength);
-    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
-        blend::Rows rows;
-        rows.dst = area.Dst(0, 0);
-        rows.dstPitch = area.dstPitch;
-        rows.src = area.Src(0, 0);
-        rows.srcPitch = area.srcPitch;
-        rows.width = area.Width();
-        rows.rows = area.Height();
-        blend::Refract(rows, area.c, level);
-    });
+    return Blended(x, y, slot, left, top, right, bottom,
+                   [&](const Area& area) { blend::Refract(AreaRows(area), area.c, level); });
 }
 
 }  // namespace krDraw

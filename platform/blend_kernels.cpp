@@ -236,6 +236,7 @@ Context ContextFor(const Components& c, const Params& p) {
 
 using RectFn = void (*)(const Rows& a, const Components& c, const Params& p, const Context& k);
 using RefractFn = void (*)(const Rows& a, const Context& k, int level);
+using SmoothFn = void (*)(const Rows& a, const Context& k);
 
 }  // namespace
 
@@ -362,6 +363,52 @@ void Refract(const Rows& a, const Components& c, int level) {
     }
     if (!refract) return ReferenceRefract(a, c, level);
     refract(a, ContextFor(c, Params{}), level);
+}
+
+void ReferenceSmoothEdges(const Rows& a, const Components& c) {
+    const std::uint32_t colour = ColourMask(c);
+    const int bpp = c.bytesPerPixel;
+    for (int j = 0; j < a.rows; ++j) {
+        std::uint8_t* d = a.dst + j * a.dstPitch;
+        const std::uint8_t* s = a.src + j * a.srcPitch;
+        for (int x = 0; x < a.width; ++x, d += bpp, s += bpp) {
+            const std::uint32_t sp = LoadPixel(s, bpp);
+            if ((sp & colour) == 0) continue;
+            std::uint32_t sums[3] = {Five(c, sp, 0), Five(c, sp, 1), Five(c, sp, 2)};
+            std::uint32_t count = 1;
+            // Left, right, up, down: a transparent neighbour inside the
+            // rectangle lends the destination's pixel there.
+            const bool inside[4] = {x > 0, x + 1 < a.width, j > 0, j + 1 < a.rows};
+            const std::ptrdiff_t srcStep[4] = {-bpp, bpp, -a.srcPitch, a.srcPitch};
+            const std::ptrdiff_t dstStep[4] = {-bpp, bpp, -a.dstPitch, a.dstPitch};
+            for (int n = 0; n < 4; ++n) {
+                if (!inside[n] || (LoadPixel(s + srcStep[n], bpp) & colour) != 0) continue;
+                const std::uint32_t dp = LoadPixel(d + dstStep[n], bpp);
+                for (int i = 0; i < 3; ++i) sums[i] += Five(c, dp, i);
+                ++count;
+            }
+            if (count < 2) {
+                StorePixel(d, bpp, sp);
+                continue;
+            }
+            StorePixel(d, bpp, PlaceFive(c, 0, sums[0] / count) | PlaceFive(c, 1, sums[1] / count) |
+                                   PlaceFive(c, 2, sums[2] / count));
+        }
+    }
+}
+
+void SmoothEdges(const Rows& a, const Components& c) {
+    if (a.width <= 0 || a.rows <= 0) return;
+    SmoothFn smooth = nullptr;
+    switch (kernels::ActiveKernelLevel()) {
+        case kernels::KernelLevel::kAvx512: smooth = avx512::PickSmooth(c.bytesPerPixel); break;
+        case kernels::KernelLevel::kAvx2: smooth = avx2::PickSmooth(c.bytesPerPixel); break;
+        default: smooth = sse2::PickSmooth(c.bytesPerPixel); break;
+    }
+    const Context k = ContextFor(c, Params{});
+    // The 4-byte kernel puts 5-bit values back into 8-bit fields only.
+    if (!smooth || (c.bytesPerPixel == 4 && !k.planes)) return ReferenceSmoothEdges(a, c);
+    smooth(a, k);
 }
 
 }  // namespace plat::blend

@@ -129,6 +129,13 @@ void ReferenceBlend(const Rows& a, const Components& c, const Params& p);
 void Refract(const Rows& a, const Components& c, int level);
 void ReferenceRefract(const Rows& a, const Components& c, int level);
 
+// Edge smoothing, which reads the neighbours of each pixel inside the
+// rectangle: an opaque source pixel with transparent neighbours (left,
+// right, up, down) becomes the average of its 5-bit components and those
+// of the destination pixels at those neighbours; with none it is copied.
+void SmoothEdges(const Rows& a, const Components& c);
+void ReferenceSmoothEdges(const Rows& a, const Components& c);
+
 // One pixel by the reference rule (s not transparent; columnFalls is not read).
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p);
 

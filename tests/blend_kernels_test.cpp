@@ -182,6 +182,27 @@ TEST_P(BlendKernels, RefractionMatchesTheReference) {
     }
 }
 
+TEST_P(BlendKernels, EdgeSmoothingMatchesTheReference) {
+    const blend::Components c = Layout(GetParam().bits);
+    const int bpp = c.bytesPerPixel;
+    std::mt19937 rng(93 + GetParam().bits);
+    constexpr int kPitchPixels = 140, kRows = 9;
+    const std::ptrdiff_t pitch = kPitchPixels * bpp;
+    const std::vector<std::uint8_t> src = RandomPixels(rng, kPitchPixels * kRows, c);
+    const std::vector<std::uint8_t> background = RandomPixels(rng, kPitchPixels * kRows, c);
+    for (int width : {1, 2, 15, 16, 17, 33, 64, 65, 129}) {
+        for (int rows : {1, 2, 3, 7}) {
+            std::vector<std::uint8_t> fast = background, slow = background;
+            blend::Rows a{fast.data() + pitch + bpp, pitch, src.data() + pitch + 3 * bpp, pitch, width, rows};
+            blend::Rows r = a;
+            r.dst = slow.data() + pitch + bpp;
+            blend::SmoothEdges(a, c);
+            blend::ReferenceSmoothEdges(r, c);
+            ASSERT_EQ(fast, slow) << "width " << width << " rows " << rows;
+        }
+    }
+}
+
 std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
     static const char* names[] = {"sse2", "avx2", "avx512"};
     return std::to_string(info.param.bits) + "bit_" + names[static_cast<int>(info.param.level)];
