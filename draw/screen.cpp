@@ -12,6 +12,7 @@
 #include "draw/objects_internal.h"
 #include "input/krJoystick.h"
 #include "platform/window.h"
+#include "sound/krSound.h"
 #include "system/krSystem.h"
 
 krScreenRecord krScreen;
@@ -179,6 +180,8 @@ void SetPresentationRects() {
 }
 
 void StartEngineServices() {
+    krSound::Init();  // no device: sound stays off, the game runs on
+    krSound::ClearObjects();
     krSystem::ResetTimersAndKeys();
     krDraw::InitFont();
     krJoystick::Init();
