@@ -19,7 +19,9 @@ inline void Put32(Bytes& b, std::uint32_t v) {
     Put16(b, v & 0xFFFF);
     Put16(b, v >> 16);
 }
-inline void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+inline void PutText(Bytes& b, const std::string& s) {
+    for (char c : s) b.push_back(static_cast<std::uint8_t>(c));
+}
 
 // A chunk with its id, its (claimed) size and a body; odd bodies get the pad
 // byte unless told otherwise.
