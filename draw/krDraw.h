@@ -123,8 +123,25 @@ void Print(int x, int y, const char* s);
 void Printf(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
 // ---- image pack files ----
+void SetPackFile(const char* name);
+int LoadPack(const char* name, int mode);
+int SwapPack(const char* name, int slot, int mode);
+int Convert(const char* packName, const char* folder, int deleteFirst);
 
 // ---- strip effects and scaled copies ----
+void WaveBlit(int x, int y, int amplitude, int divisor, float speed, int slot, int left, int top, int right,
+              int bottom, int alternate);
+void TileScroll(float xSpeed, float ySpeed, int slot, int left, int top, int right, int bottom);
+void WaveScrollBlit(int x, int y, int amplitude, int divisor, float waveSpeed, float scrollSpeed, int slot, int left,
+                    int top, int right, int bottom);
+void WaveTile(int firstRow, int lastRow, int amplitude, int divisor, float waveSpeed, float scrollSpeed, int slot,
+              int left, int top, int right, int bottom);
+void RowRepeatBlit(int x, int y, int repeat, int slot, int left, int top, int right, int bottom);
+void ScanlineBlit(int x, int y, int gap, int slot, int left, int top, int right, int bottom);
+void JitterBlit(int x, int y, int range, int slot, int left, int top, int right, int bottom);
+void RollBlit(int x, int y, int forward, float speed, int slot, int left, int top, int right, int bottom);
+void StretchBlit(int x, int y, int slot, int left, int top, int right, int bottom, int width, int height);
+void StretchBlitOpaque(int x, int y, int slot, int left, int top, int right, int bottom, int width, int height);
 
 // ---- per-pixel blends ----
 
