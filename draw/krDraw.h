@@ -144,6 +144,33 @@ void StretchBlit(int x, int y, int slot, int left, int top, int right, int botto
 void StretchBlitOpaque(int x, int y, int slot, int left, int top, int right, int bottom, int width, int height);
 
 // ---- per-pixel blends ----
+// Each returns 1, or 0 when a surface cannot be locked or the arguments are refused.
+int FlipBlit(int x, int y, int mode, int slot, int left, int top, int right, int bottom);
+int SmearBlit(int x, int y, int mode, int length, int slot, int left, int top, int right, int bottom);
+int HalfBlit(int x, int y, int slot, int left, int top, int right, int bottom);
+int AlphaBlit(int x, int y, float opacity, int slot, int left, int top, int right, int bottom);
+int AlphaBlitRGB(int x, int y, float red, float green, float blue, int slot, int left, int top, int right,
+                 int bottom);
+int AlphaGradientBlit(int x, int y, float red, float green, float blue, int vertical, int start, int step, int slot,
+                      int left, int top, int right, int bottom);
+int FadeBlit(int x, int y, int level, int slot, int left, int top, int right, int bottom);
+int FadeBlitRGB(int x, int y, int red, int green, int blue, int slot, int left, int top, int right, int bottom);
+int FadeGradientBlit(int x, int y, int red, int green, int blue, int vertical, int start, int step, int slot,
+                     int left, int top, int right, int bottom);
+int AddBlit(int x, int y, int slot, int left, int top, int right, int bottom);
+int AddAlphaBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom);
+int SubBlit(int x, int y, int slot, int left, int top, int right, int bottom);
+int DarkBlit(int x, int y, int level, int slot, int left, int top, int right, int bottom);
+int DarkBlitRGB(int x, int y, int red, int green, int blue, int slot, int left, int top, int right, int bottom);
+int BrightBlit(int x, int y, float factor, int slot, int left, int top, int right, int bottom);
+int BrightBlitRGB(int x, int y, float red, float green, float blue, int slot, int left, int top, int right,
+                  int bottom);
+int ChannelBlit(int x, int y, int keepRed, int keepGreen, int keepBlue, int slot, int left, int top, int right,
+                int bottom);
+int GrayBlit(int x, int y, int slot, int left, int top, int right, int bottom);
+int BlurBlit(int x, int y, int blockSize, int slot, int left, int top, int right, int bottom);
+int SmoothEdgeBlit(int x, int y, int slot, int left, int top, int right, int bottom);
+int RefractBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom);
 
 // ---- screen transitions and scrolling background ----
 
