@@ -129,6 +129,39 @@ void Printf(int x, int y, const char* format, ...) __attribute__((format(printf,
 // ---- per-pixel blends ----
 
 // ---- screen transitions and scrolling background ----
+// Two effects that krDraw::Present lays over the finished frame. The
+// covering transition tiles one 64 x 48 cell of its pattern over the whole
+// screen per present, ten presents long; the main loop presents alone while
+// it covers and changes scene when it ends. The scrolling background is a
+// drifting tiled layer under a tall band picture that the arrow keys scroll
+// (the key is backgroundKey); while it runs, or while a transition runs,
+// polled input reads 0. A handle of 0 (nothing loaded) draws nothing.
+struct TransitionState {
+    std::int32_t step = 0;       // 0 idle; 1 to 10: cell step - 1 is shown next
+    std::int32_t direction = 0;  // +1 covering, -1 uncovering, 0 idle
+    std::int32_t pattern = 0;    // ten 64 x 48 cells side by side (640 x 48)
+};
+struct BackgroundState {
+    bool on = false;
+    std::int32_t bandHeight = 0;  // as the caller states it; 0 keeps the background off
+    float bandPosition = 0.0f;    // band row shown at the clip rectangle's top
+    float tileOffsetX = 0.0f;     // drift of the tiled layer, in (-64, 0]
+    float tileOffsetY = 0.0f;     // and in (-48, 0]
+};
+extern TransitionState transition;
+extern BackgroundState background;  // the handles are krScreen.backgroundBand and backgroundTile
+
+// Loads the pattern (colour key black) into a new slot: the pattern handle.
+void LoadTransition(const char* name);
+void StartCover();    // step 1, direction +1: cells 0 to 9
+void StartUncover();  // step 10, direction -1: cells 9 to 0
+// Loads (first use) or reloads into the same handles the band and the 64 x 48
+// tile, colour key black; band position 0.
+void LoadBackground(const char* band, const char* tile, int bandHeight);
+// Off when on; on only when a band height is set.
+void ToggleBackground();
+// The transition step and then the background step of krDraw::Present.
+void PresentEffects();
 
 // ---- message text ----
 
