@@ -173,8 +173,87 @@ int SmoothEdgeBlit(int x, int y, int slot, int left, int top, int right, int bot
 int RefractBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom);
 
 // ---- screen transitions and scrolling background ----
+// Two effects that krDraw::Present lays over the finished frame. The
+// covering transition tiles one 64 x 48 cell of its pattern over the whole
+// screen per present, ten presents long; the main loop presents alone while
+// it covers and changes scene when it ends. The scrolling background is a
+// drifting tiled layer under a tall band picture that the arrow keys scroll
+// (the key is backgroundKey); while it runs, or while a transition runs,
+// polled input reads 0. A handle of 0 (nothing loaded) draws nothing.
+struct TransitionState {
+    std::int32_t step = 0;       // 0 idle; 1 to 10: cell step - 1 is shown next
+    std::int32_t direction = 0;  // +1 covering, -1 uncovering, 0 idle
+    std::int32_t pattern = 0;    // ten 64 x 48 cells side by side (640 x 48)
+};
+struct BackgroundState {
+    bool on = false;
+    std::int32_t bandHeight = 0;  // as the caller states it; 0 keeps the background off
+    float bandPosition = 0.0f;    // band row shown at the clip rectangle's top
+    float tileOffsetX = 0.0f;     // drift of the tiled layer, in (-64, 0]
+    float tileOffsetY = 0.0f;     // and in (-48, 0]
+};
+extern TransitionState transition;
+extern BackgroundState background;  // the handles are krScreen.backgroundBand and backgroundTile
+
+// Loads the pattern (colour key black) into a new slot: the pattern handle.
+void LoadTransition(const char* name);
+void StartCover();    // step 1, direction +1: cells 0 to 9
+void StartUncover();  // step 10, direction -1: cells 9 to 0
+// Loads (first use) or reloads into the same handles the band and the 64 x 48
+// tile, colour key black; band position 0.
+void LoadBackground(const char* band, const char* tile, int bandHeight);
+// Off when on; on only when a band height is set.
+void ToggleBackground();
+// The transition step and then the background step of krDraw::Present.
+void PresentEffects();
 
 // ---- message text ----
+// Text laid out whole in a box with Japanese line breaking into the Font
+// sprite (object 2), then shown on the back screen glyph by glyph by
+// krDraw::RevealText, once per frame. A character of the line-head exclusion
+// list ("、", "。", "，", "．", "・", "…", "‥", "”", "’", "（", "」", ",", ".",
+// the ideographic and the ASCII space) that does not fit at a line's end
+// hangs past the right edge instead of opening the next line; any other
+// glyph that does not fit moves whole to the next line; "\n" starts a new
+// line. Style word: bits 0-7 leading added to the starting line height,
+// 0x100 shadow in the back colour, 0x200 / 0x400 one pixel thicker across /
+// down. Text and back colours of each channel below 16 become 0x101010, as
+// colour 0 is the sprites' transparent key. A lead byte at the end of the
+// text or before "\n" is dropped. A layout ends when the glyph list is full,
+// when a glyph can never fit (no line advance), or at once for coordinates
+// beyond +-16,777,216.
+constexpr int kGlyphListSize = 3200;
+struct MessageTextState {
+    plat::Rect glyphs[kGlyphListSize] = {};  // 0: bounding box; 1 to count - 1: the glyphs in order
+    std::int32_t count = 0;
+    std::int32_t revealCounter = 0;  // glyphs 1 to revealCounter - 1 are shown
+    float revealTimer = 0.0f;
+};
+extern MessageTextState messageText;
+
+// The font description of the smooth layout: face by kind (0 Mincho,
+// 1 Gothic, else the previous face) or by name, at twice the height, weight
+// 400, charset 128 (by name: the font list's), selected on the Font buffer
+// sprite (object 3). Pair each with krDraw::ReleaseSmoothFont.
+void SetSmoothFont(int kind, int height);
+void SetSmoothFontName(const char* face, int height);
+void ReleaseSmoothFont();
+// Plain layout: glyphs drawn by the font at their size; a glyph whose end
+// passes right (pen x > right) moves on; a new line whose bottom reaches the
+// box's bottom ends the layout (the first line is always laid out). The line
+// height starts at font height + leading and only grows. Leaves the font
+// selected on the back screen for krDraw::ReleaseFont.
+void LayoutText(int x, int y, int right, int bottom, const char* text, std::uint16_t style);
+// Smooth layout (after krDraw::SetSmoothFont): each line drawn at double size
+// in the Font buffer and reduced into the Font sprite, the glyphs' edges
+// mixed with what the back screen shows there now. Wraps when a glyph's end
+// reaches right (>=); ends when a new line starts at or below bottom; a line
+// crossing the bottom is cut at it.
+void LayoutSmoothText(int x, int y, int right, int bottom, const char* text, std::uint16_t style);
+// Shows the laid-out text on the back screen: glyph k from the (k + 1)-th
+// period of secondsPerGlyph on; 1 once all of it is shown, else 0. A period
+// of 0 or below (or not a number) shows the whole text at once.
+int RevealText(float secondsPerGlyph);
 
 // ---- rotation ----
 

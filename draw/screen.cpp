@@ -269,6 +269,7 @@ int Screen(int width, int height, int type) {
 }
 
 void Present() {
+    PresentEffects();
     if (krScreen.waitVerticalBlank) plat::WaitForVerticalBlank();
     if (!krScreen.front || !krScreen.back) return;
     // The destination is kept in desktop coordinates; the front surface is

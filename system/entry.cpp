@@ -166,7 +166,11 @@ void FrameWork() {
         s.previousScene = s.scene;
     }
 
-    if (s.scene == 1) {
+    if (krDraw::transition.direction == 1) {
+        // While the screen is being covered only the present step runs.
+        krDraw::Present();
+        if (krDraw::transition.direction == 0) s.scene = s.nextScene;
+    } else if (s.scene == 1) {
         if (gameSteps.frame) gameSteps.frame();
         WaitFrame();
     }
