@@ -154,7 +154,7 @@ int RotateZoomMirrorBlit(int left, int top, int right, int bottom, int angle, fl
                          int srcTop, int srcRight, int srcBottom);
 // As RotateZoomBlit, each drawn pixel blended per component at level 0..31
 // (clamped): (source * level + destination * (31 - level)) / 31; 31 draws
-// the source, 0 leaves the back screen.
+// the source pixels whole, 0 leaves the back screen untouched.
 int RotateZoomAlphaBlit(int left, int top, int right, int bottom, int angle, float zoom, int level, int slot,
                         int srcLeft, int srcTop, int srcRight, int srcBottom);
 // The source rectangle turned by a float angle in degrees and scaled by

@@ -175,6 +175,7 @@ int RotateZoomed(int left, int top, int right, int bottom, int angle, float zoom
                  int srcRight, int srcBottom, bool mirror, plat::kernels::RotateOp op, int level) {
     if (!krScreen.back || !std::isfinite(zoom) || std::fabs(zoom) < kMinZoom) return 0;
     if (std::int64_t{right} - left > kMaxBoxSide || std::int64_t{bottom} - top > kMaxBoxSide) return 0;
+    if (op == plat::kernels::RotateOp::kAlpha && level <= 0) return 1;
     const double scale = 65536.0 / (360.0 * zoom);
     const double sine = krScreen.sine[NormalAngle(angle)] * scale;
     const double cosine = krScreen.sine[NormalAngle(angle) + 90] * scale;
@@ -233,8 +234,11 @@ int RotateZoomMirrorBlit(int left, int top, int right, int bottom, int angle, fl
 
 int RotateZoomAlphaBlit(int left, int top, int right, int bottom, int angle, float zoom, int level, int slot,
                         int srcLeft, int srcTop, int srcRight, int srcBottom) {
-    return RotateZoomed(left, top, right, bottom, angle, zoom, slot, srcLeft, srcTop, srcRight, srcBottom, false,
-                        plat::kernels::RotateOp::kAlpha, level);
+    // The ends are exact: 31 copies whole pixels (a six-bit green keeps its
+    // lowest bit), 0 leaves the back screen untouched.
+    const auto op = level >= 31 ? plat::kernels::RotateOp::kCopy : plat::kernels::RotateOp::kAlpha;
+    return RotateZoomed(left, top, right, bottom, angle, zoom, slot, srcLeft, srcTop, srcRight, srcBottom, false, op,
+                        level);
 }
 
 int RotateScaleBlit(int x, int y, float angle, float scaleX, float scaleY, int slot, int srcLeft, int srcTop,
