@@ -238,10 +238,16 @@ bool OpenStep(plat::Rect& c, const plat::Rect& s, int type, std::int32_t step) {
             return Approach(c.top, s.top, step) & Approach(c.bottom, s.bottom, step) & Approach(c.left, s.left, step) &
                    Approach(c.right, s.right, step);
         case 8:
-            if (!(Approach(c.top, s.top, step) & Approach(c.bottom, s.bottom, step))) return false;
+            if (c.top != s.top || c.bottom != s.bottom) {
+                Approach(c.top, s.top, step), Approach(c.bottom, s.bottom, step);
+                return false;
+            }
             return Approach(c.left, s.left, step) & Approach(c.right, s.right, step);
         default:
-            if (!(Approach(c.left, s.left, step) & Approach(c.right, s.right, step))) return false;
+            if (c.left != s.left || c.right != s.right) {
+                Approach(c.left, s.left, step), Approach(c.right, s.right, step);
+                return false;
+            }
             return Approach(c.top, s.top, step) & Approach(c.bottom, s.bottom, step);
     }
 }
@@ -258,13 +264,19 @@ bool CloseStep(plat::Rect& c, const plat::Rect& s, int type, std::int32_t step) 
         case 6: return Meet(c.left, c.right, step, mx);
         case 7: return Meet(c.top, c.bottom, step, my) & Meet(c.left, c.right, step, mx);
         case 8: {
-            const std::int32_t slit = Slit(s.right - s.left);
-            if (!(Approach(c.left, mx - slit / 2, step) & Approach(c.right, mx + slit / 2, step))) return false;
+            const std::int32_t slit = Slit(s.right - s.left), left = mx - slit / 2, right = mx + slit / 2;
+            if (c.left != left || c.right != right) {
+                Approach(c.left, left, step), Approach(c.right, right, step);
+                return false;
+            }
             return Meet(c.top, c.bottom, step, my);
         }
         default: {
-            const std::int32_t slit = Slit(s.bottom - s.top);
-            if (!(Approach(c.top, my - slit / 2, step) & Approach(c.bottom, my + slit / 2, step))) return false;
+            const std::int32_t slit = Slit(s.bottom - s.top), top = my - slit / 2, bottom = my + slit / 2;
+            if (c.top != top || c.bottom != bottom) {
+                Approach(c.top, top, step), Approach(c.bottom, bottom, step);
+                return false;
+            }
             return Meet(c.left, c.right, step, mx);
         }
     }
