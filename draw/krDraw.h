@@ -256,7 +256,95 @@ void LayoutSmoothText(int x, int y, int right, int bottom, const char* text, std
 int RevealText(float secondsPerGlyph);
 
 // ---- rotation ----
+// Family of rotations onto the back screen: a destination box (left, top,
+// right, bottom), an angle in whole degrees (taken modulo 360), and an
+// object's source rectangle that is centred in the box and turned about the
+// box centre; source pixels of value 0 are transparent, the box is cut to
+// the clip rectangle. Results: 1, or 0 when a lock fails, the source slot is
+// empty or of another depth, or an argument is refused.
+int RotateBlit(int left, int top, int right, int bottom, int angle, int slot, int srcLeft, int srcTop, int srcRight,
+               int srcBottom);
+// Each source coordinate taken as its absolute value: mirrored about the
+// source rectangle's corner.
+int RotateMirrorBlit(int left, int top, int right, int bottom, int angle, int slot, int srcLeft, int srcTop,
+                     int srcRight, int srcBottom);
+// zoom 2 doubles the picture about the box centre; a negative zoom turns it
+// half round. A zoom that is not finite or below 1/65536 in size, or a box
+// side beyond 2^24, is refused.
+int RotateZoomBlit(int left, int top, int right, int bottom, int angle, float zoom, int slot, int srcLeft, int srcTop,
+                   int srcRight, int srcBottom);
+int RotateZoomMirrorBlit(int left, int top, int right, int bottom, int angle, float zoom, int slot, int srcLeft,
+                         int srcTop, int srcRight, int srcBottom);
+// As RotateZoomBlit, each drawn pixel blended per component at level 0..31
+// (clamped): (source * level + destination * (31 - level)) / 31; 31 draws
+// the source pixels whole, 0 leaves the back screen untouched.
+int RotateZoomAlphaBlit(int left, int top, int right, int bottom, int angle, float zoom, int level, int slot,
+                        int srcLeft, int srcTop, int srcRight, int srcBottom);
+// The source rectangle turned by a float angle in degrees and scaled by
+// scaleX and scaleY, centred on (x, y); the box is the square that holds
+// the picture at any angle.
+int RotateScaleBlit(int x, int y, float angle, float scaleX, float scaleY, int slot, int srcLeft, int srcTop,
+                    int srcRight, int srcBottom);
+// Texture mapping. MakeTextureMap fills the one table for an output of
+// width x height (1..4096 each) around a centre (-1: the middle): table x is
+// the angle about the centre in 1/256 turns, table y is 4096 / distance
+// (4096 at the centre), with distance kind 0 Euclidean, 1 the larger and
+// 2 the smaller axis distance, 3 their mean, 4 the horizontal and 5 the
+// vertical one alone. Returns 0 for other sizes or kinds.
+int MakeTextureMap(int width, int height, int centerX, int centerY, int kind);
+// Draws the table's output at (x, y): each pixel from the texture (the
+// source rectangle, cut to its surface) at ((offsetX + table x) modulo its
+// width, (offsetY + table y) modulo its height). Returns 0 without a table.
+int TextureMapBlit(int x, int y, int offsetX, int offsetY, int slot, int srcLeft, int srcTop, int srcRight,
+                   int srcBottom);
 
 // ---- screen filters, clip wipes ----
+// Filters of a back-screen region (x, y, width, height), cut to the back
+// screen; components are 5-bit on 15/16-bit displays, 8-bit on deeper ones.
+// Results: 1 (also for a region with nothing inside the screen), or 0 when
+// the back screen cannot be locked or an argument is refused.
+//
+// Four-neighbour smoothing of the inner pixels in reading order, running on
+// (left and upper neighbours are already smoothed).
+int SmoothRect(int x, int y, int width, int height);
+// The same for the components whose flag is non-zero; the others are kept.
+int SmoothRectRGB(int x, int y, int width, int height, int red, int green, int blue);
+// Rising smoke: each inner pixel goes one row up, as a plain copy whenever a
+// running counter reaches the current random-table entry, else as the
+// average of its four neighbours. Counter and table position persist.
+int SmokeRect(int x, int y, int width, int height);
+int SmokeRectRGB(int x, int y, int width, int height, int red, int green, int blue);
+// The region doubled into the Buffer sprite and drawn back at (x, y) at
+// twice the size with BlitOpaque: scanlines 0 makes each pixel a 2 x 2
+// block, non-zero leaves the lower row of each block black.
+int EnlargeRect(int x, int y, int width, int height, int scanlines);
+// Cells of cellSize (>= 1) from the region's corner; each becomes a disc of
+// the cell's average colour, pixels farther than cellSize / 2 from the
+// cell centre black.
+int MosaicRect(int x, int y, int width, int height, int cellSize);
+// Each pixel's components move by (random-table entry - 1) << shift
+// (shift clamped to 0..component bits), kept inside the component's range.
+int NoiseRect(int x, int y, int width, int height, int shift);
+int NoiseRectRGB(int x, int y, int width, int height, int shift, int red, int green, int blue);
+
+// Clip-rectangle wipes.
+struct WipeRecord {
+    std::int32_t state = 0;  // 0 idle, 1 opening, 2 closing, -1 closed (empty clip rectangle)
+    std::int32_t closing = 0;
+    std::int32_t type = 0;  // 1..9
+    float speed = 0;        // pixels per second of a moving edge
+    std::int32_t slit = 0;  // centre slit of types 8 and 9
+    plat::Rect saved;       // the full clip rectangle when the wipe began
+    std::int32_t opened = 0, closed = 0;
+};
+extern WipeRecord wipe;
+// Returns 0 while a wipe runs or for a type outside 0..9 (0 picks 1..9).
+int StartWipe(int closing, int type, float speed, int slitWidth);
+// One frame of the running wipe; 0 when none runs.
+int StepWipe();
+void CloseClip();
+// Inverts every colour bit of the rectangle of the back screen (not clipped
+// by the clip rectangle); 0 without a back screen.
+int InvertRect(int left, int top, int right, int bottom);
 
 }  // namespace krDraw

@@ -176,6 +176,11 @@ void FrameWork() {
     }
 
     s.sceneChanged = (s.scene != s.previousScene) ? 1 : 0;
+    if (s.sceneChanged && krDraw::wipe.state > 0) {
+        // A wipe cut short by the new scene leaves the full picture visible.
+        krScreen.clip = krDraw::wipe.saved;
+        krDraw::wipe.state = 0;
+    }
     s.previousScene = s.scene;
 
     UpdateBlink();
