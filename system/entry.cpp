@@ -166,12 +166,21 @@ void FrameWork() {
         s.previousScene = s.scene;
     }
 
-    if (s.scene == 1) {
+    if (krDraw::transition.direction == 1) {
+        // While the screen is being covered only the present step runs.
+        krDraw::Present();
+        if (krDraw::transition.direction == 0) s.scene = s.nextScene;
+    } else if (s.scene == 1) {
         if (gameSteps.frame) gameSteps.frame();
         WaitFrame();
     }
 
     s.sceneChanged = (s.scene != s.previousScene) ? 1 : 0;
+    if (s.sceneChanged && krDraw::wipe.state > 0) {
+        // A wipe cut short by the new scene leaves the full picture visible.
+        krScreen.clip = krDraw::wipe.saved;
+        krDraw::wipe.state = 0;
+    }
     s.previousScene = s.scene;
 
     UpdateBlink();

@@ -2,6 +2,7 @@
 // of the program runs exactly once.
 #include "draw/krDraw.h"
 #include "platform/window.h"
+#include "sound/krSound.h"
 #include "system/krSystem.h"
 
 namespace {
@@ -114,6 +115,7 @@ int Shutdown() {
     krSystemState.shutdownDone = 1;
     FreeCursor();
     krDraw::QuitFont();
+    krSound::Release();
     krDraw::Release();
     if (krSystemState.instanceMutex) {
         plat::ReleaseInstanceLock();

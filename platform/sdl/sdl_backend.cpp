@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/sdl/audio_device.h"
 #include "platform/sdl/events.h"
 #include "platform/sdl/instance_guard.h"
 #include "platform/sdl/joysticks.h"
@@ -239,6 +240,11 @@ public:
         if (joysticks_.Start()) joysticks_.Rescan();
     }
 
+    // ---- audio ----
+
+    bool OpenAudio(const audio::PcmFormat& format) override { return audio_.Open(format); }
+    void CloseAudio() override { audio_.Close(); }
+
     // ---- for the tests ----
 
     SDL_Window* Window() const { return window_; }
@@ -398,6 +404,7 @@ private:
     EventTranslator events_;
     InstanceGuard guard_;
     Joysticks joysticks_;
+    AudioDevice audio_;
     bool fullScreen_ = false;
     bool cursorVisible_ = true;
     bool announcePending_ = false;
