@@ -36,7 +36,7 @@ plat::HWND CreateGameWindow() {
                  GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYDLGFRAME);
     int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    return CreateMainWindow(kWindowClass, kTitle, kWindowStyle, x, y, width, height);
+    return CreateMainWindow(kWindowClass, krSystem::WindowTitle(), kWindowStyle, x, y, width, height);
 }
 
 void ShowGameWindow(int showCommand) {
@@ -74,7 +74,7 @@ namespace krSystem {
 
 void SetGameSteps(const krGameSteps& steps) { gameSteps = steps; }
 
-const char* WindowTitle() { return kTitle; }
+const char* WindowTitle() { return gameSteps.title ? gameSteps.title : kTitle; }
 
 void InitState() {
     krSystemStateRecord& s = krSystemState;
@@ -111,7 +111,7 @@ void EnableIME(int flag) { krSystemState.imeEnabled = flag; }
 
 int Entry(const char* commandLine, int showCommand) {
     InitState();
-    if (!CheckInstance(kTitle)) return 0;
+    if (!CheckInstance(WindowTitle())) return 0;
     CopyCommandLine(commandLine);
     plat::RegisterWindowClass(kWindowClass, &WindowProc, kClassStyle);
 
