@@ -227,7 +227,7 @@ TEST_F(MessageText, NearBlackColoursBecome101010ButBlue16Stays) {
     for (int y = 50; y < 66; ++y)
         for (int x = 100; x < 120; ++x) {
             const std::uint32_t p = ObjectPixel(kFontSprite, x, y);
-            if (p != 0) EXPECT_EQ(p, Pixel(0x101010));
+            if (p != 0) { EXPECT_EQ(p, Pixel(0x101010)); }
             ink += p != 0;
         }
     EXPECT_GT(ink, 0) << "black text stays visible through the sprite's key";
@@ -351,7 +351,7 @@ TEST_P(MessageTextDepths, PlainGlyphsAreDrawnInTheTextColour) {
     for (int y = 50; y < 66; ++y)
         for (int x = 100; x < 140; ++x) {
             const std::uint32_t p = BackPixel(x, y);
-            if (p != 0) EXPECT_EQ(p, Pixel(0xFFFFFF));
+            if (p != 0) { EXPECT_EQ(p, Pixel(0xFFFFFF)); }
             ink += p != 0;
         }
     EXPECT_GT(ink, 20);
