@@ -71,6 +71,26 @@ TEST_F(StripEffects, WaveMovesEachRowByTheCosineOfItsAngle) {
     for (int r = 0; r < 16; ++r) ExpectRow(300 + r, 300, r, 32);
 }
 
+TEST_F(StripEffects, RowsReachEveryEdgeOfTheClipRectangle) {
+    krDraw::WaveBlit(10, 590, 0, 1, 0.0f, tile, 0, 0, 8, 16, 0);
+    krDraw::ScanlineBlit(100, 590, -1, tile, 0, 0, 8, 16);
+    krDraw::JitterBlit(200, -6, 1, tile, 0, 0, 8, 16);
+    for (int r = 0; r < 10; ++r) {
+        EXPECT_EQ(BackPixel(10, 590 + r), GradientPixel(0, r)) << r;
+        EXPECT_EQ(BackPixel(100, 590 + r), GradientPixel(0, r)) << r;
+    }
+    for (int d = 0; d < 10; ++d) EXPECT_NE(RowStart(d), -1) << d;
+    // A moved clip rectangle bounds the rows the same way.
+    krDraw::ClearScreen();
+    krScreen.clip = plat::Rect{0, 100, 800, 110};
+    krDraw::RowRepeatBlit(10, 95, 2, tile, 0, 0, 8, 16);
+    krScreen.clip = plat::Rect{0, 0, 800, 600};
+    EXPECT_EQ(RowStart(99), -1);
+    EXPECT_EQ(BackPixel(10, 100), GradientPixel(0, 4));
+    EXPECT_EQ(BackPixel(10, 109), GradientPixel(0, 14));
+    EXPECT_EQ(RowStart(110), -1);
+}
+
 TEST_F(StripEffects, WaveWithoutDivisorRepeatsEvery360Rows) {
     krDraw::WaveBlit(300, 0, 40, 0, 0.0f, tall, 0, 0, 8, 400, 0);
     for (int r = 0; r < 40; ++r) {
