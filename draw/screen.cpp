@@ -12,6 +12,7 @@
 #include "draw/objects_internal.h"
 #include "input/krJoystick.h"
 #include "platform/window.h"
+#include "sound/krSound.h"
 #include "system/krSystem.h"
 
 krScreenRecord krScreen;
@@ -179,6 +180,7 @@ void SetPresentationRects() {
 }
 
 void StartEngineServices() {
+    krSound::InitMidi();
     krSystem::ResetTimersAndKeys();
     krDraw::InitFont();
     krJoystick::Init();
