@@ -26,7 +26,10 @@ protected:
         plat::headless::Reset();
         audio::ResetMixer();
     }
-    void TearDown() override { audio::ResetMixer(); }
+    void TearDown() override {
+        audio::CloseOutput();
+        audio::ResetMixer();
+    }
 };
 
 std::vector<std::int16_t> Render(int frames) { return plat::headless::RenderAudio16(frames); }

@@ -57,6 +57,7 @@ protected:
         plat::MciSendString("close midi", nullptr, 0, 0);
         plat::ClearMciCommandLog();
         std::filesystem::remove_all(Base() + folder_);
+        audio::CloseOutput();
         audio::ResetMixer();
         ShellTest::TearDown();
     }

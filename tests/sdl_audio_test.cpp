@@ -75,6 +75,7 @@ protected:
         std::remove(dumpPath_.c_str());
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("KR_AUDIO_DUMP", dumpPath_.c_str(), 1);
+        audio::CloseOutput();  // the output of the previous backend
         audio::ResetMixer();
         plat::SetBackend(&plat::sdl::Instance());
     }
