@@ -129,6 +129,15 @@ TEST_F(MidiTest, CloseSendsOnlyWhenOpenAndStopKeepsTheFlag) {
     EXPECT_EQ(Sent().size(), 4u);
 }
 
+TEST_F(MidiTest, ANameTooLongForTheCommandBufferIsCutAndFailsHarmlessly) {
+    const std::string name(300, 'n');
+    krSound::PlayMidi(name.c_str(), 1);
+    ASSERT_EQ(Sent().size(), 3u);
+    EXPECT_EQ(Sent()[0].size(), 259u);  // 260 bytes with the terminator: the closing quote is lost
+    EXPECT_FALSE(audio::MidiIsOpen());
+    EXPECT_EQ(krSound::midiOpen, 1);
+}
+
 TEST_F(MidiTest, AMissingFileFailsSilentlyAndNeverEnds) {
     testing::internal::CaptureStderr();
     krSound::PlayMidi("no_such_piece.mid", 1);
