@@ -128,6 +128,7 @@ int Shutdown() {
     krSystemState.shutdownDone = 1;
     FreeCursor();
     krDraw::QuitFont();
+    krSound::Release();
     krDraw::Release();
     if (krSystemState.instanceMutex) {
         plat::ReleaseInstanceLock();
