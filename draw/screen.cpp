@@ -182,6 +182,7 @@ void SetPresentationRects() {
 void StartEngineServices() {
     krSound::Init();  // no device: sound stays off, the game runs on
     krSound::ClearObjects();
+    krSound::InitMidi();
     krSystem::ResetTimersAndKeys();
     krDraw::InitFont();
     krJoystick::Init();
