@@ -35,6 +35,7 @@
 // starting levels.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "draw/krDraw.h"
@@ -109,6 +110,7 @@ struct Area {
     int srcPitch = 0, dstPitch = 0;
     Axis columns, rows;
     blend::Components c;
+    std::uint32_t colour = 0;  // the colour bits: a pixel without them is transparent
 
     int Width() const { return static_cast<int>(columns.count); }
     int Height() const { return static_cast<int>(rows.count); }
@@ -121,10 +123,7 @@ struct Area {
     std::uint8_t* Dst(int i, int j) const {
         return dst + (rows.dst0 + j) * dstPitch + (columns.dst0 + i) * Bpp();
     }
-    std::uint32_t SrcPixel(int i, int j) const { return blend::LoadPixel(Src(i, j), Bpp()); }
-    std::uint32_t DstPixel(int i, int j) const { return blend::LoadPixel(Dst(i, j), Bpp()); }
-    void Put(int i, int j, std::uint32_t value) const { blend::StorePixel(Dst(i, j), Bpp(), value); }
-    bool Transparent(std::uint32_t pixel) const { return (pixel & blend::ColourMask(c)) == 0; }
+    bool Transparent(std::uint32_t pixel) const { return (pixel & colour) == 0; }
 };
 
 enum class Outcome { kRefused, kNothingToDraw, kReady };
@@ -139,6 +138,7 @@ Outcome Open(Area& area, int x, int y, int slot, int l, int t, int r, int b, boo
     area.rows = ClipAxis(y, t, b, bounds.top, bounds.bottom, area.source->height, mirrorY);
     if (area.columns.count == 0 || area.rows.count == 0) return Outcome::kNothingToDraw;
     area.c = BackComponents();
+    area.colour = blend::ColourMask(area.c);
     if (plat::Lock(area.source, &area.src, &area.srcPitch) != plat::DD_OK) return Outcome::kRefused;
     if (plat::Lock(krScreen.back, &area.dst, &area.dstPitch) != plat::DD_OK) {
         plat::Unlock(area.source);
@@ -224,8 +224,9 @@ int GradientFalls(int n, int start, int step) { return (step < 1 || n < start) ?
 
 // Runs the kernel in bands along the gradient's index (columns, or rows
 // when vertical), each band with the parameters after its falls.
+// After lastFall falls nothing changes any more (every level is down to 0).
 template <typename ParamsAt>
-int GradientBlit(int x, int y, int vertical, int start, int step, int slot, int l, int t, int r, int b,
+int GradientBlit(int x, int y, int vertical, int start, int step, int slot, int l, int t, int r, int b, int lastFall,
                  ParamsAt paramsAt) {
     start &= 0xFFFF;
     return Blended(x, y, slot, l, t, r, b, [&](const Area& area) {
@@ -233,7 +234,7 @@ int GradientBlit(int x, int y, int vertical, int start, int step, int slot, int 
         for (int n = 0; n < length;) {
             const int falls = GradientFalls(n, start, step);
             int end = length;
-            if (step >= 1) {
+            if (step >= 1 && falls < lastFall) {
                 // The next index where the number of falls changes.
                 const std::int64_t next = n < start ? start + step : start + static_cast<std::int64_t>(falls + 1) * step;
                 end = static_cast<int>(std::min<std::int64_t>(length, next));
@@ -247,32 +248,67 @@ int GradientBlit(int x, int y, int vertical, int start, int step, int slot, int 
 }
 
 // ---- the members that read more than the pixel under them ----
+// Written once per pixel size (B bytes), so that every pixel is one fixed
+// load or store; rows are walked through pointers.
 
-// One drawn pixel per call, with its transparent source skipped.
-template <typename Rule>
-void EachPixel(const Area& area, Rule rule) {
-    for (int j = 0; j < area.Height(); ++j)
-        for (int i = 0; i < area.Width(); ++i) {
-            const std::uint32_t s = area.SrcPixel(i, j);
-            if (!area.Transparent(s)) rule(i, j, s);
-        }
+template <int B>
+std::uint32_t Load(const std::uint8_t* p) {
+    return blend::LoadPixel(p, B);
 }
+template <int B>
+void Store(std::uint8_t* p, std::uint32_t v) {
+    blend::StorePixel(p, B, v);
+}
+
+// Calls draw.template operator()<B>() for the area's pixel size.
+template <typename Draw>
+void ForPixelSize(const Area& area, Draw draw) {
+    switch (area.Bpp()) {
+        case 2: return draw.template operator()<2>();
+        case 4: return draw.template operator()<4>();
+        default: return draw.template operator()<3>();
+    }
+}
+
+// x / divisor without a division per pixel: a multiplication by the
+// reciprocal, corrected by one where rounding left it off.
+class Quotient {
+public:
+    explicit Quotient(std::uint32_t divisor) : divisor_(divisor), reciprocal_(1.0 / divisor) {}
+    std::uint32_t operator()(std::uint32_t x) const {
+        std::uint32_t q = static_cast<std::uint32_t>(x * reciprocal_);
+        if (static_cast<std::uint64_t>(q) * divisor_ > x) --q;
+        else if (static_cast<std::uint64_t>(q + 1) * divisor_ <= x) ++q;
+        return q;
+    }
+
+private:
+    std::uint32_t divisor_;
+    double reciprocal_;
+};
 
 // Blur: running sums of the block's 5-bit components. Column sums over the
 // block's rows are kept for the current row and moved one row at a time,
 // so the work per pixel does not grow with the block and the memory is one
 // row's worth whatever the block size.
+template <int B>
 void Blur(const Area& area, int size) {
     const int w = area.Width(), h = area.Height();
     const int bw = std::min(size, w), bh = std::min(size, h);
-    const std::uint32_t divisor = static_cast<std::uint32_t>(bw) * static_cast<std::uint32_t>(bh);
+    const Quotient average(static_cast<std::uint32_t>(bw) * static_cast<std::uint32_t>(bh));
     std::vector<std::uint32_t> columnSums(static_cast<std::size_t>(w) * 3, 0);
     std::vector<std::uint32_t> prefix(static_cast<std::size_t>(w + 1) * 3, 0);
-    auto addRow = [&](int j, int sign) {
-        for (int i = 0; i < w; ++i) {
-            const std::uint32_t s = area.SrcPixel(i, j);
-            for (int k = 0; k < 3; ++k)
-                columnSums[static_cast<std::size_t>(i) * 3 + k] += sign * blend::Five(area.c, s, k);
+    // Copies that the stores cannot alias, so they stay in registers.
+    const blend::Components c = area.c;
+    const auto transparent = [colour = area.colour](std::uint32_t p) { return (p & colour) == 0; };
+    auto addRow = [&](int j, std::uint32_t sign) {
+        const std::uint8_t* row = area.Src(0, j);
+        std::uint32_t* sums = columnSums.data();
+        for (int i = 0; i < w; ++i, row += B, sums += 3) {
+            const std::uint32_t s = Load<B>(row);
+            sums[0] += sign * blend::Five(c, s, 0);
+            sums[1] += sign * blend::Five(c, s, 1);
+            sums[2] += sign * blend::Five(c, s, 2);
         }
     };
     for (int j = 0; j < bh; ++j) addRow(j, 1);
@@ -281,61 +317,89 @@ void Blur(const Area& area, int size) {
         // The block starts at this row unless that would run past the bottom.
         const int wantTop = std::min(j, h - bh);
         for (; blockTop < wantTop; ++blockTop) {
-            addRow(blockTop, -1);
+            addRow(blockTop, ~0u);  // minus one, modulo 2^32
             addRow(blockTop + bh, 1);
         }
-        for (int i = 0; i < w; ++i)
-            for (int k = 0; k < 3; ++k)
-                prefix[static_cast<std::size_t>(i + 1) * 3 + k] =
-                    prefix[static_cast<std::size_t>(i) * 3 + k] + columnSums[static_cast<std::size_t>(i) * 3 + k];
-        for (int i = 0; i < w; ++i) {
-            if (area.Transparent(area.SrcPixel(i, j))) continue;
-            const int left = std::min(i, w - bw);
-            std::uint32_t out = 0;
-            for (int k = 0; k < 3; ++k) {
-                const std::uint32_t sum = prefix[static_cast<std::size_t>(left + bw) * 3 + k] -
-                                          prefix[static_cast<std::size_t>(left) * 3 + k];
-                out |= blend::PlaceFive(area.c, k, sum / divisor);
-            }
-            area.Put(i, j, out);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(w) * 3; ++i) prefix[i + 3] = prefix[i] + columnSums[i];
+        const std::uint8_t* src = area.Src(0, j);
+        std::uint8_t* dst = area.Dst(0, j);
+        for (int i = 0; i < w; ++i, src += B, dst += B) {
+            if (transparent(Load<B>(src))) continue;
+            const std::size_t left = static_cast<std::size_t>(std::min(i, w - bw)) * 3;
+            const std::size_t right = left + static_cast<std::size_t>(bw) * 3;
+            Store<B>(dst, blend::PlaceFive(c, 0, average(prefix[right] - prefix[left])) |
+                              blend::PlaceFive(c, 1, average(prefix[right + 1] - prefix[left + 1])) |
+                              blend::PlaceFive(c, 2, average(prefix[right + 2] - prefix[left + 2])));
         }
     }
 }
 
+template <int B>
 void SmoothEdges(const Area& area) {
     const int w = area.Width(), h = area.Height();
-    EachPixel(area, [&](int i, int j, std::uint32_t s) {
-        std::uint32_t sums[3] = {blend::Five(area.c, s, 0), blend::Five(area.c, s, 1), blend::Five(area.c, s, 2)};
-        std::uint32_t count = 1;
-        const int neighbours[4][2] = {{i - 1, j}, {i + 1, j}, {i, j - 1}, {i, j + 1}};
-        for (const auto& [ni, nj] : neighbours) {
-            if (ni < 0 || ni >= w || nj < 0 || nj >= h) continue;
-            if (!area.Transparent(area.SrcPixel(ni, nj))) continue;
-            const std::uint32_t d = area.DstPixel(ni, nj);
-            for (int k = 0; k < 3; ++k) sums[k] += blend::Five(area.c, d, k);
-            ++count;
+    const blend::Components c = area.c;
+    const auto transparent = [colour = area.colour](std::uint32_t p) { return (p & colour) == 0; };
+    const std::ptrdiff_t srcPitch = area.srcPitch, dstPitch = area.dstPitch;
+    for (int j = 0; j < h; ++j) {
+        const std::uint8_t* src = area.Src(0, j);
+        std::uint8_t* dst = area.Dst(0, j);
+        for (int i = 0; i < w; ++i, src += B, dst += B) {
+            const std::uint32_t s = Load<B>(src);
+            if (transparent(s)) continue;
+            std::uint32_t sums[3] = {blend::Five(c, s, 0), blend::Five(c, s, 1), blend::Five(c, s, 2)};
+            std::uint32_t count = 1;
+            // Left, right, up, down: a transparent neighbour inside the area
+            // lends the destination's pixel there.
+            const bool inside[4] = {i > 0, i + 1 < w, j > 0, j + 1 < h};
+            const std::ptrdiff_t srcStep[4] = {-B, B, -srcPitch, srcPitch};
+            const std::ptrdiff_t dstStep[4] = {-B, B, -dstPitch, dstPitch};
+            for (int n = 0; n < 4; ++n) {
+                if (!inside[n] || !transparent(Load<B>(src + srcStep[n]))) continue;
+                const std::uint32_t d = Load<B>(dst + dstStep[n]);
+                for (int k = 0; k < 3; ++k) sums[k] += blend::Five(c, d, k);
+                ++count;
+            }
+            if (count < 2) {
+                Store<B>(dst, s);
+                continue;
+            }
+            Store<B>(dst, blend::PlaceFive(c, 0, sums[0] / count) | blend::PlaceFive(c, 1, sums[1] / count) |
+                              blend::PlaceFive(c, 2, sums[2] / count));
         }
-        if (count < 2) {
-            area.Put(i, j, s);
-            return;
-        }
-        std::uint32_t out = 0;
-        for (int k = 0; k < 3; ++k) out |= blend::PlaceFive(area.c, k, sums[k] / count);
-        area.Put(i, j, out);
-    });
+    }
 }
 
 // Rows are done from the top, so the row k below is read before it is drawn.
+template <int B>
 void Refract(const Area& area, int level) {
-    const int h = area.Height();
-    EachPixel(area, [&](int i, int j, std::uint32_t s) {
-        int k = static_cast<int>(blend::Five(area.c, s, 0)) - level;
-        if (k < 1 || k >= h - 1 - j) k = 0;
-        area.Put(i, j, area.DstPixel(i, j + k));
-    });
+    const int w = area.Width(), h = area.Height();
+    const blend::Components c = area.c;
+    const std::ptrdiff_t pitch = area.dstPitch;
+    const auto transparent = [colour = area.colour](std::uint32_t p) { return (p & colour) == 0; };
+    for (int j = 0; j < h; ++j) {
+        const std::uint8_t* src = area.Src(0, j);
+        std::uint8_t* dst = area.Dst(0, j);
+        for (int i = 0; i < w; ++i, src += B, dst += B) {
+            const std::uint32_t s = Load<B>(src);
+            if (transparent(s)) continue;
+            const int k = static_cast<int>(blend::Five(c, s, 0)) - level;
+            if (k < 1 || k >= h - 1 - j) continue;  // k is 0: the pixel stays
+            Store<B>(dst, Load<B>(dst + k * pitch));
+        }
+    }
 }
 
-// ---- flips and smears ----
+// ---- flips and smears: rows built in a buffer, then keyed copies ----
+
+// A keyed copy (0 is transparent) of one row of n pixels.
+void KeyedRow(std::uint8_t* dst, const std::uint8_t* src, int n, int bpp) {
+    plat::kernels::CopyArgs a;
+    a.dst = dst;
+    a.src = src;
+    a.width = n;
+    a.rows = 1;
+    plat::kernels::KeyedCopy(a, bpp, 0);
+}
 
 void KeyedCopyRows(const Area& area) {
     plat::kernels::CopyArgs a;
@@ -346,6 +410,18 @@ void KeyedCopyRows(const Area& area) {
     a.width = area.Width();
     a.rows = area.Height();
     plat::kernels::KeyedCopy(a, area.Bpp(), 0);
+}
+
+// Mirrored rows: each row reversed into a buffer, then copied keyed.
+template <int B>
+void MirroredRows(const Area& area) {
+    const int w = area.Width();
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * B);
+    for (int j = 0; j < area.Height(); ++j) {
+        const std::uint8_t* src = area.Src(0, j);  // reads backwards from here
+        for (int i = 0; i < w; ++i) std::memcpy(&row[static_cast<std::size_t>(i) * B], src - static_cast<std::ptrdiff_t>(i) * B, B);
+        KeyedRow(area.Dst(0, j), row.data(), w, B);
+    }
 }
 
 // Source coordinate of each destination offset 0..n-1 of a smeared axis:
@@ -363,7 +439,7 @@ int Smear(int x, int y, int mode, int length, int slot, std::int64_t l, std::int
     if (!source || mode < 0 || mode > 3) return 0;
     const bool vertical = mode >= 2, backwards = mode == 1 || mode == 3;
     const plat::Rect bounds = Bounds();
-    // The smeared axis is clipped to the destination only; each pixel's
+    // The smeared axis is clipped to the destination only; each line's
     // source is tested against the picture as it is read.
     const std::int64_t n = vertical ? b - t : r - l;
     const std::int64_t p = vertical ? y : x;
@@ -376,6 +452,7 @@ int Smear(int x, int y, int mode, int length, int slot, std::int64_t l, std::int
     Area area;
     area.source = source;
     area.c = BackComponents();
+    area.colour = blend::ColourMask(area.c);
     if (plat::Lock(source, &area.src, &area.srcPitch) != plat::DD_OK) return 0;
     if (plat::Lock(krScreen.back, &area.dst, &area.dstPitch) != plat::DD_OK) {
         plat::Unlock(source);
@@ -384,15 +461,31 @@ int Smear(int x, int y, int mode, int length, int slot, std::int64_t l, std::int
     const std::int64_t sourceSize = vertical ? source->height : source->width;
     const std::int64_t from = vertical ? t : l, to = vertical ? b : r;
     const int bpp = area.Bpp();
-    for (std::int64_t along = start; along < end; ++along) {
-        const std::int64_t s = SmearSource(along - p, n, from, to, length, backwards);
-        if (s < 0 || s >= sourceSize) continue;
-        for (std::int64_t k = 0; k < across.count; ++k) {
-            const std::int64_t sx = vertical ? across.src0 + k : s, sy = vertical ? s : across.src0 + k;
-            const std::int64_t dx = vertical ? across.dst0 + k : along, dy = vertical ? along : across.dst0 + k;
-            const std::uint32_t pixel = blend::LoadPixel(area.src + sy * area.srcPitch + sx * bpp, bpp);
-            if (area.Transparent(pixel)) continue;
-            blend::StorePixel(area.dst + dy * area.dstPitch + dx * bpp, bpp, pixel);
+    const int count = static_cast<int>(across.count);
+    if (vertical) {
+        // Each destination row is one source row: a keyed copy of it.
+        for (std::int64_t row = start; row < end; ++row) {
+            const std::int64_t sy = SmearSource(row - p, n, from, to, length, backwards);
+            if (sy < 0 || sy >= sourceSize) continue;
+            KeyedRow(area.dst + row * area.dstPitch + across.dst0 * bpp, area.src + sy * area.srcPitch + across.src0 * bpp,
+                     count, bpp);
+        }
+    } else {
+        // The same columns for every row: a row is gathered into a buffer
+        // (columns outside the picture left transparent) and copied keyed.
+        std::vector<std::int64_t> columns;
+        for (std::int64_t column = start; column < end; ++column)
+            columns.push_back(SmearSource(column - p, n, from, to, length, backwards));
+        std::vector<std::uint8_t> line(columns.size() * bpp);
+        for (int k = 0; k < count; ++k) {
+            const std::uint8_t* src = area.src + (across.src0 + k) * area.srcPitch;
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                const bool inside = columns[i] >= 0 && columns[i] < sourceSize;
+                const std::uint32_t pixel = inside ? blend::LoadPixel(src + columns[i] * bpp, bpp) : 0;
+                blend::StorePixel(&line[i * bpp], bpp, pixel);
+            }
+            KeyedRow(area.dst + (across.dst0 + k) * area.dstPitch + start * bpp, line.data(),
+                     static_cast<int>(columns.size()), bpp);
         }
     }
     return Close(area);
@@ -409,7 +502,7 @@ int FlipBlit(int x, int y, int mode, int slot, int left, int top, int right, int
         x, y, slot, left, top, right, bottom,
         [&](const Area& area) {
             if (!mirrorX) return KeyedCopyRows(area);
-            EachPixel(area, [&](int i, int j, std::uint32_t s) { area.Put(i, j, s); });
+            ForPixelSize(area, [&]<int B>() { MirroredRows<B>(area); });
         },
         mirrorX, mirrorY);
 }
@@ -439,7 +532,7 @@ int AlphaBlitRGB(int x, int y, float red, float green, float blue, int slot, int
 int AlphaGradientBlit(int x, int y, float red, float green, float blue, int vertical, int start, int step, int slot,
                       int left, int top, int right, int bottom) {
     const blend::Params base = AlphaParams(red, green, blue);
-    return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, [&](int falls) {
+    return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, 32, [&](int falls) {
         blend::Params p = base;
         for (float& t : p.transparency) t = std::max(0.0f, t - static_cast<float>(falls) / 32.0f);
         return p;
@@ -457,7 +550,7 @@ int FadeBlitRGB(int x, int y, int red, int green, int blue, int slot, int left, 
 int FadeGradientBlit(int x, int y, int red, int green, int blue, int vertical, int start, int step, int slot,
                      int left, int top, int right, int bottom) {
     const blend::Params base = FadeParams(red, green, blue);
-    return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, [&](int falls) {
+    return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, 31, [&](int falls) {
         blend::Params p = base;
         for (int& level : p.level) level = std::max(0, level - falls);
         return p;
@@ -516,16 +609,22 @@ int GrayBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
 
 int BlurBlit(int x, int y, int blockSize, int slot, int left, int top, int right, int bottom) {
     if (blockSize < 1) return 0;
-    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) { Blur(area, blockSize); });
+    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
+        ForPixelSize(area, [&]<int B>() { Blur<B>(area, blockSize); });
+    });
 }
 
 int SmoothEdgeBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
-    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) { SmoothEdges(area); });
+    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
+        ForPixelSize(area, [&]<int B>() { SmoothEdges<B>(area); });
+    });
 }
 
 int RefractBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom) {
     const int level = StrengthLevel(strength);
-    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) { Refract(area, level); });
+    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
+        ForPixelSize(area, [&]<int B>() { Refract<B>(area, level); });
+    });
 }
 
 }  // namespace krDraw

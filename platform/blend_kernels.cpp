@@ -16,16 +16,6 @@
 
 namespace plat::blend {
 
-std::uint32_t LoadPixel(const std::uint8_t* p, int bytesPerPixel) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, p, static_cast<std::size_t>(bytesPerPixel));
-    return v;
-}
-
-void StorePixel(std::uint8_t* p, int bytesPerPixel, std::uint32_t value) {
-    std::memcpy(p, &value, static_cast<std::size_t>(bytesPerPixel));
-}
-
 Components ComponentsOf(int bytesPerPixel, std::uint32_t redMask, std::uint32_t greenMask, std::uint32_t blueMask) {
     Components c;
     c.bytesPerPixel = bytesPerPixel;
@@ -35,29 +25,6 @@ Components ComponentsOf(int bytesPerPixel, std::uint32_t redMask, std::uint32_t 
         c.bits[i] = std::popcount(masks[i]);
     }
     return c;
-}
-
-std::uint32_t FieldMax(const Components& c, int i) { return (1u << c.bits[i]) - 1u; }
-
-std::uint32_t ColourMask(const Components& c) {
-    std::uint32_t mask = 0;
-    for (int i = 0; i < 3; ++i) mask |= FieldMax(c, i) << c.shift[i];
-    return mask;
-}
-
-std::uint32_t Field(const Components& c, std::uint32_t pixel, int i) { return (pixel >> c.shift[i]) & FieldMax(c, i); }
-
-std::uint32_t PlaceField(const Components& c, int i, std::uint32_t value) { return value << c.shift[i]; }
-
-std::uint32_t Five(const Components& c, std::uint32_t pixel, int i) {
-    return (pixel >> (c.shift[i] + c.bits[i] - 5)) & 31u;
-}
-
-std::uint32_t PlaceFive(const Components& c, int i, std::uint32_t value) {
-    // 5 and 6 bits: the value at the top (a 6-bit field's low bit 0, as the
-    // 16-bit tables place it); 8 bits: repeated into the low bits.
-    const std::uint32_t field = c.bits[i] == 8 ? (value << 3) | (value >> 2) : value << (c.bits[i] - 5);
-    return field << c.shift[i];
 }
 
 namespace {
@@ -89,6 +56,16 @@ std::uint32_t SatSub(std::uint32_t a, std::uint32_t b) { return a > b ? a - b : 
 // A weight of 0..1 in 1/256 steps, rounded.
 std::uint32_t Weight256(float w) { return static_cast<std::uint32_t>(w * 256.0f + 0.5f); }
 
+// The source's and the destination's weights; together never above 256,
+// so that a blend never leaves the field.
+struct Weights {
+    std::uint32_t s, d;
+};
+Weights WeightsOf(float opacity, float transparency) {
+    const std::uint32_t s = Weight256(opacity);
+    return {s, std::min(Weight256(transparency), 256 - s)};
+}
+
 std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p) {
     std::uint32_t out = 0;
     switch (p.rule) {
@@ -100,9 +77,8 @@ std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Compon
         case Rule::kChannel: return s & p.keepMask;
         case Rule::kAlpha:
             for (int i = 0; i < 3; ++i) {
-                const std::uint32_t v =
-                    (Field(c, s, i) * Weight256(p.opacity[i]) + Field(c, d, i) * Weight256(p.transparency[i])) >> 8;
-                out |= PlaceField(c, i, std::min(v, FieldMax(c, i)));
+                const Weights w = WeightsOf(p.opacity[i], p.transparency[i]);
+                out |= PlaceField(c, i, (Field(c, s, i) * w.s + Field(c, d, i) * w.d) >> 8);
             }
             return out;
         case Rule::kBrighten:
@@ -146,8 +122,44 @@ struct Context {
     std::uint32_t max[3] = {};
     int level[3] = {};
     std::uint32_t weightS[3] = {}, weightD[3] = {};
+    bool complementary = true;  // every weightS + weightD is 256
+    // Byte planes of the 5-bit rules (see the body): whether the layout
+    // allows them, the in-place fields, their levels, the straddling
+    // component's shift (-1: none) and level, the low bits of 8-bit fields,
+    // and the fields a cross-fade end level keeps whole from s or d.
+    bool planes = false;
+    std::uint32_t inPlace = 0, planeLevel = 0, planeRest = 0, planeOnes = 0, replicate = 0;
+    int spanShift = -1;
+    std::uint32_t spanLevel = 0;
+    std::uint32_t keepS = 0, keepD = 0;
+    // Grey: a 5-bit value times this fills all three fields (2-byte
+    // pixels), an 8-bit one (4-byte pixels of 8-bit fields).
+    std::uint32_t grayOnes = 0;
     float factor[3] = {};
 };
+
+void PlanesFor(const Components& c, const Params& p, Context& k) {
+    const int lanes = c.bytesPerPixel;
+    k.planes = lanes == 2 || (lanes == 4 && c.bits[0] == 8 && c.bits[1] == 8 && c.bits[2] == 8);
+    for (int i = 0; i < 3 && k.planes; ++i) {
+        const int low = k.shift5[i], high = k.shift5[i] + 4;
+        const std::uint32_t level = static_cast<std::uint32_t>(p.level[i]);
+        if (p.rule == Rule::kCrossFade && level == 0) k.keepS |= k.max[i] << c.shift[i];
+        if (p.rule == Rule::kCrossFade && level == 31) k.keepD |= k.max[i] << c.shift[i];
+        if (low / 8 == high / 8) {
+            k.inPlace |= 31u << low;
+            k.planeLevel |= level << low;
+            k.planeRest |= (31 - level) << low;
+            k.planeOnes |= 1u << low;
+            if (c.bits[i] == 8) k.replicate |= 7u << c.shift[i];
+        } else if (lanes == 2 && k.spanShift < 0) {
+            k.spanShift = low;
+            k.spanLevel = level;
+        } else {
+            k.planes = false;  // two straddling components: the general kernel
+        }
+    }
+}
 
 Context ContextFor(const Components& c, const Params& p) {
     Context k;
@@ -159,13 +171,17 @@ Context ContextFor(const Components& c, const Params& p) {
         k.max[i] = FieldMax(c, i);
         k.half |= (k.max[i] >> 1) << c.shift[i];
         // A 5-bit value v goes back as (v << up) | (v >> down): v >> 5 is 0.
+        k.grayOnes |= 1u << (c.bytesPerPixel == 2 ? k.shift5[i] : c.shift[i]);
         k.up[i] = c.bits[i] - 5;
         k.down[i] = c.bits[i] == 8 ? 2 : 5;
         k.level[i] = p.level[i];
-        k.weightS[i] = Weight256(p.opacity[i]);
-        k.weightD[i] = Weight256(p.transparency[i]);
+        const Weights w = WeightsOf(p.opacity[i], p.transparency[i]);
+        k.weightS[i] = w.s;
+        k.weightD[i] = w.d;
+        k.complementary = k.complementary && w.s + w.d == 256;
         k.factor[i] = p.factor[i];
     }
+    PlanesFor(c, p, k);
     return k;
 }
 
@@ -221,14 +237,15 @@ namespace avx512 {
 void Blend(const Rows& a, const Components& c, const Params& p) {
     if (a.width <= 0 || a.rows <= 0) return;
     const Params n = Normalised(p, c);
+    const Context k = ContextFor(c, n);
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {
-        case kernels::KernelLevel::kAvx512: rect = avx512::Pick(c.bytesPerPixel, n.rule); break;
-        case kernels::KernelLevel::kAvx2: rect = avx2::Pick(c.bytesPerPixel, n.rule); break;
-        default: rect = sse2::Pick(c.bytesPerPixel, n.rule); break;
+        case kernels::KernelLevel::kAvx512: rect = avx512::Pick(c.bytesPerPixel, n.rule, k.planes); break;
+        case kernels::KernelLevel::kAvx2: rect = avx2::Pick(c.bytesPerPixel, n.rule, k.planes); break;
+        default: rect = sse2::Pick(c.bytesPerPixel, n.rule, k.planes); break;
     }
     if (!rect) return ReferenceBlend(a, c, n);
-    rect(a, c, n, ContextFor(c, n));
+    rect(a, c, n, k);
 }
 
 }  // namespace plat::blend

@@ -23,6 +23,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace plat::blend {
 
@@ -35,18 +36,49 @@ struct Components {
 // The layout of pixels with these masks (contiguous fields of 5, 6 or 8 bits).
 Components ComponentsOf(int bytesPerPixel, std::uint32_t redMask, std::uint32_t greenMask, std::uint32_t blueMask);
 
-// ---- one pixel ----
-std::uint32_t LoadPixel(const std::uint8_t* p, int bytesPerPixel);
-void StorePixel(std::uint8_t* p, int bytesPerPixel, std::uint32_t value);
+// ---- one pixel (inline: the neighbourhood rules call these per pixel) ----
+// Fixed-size copies per pixel size, so that no call to memcpy is made per pixel.
+inline std::uint32_t LoadPixel(const std::uint8_t* p, int bytesPerPixel) {
+    if (bytesPerPixel == 2) {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    std::uint32_t v = 0;
+    if (bytesPerPixel == 4) std::memcpy(&v, p, 4);
+    else std::memcpy(&v, p, 3);
+    return v;
+}
+inline void StorePixel(std::uint8_t* p, int bytesPerPixel, std::uint32_t value) {
+    if (bytesPerPixel == 2) {
+        const std::uint16_t v = static_cast<std::uint16_t>(value);
+        std::memcpy(p, &v, 2);
+    } else if (bytesPerPixel == 4) {
+        std::memcpy(p, &value, 4);
+    } else {
+        std::memcpy(p, &value, 3);
+    }
+}
+inline std::uint32_t FieldMax(const Components& c, int i) { return (1u << c.bits[i]) - 1u; }
 // The three colour fields ORed together: a pixel with none of them set is transparent.
-std::uint32_t ColourMask(const Components& c);
+inline std::uint32_t ColourMask(const Components& c) {
+    return (FieldMax(c, 0) << c.shift[0]) | (FieldMax(c, 1) << c.shift[1]) | (FieldMax(c, 2) << c.shift[2]);
+}
 // The field of component i (0 red, 1 green, 2 blue) at full precision, and back.
-std::uint32_t Field(const Components& c, std::uint32_t pixel, int i);
-std::uint32_t PlaceField(const Components& c, int i, std::uint32_t value);
-std::uint32_t FieldMax(const Components& c, int i);
-// The top five bits of component i, and a 5-bit value put back into it.
-std::uint32_t Five(const Components& c, std::uint32_t pixel, int i);
-std::uint32_t PlaceFive(const Components& c, int i, std::uint32_t value);
+inline std::uint32_t Field(const Components& c, std::uint32_t pixel, int i) {
+    return (pixel >> c.shift[i]) & FieldMax(c, i);
+}
+inline std::uint32_t PlaceField(const Components& c, int i, std::uint32_t value) { return value << c.shift[i]; }
+// The top five bits of component i, and a 5-bit value put back into it: at
+// the top of a 5- or 6-bit field (a 6-bit field's low bit 0, as the 16-bit
+// tables place it), repeated into the low bits of an 8-bit one.
+inline std::uint32_t Five(const Components& c, std::uint32_t pixel, int i) {
+    return (pixel >> (c.shift[i] + c.bits[i] - 5)) & 31u;
+}
+inline std::uint32_t PlaceFive(const Components& c, int i, std::uint32_t value) {
+    const std::uint32_t field = c.bits[i] == 8 ? (value << 3) | (value >> 2) : value << (c.bits[i] - 5);
+    return field << c.shift[i];
+}
 
 // ---- row rules ----
 enum class Rule {

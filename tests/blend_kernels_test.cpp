@@ -23,6 +23,8 @@ blend::Components Layout(int bits) {
         case 15: return blend::ComponentsOf(2, 0x7C00, 0x03E0, 0x001F);
         case 24: return blend::ComponentsOf(3, 0xFF0000, 0xFF00, 0xFF);
         case 32: return blend::ComponentsOf(4, 0xFF0000, 0xFF00, 0xFF);
+        case 17: return blend::ComponentsOf(2, 0x001F, 0x07E0, 0xF800);  // 5-6-5 with blue on top
+        case 33: return blend::ComponentsOf(4, 0xFF, 0xFF00, 0xFF0000);  // 8-8-8 with red at the bottom
         default: return blend::ComponentsOf(2, 0xF800, 0x07E0, 0x001F);
     }
 }
@@ -156,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(BlendLayouts, BlendKernels,
                                            KernelCase{16, KernelLevel::kAvx2}, KernelCase{16, KernelLevel::kAvx512},
                                            KernelCase{15, KernelLevel::kAvx512}, KernelCase{24, KernelLevel::kSse2},
                                            KernelCase{32, KernelLevel::kSse2}, KernelCase{32, KernelLevel::kAvx2},
-                                           KernelCase{32, KernelLevel::kAvx512}),
+                                           KernelCase{32, KernelLevel::kAvx512}, KernelCase{17, KernelLevel::kAvx2},
+                                           KernelCase{33, KernelLevel::kAvx2}),
                          CaseName);
 
 }  // namespace

@@ -130,12 +130,14 @@ protected:
         const int shifts[3] = {f.redShift, f.greenShift, f.blueShift};
         return v << shifts[c];
     }
-    // Opacity and transparency weigh the components in 1/256 steps.
+    // Opacity and transparency weigh the components in 1/256 steps, never
+    // more than 256 together.
     static std::uint32_t Alpha(const float o[3], const float t[3], std::uint32_t s, std::uint32_t d) {
         std::uint32_t out = 0;
         for (int c = 0; c < 3; ++c) {
             const auto weight = [](float w) { return static_cast<std::uint32_t>(std::lround(w * 256.0f)); };
-            out |= Place((Field(s, c) * weight(o[c]) + Field(d, c) * weight(t[c])) >> 8, c);
+            const std::uint32_t ws = weight(o[c]), wd = std::min(weight(t[c]), 256 - ws);
+            out |= Place((Field(s, c) * ws + Field(d, c) * wd) >> 8, c);
         }
         return out;
     }
