@@ -240,7 +240,21 @@ __attribute__((target("avx2"))) void SmoothRowsAvx2(const RegionArgs& a) {
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
             }
         }
-        for (; x < lastColumn; ++x) SmoothScalarPixel(ch, row + x * Bpp, pitch, 7u);
+        // The last few pixels of the row, on the same running sums.
+        for (; x < lastColumn; ++x) {
+            std::uint8_t* at = row + x * Bpp;
+            const std::uint32_t right = LoadPixel(at + Bpp, Bpp), up = LoadPixel(at - pitch, Bpp);
+            const std::uint32_t down = LoadPixel(at + pitch, Bpp);
+            std::uint32_t out = keepSpare ? LoadPixel(at, Bpp) & ch.Spare() : 0;
+            for (int c = 0; c < 3; ++c) {
+                const std::uint32_t left = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(previous[c]));
+                const std::uint32_t value = inPlace[c] ? left >> ch.shift[c] : left;
+                const std::uint32_t smoothed = (value + ch.Get(right, c) + ch.Get(up, c) + ch.Get(down, c)) >> 2;
+                out |= smoothed << ch.shift[c];
+                previous[c] = _mm256_set1_epi32(static_cast<int>(inPlace[c] ? smoothed << ch.shift[c] : smoothed));
+            }
+            StorePixel(at, Bpp, out);
+        }
     }
 }
 
