@@ -286,7 +286,7 @@ int RotateZoomAlphaBlit(int left, int top, int right, int bottom, int angle, flo
 int RotateScaleBlit(int x, int y, float angle, float scaleX, float scaleY, int slot, int srcLeft, int srcTop,
                     int srcRight, int srcBottom);
 // Texture mapping. MakeTextureMap fills the one table for an output of
-// width x height (1..4096 each) around a centre (-1: the middle): table x is
+// width x height (1..2048 each) around a centre (-1: the middle): table x is
 // the angle about the centre in 1/256 turns, table y is 4096 / distance
 // (4096 at the centre), with distance kind 0 Euclidean, 1 the larger and
 // 2 the smaller axis distance, 3 their mean, 4 the horizontal and 5 the

@@ -191,7 +191,7 @@ struct TextureMap {
 };
 TextureMap textureMap;
 
-constexpr int kMaxMapSide = 4096;
+constexpr int kMaxMapSide = 2048;
 constexpr double kMapDepth = 4096.0;
 
 double MapDistance(int kind, double dx, double dy) {
@@ -247,9 +247,10 @@ int RotateScaleBlit(int x, int y, float angle, float scaleX, float scaleY, int s
     if (std::fabs(scaleX) < kMinZoom || std::fabs(scaleY) < kMinZoom) return 0;
     const double width = (static_cast<double>(srcRight) - srcLeft) * scaleX;
     const double height = (static_cast<double>(srcBottom) - srcTop) * scaleY;
-    // A square box that holds the turned picture whatever the angle.
-    const double radius = std::ceil(std::sqrt(width * width + height * height) / 2.0) + 1.0;
-    if (radius > static_cast<double>(kMaxBoxSide / 2)) return 0;
+    // A square box that holds the turned picture whatever the angle; a
+    // picture scaled beyond any screen is cut to a box that still covers one.
+    const double radius =
+        std::min(std::ceil(std::sqrt(width * width + height * height) / 2.0) + 1.0, static_cast<double>(kMaxBoxSide / 2));
     const std::int64_t r = static_cast<std::int64_t>(radius);
     const double turn = angle * (3.14159265358979323846 / 180.0);
     const double cosine = std::cos(turn), sine = std::sin(turn);

@@ -12,7 +12,8 @@
 // row are floor((P + o0 + 4 o1 + ... + 4^i oi) / 4^(i+1)), where P is the
 // smoothed pixel before them and ok the sum of pixel k's three other
 // neighbours. The AVX2 kernel computes that weighted prefix sum across
-// eight 32-bit lanes per component, chosen at run time.
+// eight 32-bit lanes per component, chosen at run time; components are
+// left at their place in the pixel where the sums fit (all of 5-6-5).
 #include "platform/effect_kernels.h"
 
 #include <immintrin.h>
@@ -158,44 +159,79 @@ __attribute__((target("avx2"), always_inline)) inline __m256i LoadLanes(const st
     else return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
+// A component can stay at its place in the pixel through the whole
+// computation when the largest weighted sum, moved up by its shift, still
+// fits in 32 bits; then no shifts are spent taking it out and putting it
+// back (the floor identity holds at any place, and the result is masked).
+bool FitsInPlace(const Channels& ch, int c) {
+    const std::uint64_t largest = (3ull * ch.Max() * 21845ull + ch.Max()) << ch.shift[c];
+    return largest <= 0xFFFFFFFFull;
+}
+
 template <int Bpp>
 __attribute__((target("avx2"))) void SmoothRowsAvx2(const RegionArgs& a) {
     const Channels& ch = a.channels;
     const std::ptrdiff_t pitch = a.surface->pitch;
-    const __m256i max = _mm256_set1_epi32(static_cast<int>(ch.Max()));
+    const std::uint32_t pixelBits = Bpp == 2 ? 0xFFFFu : 0xFFFFFFFFu;
+    const bool keepSpare = (ch.Spare() & pixelBits) != 0;
     const __m256i spare = _mm256_set1_epi32(static_cast<int>(ch.Spare()));
     const __m256i weights = _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14);
     const __m256i shifts = _mm256_setr_epi32(2, 4, 6, 8, 10, 12, 14, 16);
     const __m256i lane7 = _mm256_set1_epi32(7), lane3 = _mm256_set1_epi32(3);
+    __m256i mask[3];
     __m128i count[3];
-    for (int c = 0; c < 3; ++c) count[c] = _mm_cvtsi32_si128(ch.shift[c]);
+    bool inPlace[3];
+    for (int c = 0; c < 3; ++c) {
+        mask[c] = _mm256_set1_epi32(static_cast<int>(ch.Max() << ch.shift[c]));
+        count[c] = _mm_cvtsi32_si128(ch.shift[c]);
+        inPlace[c] = FitsInPlace(ch, c);
+    }
+    const __m256i redBlueMask = _mm256_or_si256(mask[0], mask[2]);
+    const __m256i blueSumMask = _mm256_set1_epi32(static_cast<int>((1u << (ch.shift[2] + ch.bits + 2)) - 1u));
     const int lastColumn = a.width - 1;  // never smoothed
     for (int y = 1; y < a.height - 1; ++y) {
         std::uint8_t* row = a.surface->Row(a.y + y) + static_cast<std::ptrdiff_t>(a.x) * Bpp;
         const std::uint32_t first = LoadPixel(row, Bpp);
         __m256i previous[3];
-        for (int c = 0; c < 3; ++c) previous[c] = _mm256_set1_epi32(static_cast<int>(ch.Get(first, c)));
+        for (int c = 0; c < 3; ++c) {
+            const std::uint32_t value = inPlace[c] ? first & (ch.Max() << ch.shift[c]) : ch.Get(first, c);
+            previous[c] = _mm256_set1_epi32(static_cast<int>(value));
+        }
         int x = 1;
         for (; x + 8 <= lastColumn; x += 8) {
             std::uint8_t* at = row + x * Bpp;
-            const __m256i centre = LoadLanes<Bpp>(at);
             const __m256i right = LoadLanes<Bpp>(at + Bpp);
             const __m256i up = LoadLanes<Bpp>(at - pitch);
             const __m256i down = LoadLanes<Bpp>(at + pitch);
-            __m256i out = _mm256_and_si256(centre, spare);
+            __m256i out = keepSpare ? _mm256_and_si256(LoadLanes<Bpp>(at), spare) : _mm256_setzero_si256();
+            // The sums of the three neighbours: red and blue summed together
+            // (blue's sum stays below red's field), green apart.
+            const __m256i redBlue = _mm256_add_epi32(
+                _mm256_add_epi32(_mm256_and_si256(right, redBlueMask), _mm256_and_si256(up, redBlueMask)),
+                _mm256_and_si256(down, redBlueMask));
+            __m256i sums[3];
+            sums[2] = _mm256_and_si256(redBlue, blueSumMask);
+            sums[0] = _mm256_andnot_si256(blueSumMask, redBlue);
+            sums[1] = _mm256_add_epi32(_mm256_add_epi32(_mm256_and_si256(right, mask[1]), _mm256_and_si256(up, mask[1])),
+                                       _mm256_and_si256(down, mask[1]));
             for (int c = 0; c < 3; ++c) {
-                const __m256i o = _mm256_add_epi32(
-                    _mm256_add_epi32(_mm256_and_si256(_mm256_srl_epi32(right, count[c]), max),
-                                     _mm256_and_si256(_mm256_srl_epi32(up, count[c]), max)),
-                    _mm256_and_si256(_mm256_srl_epi32(down, count[c]), max));
+                __m256i o = sums[c];
+                if (!inPlace[c]) o = _mm256_srl_epi32(o, count[c]);
+                // Weighted prefix sum over the eight lanes: within each half,
+                // then the lower half's total carried into the upper one.
                 __m256i t = _mm256_sllv_epi32(o, weights);
                 t = _mm256_add_epi32(t, _mm256_slli_si256(t, 4));
                 t = _mm256_add_epi32(t, _mm256_slli_si256(t, 8));
                 const __m256i low = _mm256_permutevar8x32_epi32(t, lane3);
                 t = _mm256_add_epi32(t, _mm256_blend_epi32(_mm256_setzero_si256(), low, 0xF0));
-                const __m256i smoothed = _mm256_srlv_epi32(_mm256_add_epi32(t, previous[c]), shifts);
+                __m256i smoothed = _mm256_srlv_epi32(_mm256_add_epi32(t, previous[c]), shifts);
+                if (inPlace[c]) {
+                    if (ch.shift[c] != 0) smoothed = _mm256_and_si256(smoothed, mask[c]);
+                    out = _mm256_or_si256(out, smoothed);
+                } else {
+                    out = _mm256_or_si256(out, _mm256_sll_epi32(smoothed, count[c]));
+                }
                 previous[c] = _mm256_permutevar8x32_epi32(smoothed, lane7);
-                out = _mm256_or_si256(out, _mm256_sll_epi32(smoothed, count[c]));
             }
             if constexpr (Bpp == 2) {
                 const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(out, out), 0x08);
@@ -204,7 +240,21 @@ __attribute__((target("avx2"))) void SmoothRowsAvx2(const RegionArgs& a) {
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
             }
         }
-        for (; x < lastColumn; ++x) SmoothScalarPixel(ch, row + x * Bpp, pitch, 7u);
+        // The last few pixels of the row, on the same running sums.
+        for (; x < lastColumn; ++x) {
+            std::uint8_t* at = row + x * Bpp;
+            const std::uint32_t right = LoadPixel(at + Bpp, Bpp), up = LoadPixel(at - pitch, Bpp);
+            const std::uint32_t down = LoadPixel(at + pitch, Bpp);
+            std::uint32_t out = keepSpare ? LoadPixel(at, Bpp) & ch.Spare() : 0;
+            for (int c = 0; c < 3; ++c) {
+                const std::uint32_t left = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(previous[c]));
+                const std::uint32_t value = inPlace[c] ? left >> ch.shift[c] : left;
+                const std::uint32_t smoothed = (value + ch.Get(right, c) + ch.Get(up, c) + ch.Get(down, c)) >> 2;
+                out |= smoothed << ch.shift[c];
+                previous[c] = _mm256_set1_epi32(static_cast<int>(inPlace[c] ? smoothed << ch.shift[c] : smoothed));
+            }
+            StorePixel(at, Bpp, out);
+        }
     }
 }
 
@@ -252,7 +302,11 @@ void ReferenceSmoothRegion(const RegionArgs& a, unsigned flags) {
 
 void SmoothRegion(const RegionArgs& a, unsigned flags) {
     if (!a.surface) return;
-    if ((flags & 7u) == 7u && HasAvx2()) {
+    // The vector kernel sums red and blue in one lane: blue below red with
+    // room for a sum of three.
+    const Channels& ch = a.channels;
+    const bool blueBelowRed = ch.shift[2] + ch.bits + 2 <= ch.shift[0];
+    if ((flags & 7u) == 7u && blueBelowRed && HasAvx2()) {
         if (a.channels.bytesPerPixel == 2) return SmoothRowsAvx2<2>(a);
         if (a.channels.bytesPerPixel == 4) return SmoothRowsAvx2<4>(a);
     }

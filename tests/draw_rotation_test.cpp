@@ -146,6 +146,7 @@ TEST_F(DrawRotation, NonsenseArgumentsAreRefusedSoundly) {
     EXPECT_EQ(krDraw::RotateZoomMirrorBlit(0, 0, 100, 100, 10, INFINITY, sprite, 0, 0, 32, 16), 0);
     EXPECT_EQ(krDraw::RotateZoomAlphaBlit(0, 0, 100, 100, 10, 1e-9f, 5, sprite, 0, 0, 32, 16), 0);
     EXPECT_EQ(krDraw::RotateScaleBlit(50, 50, 10.0f, 0.0f, 1.0f, sprite, 0, 0, 32, 16), 0);
+    EXPECT_EQ(krDraw::RotateScaleBlit(50, 50, NAN, 1.0f, 1.0f, sprite, 0, 0, 32, 16), 0);
     EXPECT_EQ(krDraw::RotateZoomBlit(INT32_MIN, 0, INT32_MAX, 100, 10, 1.0f, sprite, 0, 0, 32, 16), 0);
     // Empty boxes, boxes off the screen, empty or missing sources: nothing.
     EXPECT_EQ(krDraw::RotateBlit(10, 10, 10, 50, 10, sprite, 0, 0, 32, 16), 1);
@@ -163,6 +164,10 @@ TEST_F(DrawRotation, NonsenseArgumentsAreRefusedSoundly) {
     EXPECT_EQ(krDraw::RotateZoomBlit(0, 0, 100, 100, 45, 1e30f, sprite, 0, 0, 32, 16), 1);
     EXPECT_EQ(BackPixel(0, 0), GradientPixel(16, 8));
     EXPECT_EQ(BackPixel(99, 99), GradientPixel(16, 8));
+    krDraw::ClearScreen();
+    EXPECT_EQ(krDraw::RotateScaleBlit(400, 300, 45.0f, 1e30f, 1e30f, sprite, 0, 0, 32, 16), 1);
+    EXPECT_EQ(BackPixel(0, 0), GradientPixel(16, 8));
+    EXPECT_EQ(BackPixel(799, 599), GradientPixel(16, 8));
 }
 
 TEST_F(DrawRotation, FloatRotationCentresOnThePoint) {
@@ -190,7 +195,7 @@ TEST_F(DrawRotation, TextureMapFollowsItsTable) {
     EXPECT_EQ(krDraw::TextureMapBlit(0, 0, 0, 0, texture, 0, 0, 8, 16), 0) << "no table yet";
     EXPECT_EQ(krDraw::MakeTextureMap(0, 10, -1, -1, 0), 0);
     EXPECT_EQ(krDraw::MakeTextureMap(10, 10, -1, -1, 6), 0);
-    EXPECT_EQ(krDraw::MakeTextureMap(5000, 10, -1, -1, 0), 0);
+    EXPECT_EQ(krDraw::MakeTextureMap(2049, 10, -1, -1, 0), 0);
 
     ASSERT_EQ(krDraw::MakeTextureMap(61, 41, -1, -1, 4), 1);  // horizontal distance alone
     ASSERT_EQ(krDraw::TextureMapBlit(10, 10, 0, 3, texture, 0, 0, 8, 16), 1);
