@@ -39,7 +39,7 @@ public:
         height_ = std::max(1, desc.height);
         window_ = SDL_CreateWindow(desc.captionUtf8.c_str(), desc.x, desc.y, width_, height_, flags);
         if (!window_) return false;
-        front_ = CreateSurface(width_, height_, FormatForBits(DesktopBits()));
+        front_ = CreateSurface(width_, height_, DesktopFormat());
         if (!front_ || !presenter_.Create(window_, width_, height_, front_->format)) {
             DestroyWindow();
             return false;
@@ -106,6 +106,14 @@ public:
 
     void PresentFront() override {
         if (front_) presenter_.Present(*front_);
+    }
+
+    // The message box is a window of its own, stacked over ours; show the
+    // last whole frame under it.
+    void FlipToGDISurface() override { PresentFront(); }
+
+    void AllowScreenSaver() override {
+        if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_EnableScreenSaver();
     }
 
     void WaitForVerticalBlank() override {
