@@ -41,7 +41,10 @@ void TakeSlot(krObjectRecord& record, const char* name) {
     record.reloadMode = 2;
 }
 
-plat::PixelFormat ObjectFormat() { return plat::FormatForBits(krScreen.displayDepth); }
+// Objects share the back screen's format (a 16-bit display may be 5-5-5).
+plat::PixelFormat ObjectFormat() {
+    return krScreen.back ? krScreen.back->format : plat::FormatForBits(krScreen.displayDepth);
+}
 
 bool InSystemMemory(int mode) { return mode != kLoadModeDriverMemory; }
 

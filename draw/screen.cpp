@@ -54,7 +54,7 @@ void FreeEarlierSurfaces() {
 }
 
 bool CreateInternalSprites(bool systemMemory) {
-    const plat::PixelFormat format = plat::FormatForBits(krScreen.displayDepth);
+    const plat::PixelFormat format = krScreen.back->format;
     for (int slot = 0; slot < kInternalSprites; ++slot) {
         krObjectRecord& record = krObjects[slot];
         record = krObjectRecord{};
@@ -161,8 +161,9 @@ void BuildTables() {
     krScreen.subtract.clear();
     krScreen.third.clear();
     krScreen.randomTable.clear();
-    // The blends are made for 16-bit pixels; on a real display this asks
-    // the desktop again after the mode change, which is the display depth.
+    // The blends are made for 16-bit pixels, 5-6-5 or 5-5-5; on a real
+    // display this asks the desktop again after the mode change, which is
+    // the display depth.
     if (krScreen.displayDepth != 16) return;
     BuildComponentTable();
     BuildBlendTables();
@@ -241,15 +242,18 @@ int Screen(int width, int height, int type) {
     const bool fullScreen = krSystemState.fullScreen != 0;
     if (fullScreen && (!plat::IsWindow(krSystemState.mainWindow) || !plat::SetFullScreen(true)))
         return Fail("フルスクリーン化できません");
+    plat::PixelFormat format = plat::DesktopFormat();
     if (fullScreen) {
         if (!ChooseFullScreenDepth()) return Fail("解像度が変更できません");
+        format = plat::FormatForBits(krScreen.displayDepth);
+        // A 5-5-5 mode reports itself as a 16-bit one.
+        if (krScreen.displayDepth == 15) krScreen.displayDepth = 16;
     } else {
         krScreen.displayDepth = plat::DesktopBits();
     }
 
     krScreen.front = plat::FrontSurface();
     if (!krScreen.front && plat::IsWindow(krSystemState.mainWindow)) return Fail("表画面が生成できません");
-    const plat::PixelFormat format = plat::FormatForBits(krScreen.displayDepth);
     krScreen.back = plat::CreateSurface(width, height, format, systemMemory);
     if (!krScreen.back) return Fail("裏画面が生成できません");
     krScreen.clipper = !fullScreen;

@@ -57,6 +57,8 @@ constexpr std::uintptr_t SC_CLOSE = 0xF060;
 constexpr std::uintptr_t SC_SCREENSAVE = 0xF140;
 
 // Mouse key flags of the mouse messages' word parameter.
+constexpr std::intptr_t HTCLIENT = 1;  // hit-test code of WM_SETCURSOR: over the client area
+
 constexpr std::uintptr_t MK_LBUTTON = 0x0001;
 constexpr std::uintptr_t MK_RBUTTON = 0x0002;
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "draw/krDraw.h"
+#include "platform/cp932.h"
 #include "platform/window.h"
 #include "system/krSystem.h"
 
@@ -23,8 +24,44 @@ constexpr std::uint32_t kWindowStyle = 0x00CA0000u;  // caption, system menu, mi
 constexpr int kClientWidth = 800;
 constexpr int kClientHeight = 600;
 
+// Copies the command line, cut to 255 bytes without splitting a two-byte
+// character.
 void CopyCommandLine(const char* commandLine) {
-    std::snprintf(krSystemState.commandLine, sizeof krSystemState.commandLine, "%s", commandLine ? commandLine : "");
+    const char* text = commandLine ? commandLine : "";
+    const std::size_t room = sizeof krSystemState.commandLine - 1;
+    std::size_t length = 0;
+    while (text[length] != '\0') {
+        const bool pair = plat::IsLeadByte(static_cast<unsigned char>(text[length])) && text[length + 1] != '\0';
+        const std::size_t step = pair ? 2 : 1;
+        if (length + step > room) break;
+        length += step;
+    }
+    std::memcpy(krSystemState.commandLine, text, length);
+    krSystemState.commandLine[length] = '\0';
+}
+
+// One argument as the original platform's command line shows it: quoted
+// when it is empty or holds a blank or a quote, a quote inside written as
+// \" and the backslashes before a quote doubled, so that the text splits
+// back into the same arguments.
+std::string QuotedArgument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < argument.size(); ++i) {
+        const char c = argument[i];
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+        // The second byte of a two-byte character may be 0x5C: it is no backslash.
+        if (plat::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < argument.size()) out += argument[++i];
+    }
+    out.append(2 * backslashes, '\\');
+    return out + '"';
 }
 
 // Creates the captioned window centred on the desktop.
@@ -73,6 +110,8 @@ void UpdateBlink() {
 namespace krSystem {
 
 void SetGameSteps(const krGameSteps& steps) { gameSteps = steps; }
+
+void ShowMainWindow(int showCommand) { ShowGameWindow(showCommand); }
 
 const char* WindowTitle() { return gameSteps.title ? gameSteps.title : kTitle; }
 
@@ -194,10 +233,11 @@ void FrameWork() {
 }
 
 int Main(int argc, char** argv) {
+    // The arguments arrive as UTF-8; the engine's text is code page 932.
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) commandLine += ' ';
-        commandLine += argv[i];
+        commandLine += QuotedArgument(plat::Utf8ToCp932(argv[i] ? argv[i] : ""));
     }
     ProcessStart();
     int result = Entry(commandLine.c_str(), plat::SW_SHOWNORMAL);

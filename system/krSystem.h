@@ -91,6 +91,9 @@ int Entry(const char* commandLine, int showCommand);
 void InitState();
 int CheckInstance(const char* title);
 void EnableIME(int flag);
+// Shows the main window as the entry does: hidden with start-up flag 4, and
+// top-most in a window unless flag 1 is set.
+void ShowMainWindow(int showCommand);
 // One pass of frame work of the message loop (exposed for tests).
 void FrameWork();
 // Runs the message loop until WM_QUIT; returns its exit code.

@@ -86,8 +86,11 @@ public:
         if (!seen_.insert(Hash(pixels, width, height)).second) return;
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%03d.bmp", written_);
-        if (!WriteBmp24(folder_ + name, pixels.data(), width, height))
-            std::fprintf(stderr, "pokotanba: cannot write the frame dump %s%s\n", folder_.c_str(), name);
+        // Written under a hidden name and then renamed, so that a reader
+        // watching the folder only ever sees whole frames.
+        const std::string path = folder_ + name, partial = folder_ + "/.partial.bmp";
+        if (!WriteBmp24(partial, pixels.data(), width, height) || std::rename(partial.c_str(), path.c_str()) != 0)
+            std::fprintf(stderr, "pokotanba: cannot write the frame dump %s\n", path.c_str());
         ++written_;
     }
 

@@ -49,7 +49,7 @@ public:
                                    width_ * scale, height_ * scale, flags);
         if (!window_) return false;
         SDL_SetWindowMinimumSize(window_, width_, height_);
-        front_ = CreateSurface(width_, height_, FormatForBits(DesktopBits()));
+        front_ = CreateSurface(width_, height_, DesktopFormat());
         if (!front_ || !presenter_.Create(window_, width_, height_, front_->format)) {
             DestroyWindow();
             return false;
@@ -116,6 +116,14 @@ public:
 
     void PresentFront() override {
         if (front_) presenter_.Present(*front_);
+    }
+
+    // The message box is a window of its own, stacked over ours; show the
+    // last whole frame under it.
+    void FlipToGDISurface() override { PresentFront(); }
+
+    void AllowScreenSaver() override {
+        if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_EnableScreenSaver();
     }
 
     void WaitForVerticalBlank() override {
