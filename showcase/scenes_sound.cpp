@@ -147,7 +147,7 @@ void EnterStream() {
         slots.stream = krSound::LoadStream("chords.wav", 0);
     }
     streamPaused = false;
-    krSound::Play(slots.stream, 0);
+    krSound::PlayLoop(slots.stream, 0);
 }
 
 void LeaveStream() { krSound::Stop(slots.stream, -1); }
