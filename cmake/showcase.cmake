@@ -31,8 +31,9 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KR_RUN_DIR}/showcase/sound
   COMMAND showcase_art ${KR_RUN_DIR}
   COMMAND showcase_sound ${KR_RUN_DIR}
+  COMMAND soundpack build ${KR_RUN_DIR}/showcase/sounds.pak ${KR_RUN_DIR}/showcase/sound
   COMMAND ${CMAKE_COMMAND} -E touch ${SHOWCASE_STAMP}
-  DEPENDS showcase_art showcase_sound
+  DEPENDS showcase_art showcase_sound soundpack
   COMMENT "Drawing the showcase's pictures and sounds")
 add_custom_target(showcase_assets ALL DEPENDS ${SHOWCASE_STAMP})
 

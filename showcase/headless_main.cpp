@@ -24,6 +24,7 @@
 #include "platform/bmp.h"
 #include "platform/headless/headless.h"
 #include "platform/window.h"
+#include "showcase/headless_audio.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 
@@ -50,6 +51,7 @@ struct Run {
     long framesDone = 0;
     long deliveredFrame = 0;
     bool screenshotWritten = false;
+    HeadlessAudio audio;
 };
 
 Run run;
@@ -183,10 +185,12 @@ bool WriteScreenshot(const std::string& path) {
 void Startup() {
     std::srand(1);  // the same random effects in every run
     ShowcaseStartup();
+    run.audio.Open(run.options.audio);  // the mixer's output format is set now
 }
 
 void CountedFrame() {
     ShowcaseFrame();
+    run.audio.Frame();
     const long k = ++run.framesDone;
     if (k < run.options.frames) return;
     if (!run.options.screenshot.empty()) run.screenshotWritten = WriteScreenshot(run.options.screenshot);
@@ -216,6 +220,10 @@ int main(int argc, char** argv) {
                      run.options.frames);
     if (!run.options.screenshot.empty() && !run.screenshotWritten) {
         std::fprintf(stderr, "krshowcase-headless: no screenshot written to '%s'\n", run.options.screenshot.c_str());
+        result = 1;
+    }
+    if (!run.audio.Close() && !run.options.audio.empty()) {
+        std::fprintf(stderr, "krshowcase-headless: cannot write the sound to '%s'\n", run.options.audio.c_str());
         result = 1;
     }
     return result;

@@ -51,11 +51,32 @@ void EnterScene(int index) {
     if (scenes[index].enter) scenes[index].enter();
 }
 
-// Steps to another scene at once (the covering transition, when the scene
-// asks for it, is started by the caller).
+// A scene change goes through the main loop: the covering transition
+// starts and the scene number moves off 1, so the loop only presents while
+// the screen is covered; when the cover is complete the loop sets the scene
+// back to 1 (nextScene), marks the change, and the next frame enters the
+// pending scene and uncovers it.
+constexpr int kCoveringScene = 2;
+int pendingScene = -1;
+
+void RequestScene(int index) {
+    if (krDraw::transition.direction != 0) return;  // one change at a time
+    pendingScene = index;
+    krDraw::StartCover();
+    krSystemState.nextScene = 1;
+    krSystemState.scene = kCoveringScene;
+}
+
+void EnterPendingScene() {
+    if (pendingScene < 0 || krSystemState.sceneChanged == 0) return;
+    EnterScene(pendingScene);
+    pendingScene = -1;
+    krDraw::StartUncover();
+}
+
 void StepScene(int delta) {
     const int count = static_cast<int>(ShowcaseScenes().size());
-    EnterScene(((currentScene + delta) % count + count) % count);
+    RequestScene(((currentScene + delta) % count + count) % count);
 }
 
 void HandleNavigation() {
@@ -101,6 +122,12 @@ const std::vector<ShowcaseScene>& ShowcaseScenes() {
     static const std::vector<ShowcaseScene> scenes = [] {
         std::vector<ShowcaseScene> all;
         AddDrawingScenes(all);
+        AddBlendScenes(all);
+        AddStripScenes(all);
+        AddScreenScenes(all);
+        AddMessageScenes(all);
+        AddRotationScenes(all);
+        AddSoundScenes(all);
         return all;
     }();
     return scenes;
@@ -114,6 +141,7 @@ int FindShowcaseScene(const std::string& name) {
 }
 
 void SetShowcaseStartScene(int index) { startScene = index; }
+void ShowcaseReplayScene() { RequestScene(currentScene); }
 int CurrentShowcaseScene() { return currentScene; }
 
 void DrawBackdrop() {
@@ -130,6 +158,7 @@ void Label(int x, int y, const char* text) {
 void ShowcaseStartup() {
     krDraw::Screen(800, 600, 1);
     LoadPictures();
+    krDraw::LoadTransition("showcase\\cover.bmp");
     krSystem::SetFrameRate(60);
     currentScene = -1;
     EnterScene(startScene);
@@ -140,6 +169,7 @@ void ShowcaseStartup() {
 void ShowcaseFrame() {
     // A fixed step, so that every run shows the same frames.
     krSystemState.frameTime = kStep;
+    EnterPendingScene();
     PollKeys();
     HandleNavigation();
     krDraw::ClearScreen();

@@ -47,6 +47,15 @@ void ShowcaseFrame();
 
 // Group registrations, in showing order (scenes_*.cpp).
 void AddDrawingScenes(std::vector<ShowcaseScene>& scenes);
+void AddBlendScenes(std::vector<ShowcaseScene>& scenes);
+void AddStripScenes(std::vector<ShowcaseScene>& scenes);
+void AddScreenScenes(std::vector<ShowcaseScene>& scenes);
+void AddMessageScenes(std::vector<ShowcaseScene>& scenes);
+void AddRotationScenes(std::vector<ShowcaseScene>& scenes);
+void AddSoundScenes(std::vector<ShowcaseScene>& scenes);
+
+// Covers the screen and enters the current scene afresh when uncovering.
+void ShowcaseReplayScene();
 
 // Small drawing helpers shared by the scenes.
 void DrawBackdrop();
