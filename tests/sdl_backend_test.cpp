@@ -420,10 +420,16 @@ TEST_F(SdlBackendTest, ResizedWindowShowsTheLargestWholeScaleCentredAndMapsTheMo
         };
         EXPECT_EQ(at(cw - scale, ch - scale), Reduced(255, 255, 255, 16)) << "the corner pixel, whole";
         EXPECT_EQ(at(cw - scale - 1, ch - scale - 1), 0u);
-        std::vector<Message> got = After(Mouse(SDL_MOUSEMOTION, 0, c.dst.x + c.dst.w - 1, c.dst.y + c.dst.h - 1));
+        // Each move asks for the cursor shape first; only the move itself is looked at.
+        auto moveTo = [](int x, int y) {
+            std::vector<Message> got = After(Mouse(SDL_MOUSEMOTION, 0, x, y));
+            std::erase_if(got, [](const Message& m) { return m.message == plat::WM_SETCURSOR; });
+            return got;
+        };
+        std::vector<Message> got = moveTo(c.dst.x + c.dst.w - 1, c.dst.y + c.dst.h - 1);
         ASSERT_EQ(got.size(), 1u);
         EXPECT_EQ(got[0].lParam, plat::MakeLParam(799, 599));
-        got = After(Mouse(SDL_MOUSEMOTION, 0, c.dst.x - 1, c.dst.y));
+        got = moveTo(c.dst.x - 1, c.dst.y);
         ASSERT_EQ(got.size(), 1u);
         EXPECT_EQ(got[0].lParam, plat::MakeLParam(-1, 0)) << "the bar lies outside the screen";
     }
