@@ -42,7 +42,7 @@ void Smooth_Ours(benchmark::State& state) {
     ReportPixels(state);
 }
 
-void SmoothKernel(benchmark::State& state, int bits, bool reference) {
+void SmoothKernel(benchmark::State& state, int bits, bool reference, unsigned flags = 7) {
     plat::Surface* s = plat::CreateSurface(kWidth, kHeight, plat::FormatForBits(bits));
     Noise(*s, 2);
     plat::kernels::RegionArgs a;
@@ -50,8 +50,8 @@ void SmoothKernel(benchmark::State& state, int bits, bool reference) {
     a.width = kWidth, a.height = kHeight;
     a.channels = plat::kernels::ChannelsOf(s->format);
     for (auto _ : state) {
-        if (reference) plat::kernels::ReferenceSmoothRegion(a, 7);
-        else plat::kernels::SmoothRegion(a, 7);
+        if (reference) plat::kernels::ReferenceSmoothRegion(a, flags);
+        else plat::kernels::SmoothRegion(a, flags);
         benchmark::ClobberMemory();
     }
     ReportPixels(state);
@@ -59,6 +59,9 @@ void SmoothKernel(benchmark::State& state, int bits, bool reference) {
 }
 void Smooth_Kernel32(benchmark::State& state) { SmoothKernel(state, 32, false); }
 void Smooth_Reference16(benchmark::State& state) { SmoothKernel(state, 16, true); }
+// Red and blue only: the scalar kernel that serves flags and processors
+// without AVX2.
+void Smooth_Scalar16RedBlue(benchmark::State& state) { SmoothKernel(state, 16, false, 5); }
 void Smooth_Reference32(benchmark::State& state) { SmoothKernel(state, 32, true); }
 
 void Smooth_Memcpy16(benchmark::State& state) {
@@ -76,4 +79,5 @@ BENCHMARK(Smooth_Ours);
 BENCHMARK(Smooth_Memcpy16);
 BENCHMARK(Smooth_Kernel32);
 BENCHMARK(Smooth_Reference16);
+BENCHMARK(Smooth_Scalar16RedBlue);
 BENCHMARK(Smooth_Reference32);

@@ -258,6 +258,30 @@ __attribute__((target("avx2"))) void SmoothRowsAvx2(const RegionArgs& a) {
     }
 }
 
+// Any flags, any pixel size: the smoothed left neighbour stays in a
+// register, and the pixel size is known to the compiler.
+template <int Bpp>
+void SmoothRowsScalar(const RegionArgs& a, unsigned flags) {
+    const Channels& ch = a.channels;
+    const std::ptrdiff_t pitch = a.surface->pitch;
+    for (int y = 1; y < a.height - 1; ++y) {
+        std::uint8_t* at = a.surface->Row(a.y + y) + static_cast<std::ptrdiff_t>(a.x) * Bpp;
+        std::uint32_t left = LoadPixel(at, Bpp);
+        for (int x = 1; x < a.width - 1; ++x) {
+            at += Bpp;
+            const std::uint32_t right = LoadPixel(at + Bpp, Bpp), up = LoadPixel(at - pitch, Bpp);
+            const std::uint32_t down = LoadPixel(at + pitch, Bpp);
+            std::uint32_t out = LoadPixel(at, Bpp);
+            for (int c = 0; c < 3; ++c) {
+                if (flags & (1u << c))
+                    out = ch.Replace(out, c, (ch.Get(left, c) + ch.Get(right, c) + ch.Get(up, c) + ch.Get(down, c)) >> 2);
+            }
+            StorePixel(at, Bpp, out);
+            left = out;
+        }
+    }
+}
+
 bool HasAvx2() {
     static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
     return has;
@@ -310,7 +334,11 @@ void SmoothRegion(const RegionArgs& a, unsigned flags) {
         if (a.channels.bytesPerPixel == 2) return SmoothRowsAvx2<2>(a);
         if (a.channels.bytesPerPixel == 4) return SmoothRowsAvx2<4>(a);
     }
-    ReferenceSmoothRegion(a, flags);
+    switch (a.channels.bytesPerPixel) {
+        case 2: return SmoothRowsScalar<2>(a, flags);
+        case 3: return SmoothRowsScalar<3>(a, flags);
+        default: return SmoothRowsScalar<4>(a, flags);
+    }
 }
 
 }  // namespace plat::kernels
