@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "draw/krDraw.h"
+#include "platform/blit_kernels.h"
 #include "platform/effect_kernels.h"
 #include "platform/headless/headless.h"
 #include "system/krSystem.h"
@@ -58,6 +59,11 @@ void SmoothKernel(benchmark::State& state, int bits, bool reference, unsigned fl
     plat::DestroySurface(s);
 }
 void Smooth_Kernel32(benchmark::State& state) { SmoothKernel(state, 32, false); }
+void Smooth_Kernel16Sse2(benchmark::State& state) {
+    plat::kernels::UseKernelLevel(plat::kernels::KernelLevel::kSse2);
+    SmoothKernel(state, 16, false);
+    plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
+}
 void Smooth_Reference16(benchmark::State& state) { SmoothKernel(state, 16, true); }
 // Red and blue only: the scalar kernel that serves flags and processors
 // without AVX2.
@@ -78,6 +84,7 @@ void Smooth_Memcpy16(benchmark::State& state) {
 BENCHMARK(Smooth_Ours);
 BENCHMARK(Smooth_Memcpy16);
 BENCHMARK(Smooth_Kernel32);
+BENCHMARK(Smooth_Kernel16Sse2);
 BENCHMARK(Smooth_Reference16);
 BENCHMARK(Smooth_Scalar16RedBlue);
 BENCHMARK(Smooth_Reference32);

@@ -16,6 +16,8 @@
 // left at their place in the pixel where the sums fit (all of 5-6-5).
 #include "platform/effect_kernels.h"
 
+#include "platform/blit_kernels.h"
+
 #include <immintrin.h>
 
 #include <algorithm>
@@ -282,9 +284,11 @@ void SmoothRowsScalar(const RegionArgs& a, unsigned flags) {
     }
 }
 
-bool HasAvx2() {
+// AVX2 kernels run when the processor has them and the copies' kernel
+// level (which tests and benchmarks may lower to SSE2) allows them.
+bool UseAvx2() {
     static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-    return has;
+    return has && std::strcmp(ActiveKernelName(), "sse2") != 0;
 }
 
 }  // namespace
@@ -330,7 +334,7 @@ void SmoothRegion(const RegionArgs& a, unsigned flags) {
     // room for a sum of three.
     const Channels& ch = a.channels;
     const bool blueBelowRed = ch.shift[2] + ch.bits + 2 <= ch.shift[0];
-    if ((flags & 7u) == 7u && blueBelowRed && HasAvx2()) {
+    if ((flags & 7u) == 7u && blueBelowRed && UseAvx2()) {
         if (a.channels.bytesPerPixel == 2) return SmoothRowsAvx2<2>(a);
         if (a.channels.bytesPerPixel == 4) return SmoothRowsAvx2<4>(a);
     }
