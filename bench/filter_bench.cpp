@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "draw/krDraw.h"
+#include "platform/blit_kernels.h"
 #include "platform/effect_kernels.h"
 #include "platform/headless/headless.h"
 #include "system/krSystem.h"
@@ -42,7 +43,7 @@ void Smooth_Ours(benchmark::State& state) {
     ReportPixels(state);
 }
 
-void SmoothKernel(benchmark::State& state, int bits, bool reference) {
+void SmoothKernel(benchmark::State& state, int bits, bool reference, unsigned flags = 7) {
     plat::Surface* s = plat::CreateSurface(kWidth, kHeight, plat::FormatForBits(bits));
     Noise(*s, 2);
     plat::kernels::RegionArgs a;
@@ -50,15 +51,23 @@ void SmoothKernel(benchmark::State& state, int bits, bool reference) {
     a.width = kWidth, a.height = kHeight;
     a.channels = plat::kernels::ChannelsOf(s->format);
     for (auto _ : state) {
-        if (reference) plat::kernels::ReferenceSmoothRegion(a, 7);
-        else plat::kernels::SmoothRegion(a, 7);
+        if (reference) plat::kernels::ReferenceSmoothRegion(a, flags);
+        else plat::kernels::SmoothRegion(a, flags);
         benchmark::ClobberMemory();
     }
     ReportPixels(state);
     plat::DestroySurface(s);
 }
 void Smooth_Kernel32(benchmark::State& state) { SmoothKernel(state, 32, false); }
+void Smooth_Kernel16Sse2(benchmark::State& state) {
+    plat::kernels::UseKernelLevel(plat::kernels::KernelLevel::kSse2);
+    SmoothKernel(state, 16, false);
+    plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
+}
 void Smooth_Reference16(benchmark::State& state) { SmoothKernel(state, 16, true); }
+// Red and blue only: the scalar kernel that serves flags and processors
+// without AVX2.
+void Smooth_Scalar16RedBlue(benchmark::State& state) { SmoothKernel(state, 16, false, 5); }
 void Smooth_Reference32(benchmark::State& state) { SmoothKernel(state, 32, true); }
 
 void Smooth_Memcpy16(benchmark::State& state) {
@@ -75,5 +84,7 @@ void Smooth_Memcpy16(benchmark::State& state) {
 BENCHMARK(Smooth_Ours);
 BENCHMARK(Smooth_Memcpy16);
 BENCHMARK(Smooth_Kernel32);
+BENCHMARK(Smooth_Kernel16Sse2);
 BENCHMARK(Smooth_Reference16);
+BENCHMARK(Smooth_Scalar16RedBlue);
 BENCHMARK(Smooth_Reference32);

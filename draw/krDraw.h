@@ -340,8 +340,11 @@ struct WipeRecord {
 extern WipeRecord wipe;
 // Returns 0 while a wipe runs or for a type outside 0..9 (0 picks 1..9).
 int StartWipe(int closing, int type, float speed, int slitWidth);
-// One frame of the running wipe; 0 when none runs.
+// One frame of the running wipe (each moving edge travels
+// trunc(frameTime * speed) + 1 pixels, at least 1); 0 when none runs.
 int StepWipe();
+// Closes the screen at once (empty clip rectangle, state -1), saving the
+// clip rectangle unless a running or closed wipe already holds the full one.
 void CloseClip();
 // Inverts every colour bit of the rectangle of the back screen (not clipped
 // by the clip rectangle); 0 without a back screen.

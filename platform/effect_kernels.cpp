@@ -16,6 +16,8 @@
 // left at their place in the pixel where the sums fit (all of 5-6-5).
 #include "platform/effect_kernels.h"
 
+#include "platform/blit_kernels.h"
+
 #include <immintrin.h>
 
 #include <algorithm>
@@ -258,9 +260,35 @@ __attribute__((target("avx2"))) void SmoothRowsAvx2(const RegionArgs& a) {
     }
 }
 
-bool HasAvx2() {
+// Any flags, any pixel size: the smoothed left neighbour stays in a
+// register, and the pixel size is known to the compiler.
+template <int Bpp>
+void SmoothRowsScalar(const RegionArgs& a, unsigned flags) {
+    const Channels& ch = a.channels;
+    const std::ptrdiff_t pitch = a.surface->pitch;
+    for (int y = 1; y < a.height - 1; ++y) {
+        std::uint8_t* at = a.surface->Row(a.y + y) + static_cast<std::ptrdiff_t>(a.x) * Bpp;
+        std::uint32_t left = LoadPixel(at, Bpp);
+        for (int x = 1; x < a.width - 1; ++x) {
+            at += Bpp;
+            const std::uint32_t right = LoadPixel(at + Bpp, Bpp), up = LoadPixel(at - pitch, Bpp);
+            const std::uint32_t down = LoadPixel(at + pitch, Bpp);
+            std::uint32_t out = LoadPixel(at, Bpp);
+            for (int c = 0; c < 3; ++c) {
+                if (flags & (1u << c))
+                    out = ch.Replace(out, c, (ch.Get(left, c) + ch.Get(right, c) + ch.Get(up, c) + ch.Get(down, c)) >> 2);
+            }
+            StorePixel(at, Bpp, out);
+            left = out;
+        }
+    }
+}
+
+// AVX2 kernels run when the processor has them and the copies' kernel
+// level (which tests and benchmarks may lower to SSE2) allows them.
+bool UseAvx2() {
     static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-    return has;
+    return has && std::strcmp(ActiveKernelName(), "sse2") != 0;
 }
 
 }  // namespace
@@ -306,11 +334,15 @@ void SmoothRegion(const RegionArgs& a, unsigned flags) {
     // room for a sum of three.
     const Channels& ch = a.channels;
     const bool blueBelowRed = ch.shift[2] + ch.bits + 2 <= ch.shift[0];
-    if ((flags & 7u) == 7u && blueBelowRed && HasAvx2()) {
+    if ((flags & 7u) == 7u && blueBelowRed && UseAvx2()) {
         if (a.channels.bytesPerPixel == 2) return SmoothRowsAvx2<2>(a);
         if (a.channels.bytesPerPixel == 4) return SmoothRowsAvx2<4>(a);
     }
-    ReferenceSmoothRegion(a, flags);
+    switch (a.channels.bytesPerPixel) {
+        case 2: return SmoothRowsScalar<2>(a, flags);
+        case 3: return SmoothRowsScalar<3>(a, flags);
+        default: return SmoothRowsScalar<4>(a, flags);
+    }
 }
 
 }  // namespace plat::kernels

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
+#include "platform/blit_kernels.h"
 #include "platform/effect_kernels.h"
 
 namespace {
@@ -90,7 +92,9 @@ TEST(EffectKernels, RotationMatchesReference) {
 
 TEST(EffectKernels, SmoothingMatchesReference) {
     std::mt19937 rng(11);
-    for (int bits : {15, 16, 24, 32}) {
+    for (int bits : {15, 16, 24, 32, -16, -32}) {  // negative: the kernels below AVX2
+        plat::kernels::UseKernelLevel(bits < 0 ? KernelLevel::kSse2 : BestKernelLevel());
+        bits = std::abs(bits);
         for (int round = 0; round < 40; ++round) {
             Pic fast(90, 40, bits, rng, 5);
             Pic slow(90, 40, bits, rng, 0);
@@ -107,9 +111,11 @@ TEST(EffectKernels, SmoothingMatchesReference) {
             RegionArgs b = a;
             b.surface = slow.s;
             ReferenceSmoothRegion(b, flags);
-            ASSERT_TRUE(SamePixels(*fast.s, *slow.s)) << bits << " bits, round " << round << ", width " << a.width;
+            ASSERT_TRUE(SamePixels(*fast.s, *slow.s))
+                << bits << " bits, round " << round << ", width " << a.width << ", " << ActiveKernelName();
         }
     }
+    UseKernelLevel(BestKernelLevel());
 }
 
 }  // namespace
