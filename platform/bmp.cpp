@@ -5,6 +5,7 @@
 // writer that screenshots and frame dumps share.
 #include "platform/bmp.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdio>
@@ -259,8 +260,10 @@ private:
     }
 
     // Run-length codes, from the bottom row up. Pixels the codes skip keep
-    // palette entry 0. A code that runs past its row, moves outside the
-    // picture or is cut off by the end of the data refuses the file.
+    // palette entry 0. Runs, literals and moves past the end of a row are
+    // cut there (encoders pad rows so); a code that reaches past the last
+    // row ends the picture. Codes cut off by the end of the data, or an
+    // index outside the palette, refuse the file.
     bool DecodeRle(bool fourBit) {
         if (palette_[0] != 0) FillRect(&s_, nullptr, palette_[0]);
         const std::size_t end = h_.imageBytes ? h_.pixelOffset + h_.imageBytes : size_;
@@ -270,7 +273,7 @@ private:
         auto put = [&](std::uint32_t index) {
             std::uint32_t value;
             if (!Index(index, value)) return false;
-            PutPixel(s_, static_cast<int>(x), static_cast<int>(ht - 1 - y), value);
+            if (x < w) PutPixel(s_, static_cast<int>(x), static_cast<int>(ht - 1 - y), value);
             ++x;
             return true;
         };
@@ -279,11 +282,16 @@ private:
             const std::uint32_t count = d_[pos], code = d_[pos + 1];
             pos += 2;
             if (count > 0) {  // a run of one index (4-bit: two alternating)
-                if (y >= ht || x + count > w) return false;
-                for (std::uint32_t i = 0; i < count; ++i) {
-                    const std::uint32_t index = fourBit ? ((i & 1) ? (code & 15) : (code >> 4)) : code;
-                    if (!put(index)) return false;
+                if (y >= ht) return true;
+                std::uint32_t even = 0, odd = 0;
+                if (!Index(fourBit ? code >> 4 : code, even)) return false;
+                if (count > 1 && !Index(fourBit ? code & 15 : code, odd)) return false;
+                // Only the part inside the row is drawn; the rest costs nothing.
+                const std::int64_t shown = std::clamp<std::int64_t>(w - x, 0, count);
+                for (std::int64_t i = 0; i < shown; ++i) {
+                    PutPixel(s_, static_cast<int>(x + i), static_cast<int>(ht - 1 - y), (i & 1) ? odd : even);
                 }
+                x += count;
                 continue;
             }
             if (code == 0) {  // end of line
@@ -296,11 +304,12 @@ private:
                 x += d_[pos];
                 y += d_[pos + 1];
                 pos += 2;
-                if (x > w || y > ht) return false;
+                if (y > ht) return true;
             } else {  // literal pixels, padded to a 16-bit boundary
                 const std::size_t bytes = fourBit ? (code + 1) / 2 : code;
                 const std::size_t padded = (bytes + 1) & ~std::size_t{1};
-                if (end - pos < padded || y >= ht || x + code > w) return false;
+                if (end - pos < padded) return false;
+                if (y >= ht) return true;
                 for (std::uint32_t i = 0; i < code; ++i) {
                     const std::uint8_t b = d_[pos + (fourBit ? i / 2 : i)];
                     const std::uint32_t index = fourBit ? ((i & 1) ? (b & 15) : (b >> 4)) : b;
