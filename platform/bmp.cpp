@@ -20,6 +20,9 @@ constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3;
 constexpr std::size_t kFileHeaderBytes = 14;
 // Larger files cannot hold a picture of at most 16384 x 16384 x 32 bits.
 constexpr std::uint64_t kMaxFileBytes = 16384ull * 16384ull * 4ull + 65536ull;
+// Run-length pictures up to this many pixels need no more codes than they have.
+constexpr std::uint64_t kFreeRunLengthPixels = 1ull << 22;
+constexpr std::uint64_t kRunLengthPixelsPerByte = 128;
 
 std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t U32(const std::uint8_t* p) {
@@ -167,6 +170,12 @@ bool ParseHeader(const std::uint8_t* d, std::size_t size, Header& h) {
     const std::uint64_t available = size - h.pixelOffset;
     if (h.compression == kRle8 || h.compression == kRle4) {
         if (h.imageBytes > available) return false;
+        // A few bytes of codes could otherwise ask for a picture of a
+        // gigabyte: beyond a modest size, a picture must carry at least one
+        // code byte for every 128 pixels (a two-byte run covers 255).
+        const std::uint64_t pixels = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height);
+        const std::uint64_t codeBytes = h.imageBytes ? h.imageBytes : available;
+        if (pixels > kFreeRunLengthPixels && pixels > codeBytes * kRunLengthPixelsPerByte) return false;
     } else {
         const std::uint64_t stride = ((static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32) * 4;
         if (stride * static_cast<std::uint64_t>(h.height) > available) return false;
@@ -372,6 +381,9 @@ void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
 
 }  // namespace
 
+// 72 dots per inch, as picture editors write by default.
+constexpr std::uint32_t kPixelsPerMetre = 2835;
+
 bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height) {
     if (!pixels || width <= 0 || height <= 0) return false;
     const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
@@ -387,6 +399,8 @@ bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
     Put16(file, 26, 1);
     Put16(file, 28, 24);
     Put32(file, 34, static_cast<std::uint32_t>(imageBytes));
+    Put32(file, 38, kPixelsPerMetre);
+    Put32(file, 42, kPixelsPerMetre);
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = file.data() + 54 + rowBytes * static_cast<std::size_t>(height - 1 - y);
         const std::uint32_t* src = pixels + static_cast<std::size_t>(y) * width;

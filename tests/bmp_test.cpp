@@ -299,6 +299,15 @@ TEST(BmpRefuse, RunLengthCodesLeavingThePicture) {
     Bmp m = Rle8({6, 1, 0, 1});
     m.imageBytes = 100;
     ExpectRefused(m.Build(), "compressed size past the file");
+    // Four bytes of codes asking for a 16384 x 16384 picture get no gigabyte;
+    // up to 2^22 pixels any picture is allowed, larger ones need their codes.
+    Bmp huge = Rle8({0, 0, 0, 1});
+    huge.width = huge.height = 16384;
+    ExpectRefused(huge.Build(), "giant picture from a few codes");
+    huge.width = 2048, huge.height = 2048;
+    EXPECT_EQ(Decode(huge.Build()).size(), 2048u * 2048u);
+    huge.width = 2049;
+    ExpectRefused(huge.Build(), "just past the free size");
 }
 
 }  // namespace

@@ -587,6 +587,16 @@ TEST(GoldenHarness, AMismatchLeavesThreePicturesAndSaysWhere) {
                                   diff));
     EXPECT_EQ(diff.height % expected.height, 0) << "enlarged by a whole factor";
     EXPECT_NE(std::count(diff.rgb.begin(), diff.rgb.end(), 0xFF0000u), 0) << "differing pixels in red";
+
+    // The switch rewrites the baseline from the frame; then the case passes.
+    setenv("KR_GOLDEN_UPDATE", "1", 1);
+    const std::string updating = golden::CheckCase(c);
+    unsetenv("KR_GOLDEN_UPDATE");
+    EXPECT_EQ(updating, "");
+    golden::Image rewritten;
+    ASSERT_TRUE(golden::ReadImage(baseline, rewritten));
+    EXPECT_TRUE(rewritten.rgb == expected.rgb) << "back to what the program draws";
+    EXPECT_EQ(golden::CheckCase(c), "");
 }
 
 }  // namespace
