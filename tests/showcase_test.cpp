@@ -67,9 +67,20 @@ TEST(ShowcaseHeadless, PageDownVisitsEveryScenePageUpAndShiftTabGoBack) {
     EXPECT_NE(tab.output.find("scene stream after"), std::string::npos) << "Tab, then Shift+Tab twice: " << tab.output;
 }
 
+TEST(ShowcaseHeadless, ATapShorterThanAFrameStillStepsTheScene) {
+    // Down and up reach the window before the same frame: a poll sees the
+    // key up, the key-down message is what counts.
+    Outcome o = RunShowcase("--scene blits --frames 6 " + Input(), "3 PGDN down\n3 PGDN up\n");
+    EXPECT_NE(o.output.find("scene blends after"), std::string::npos) << o.output;
+}
+
 TEST(ShowcaseHeadless, TheBackgroundSceneIsLeftByItsKeysTooThoughPollsReadZeroThere) {
     Outcome o = RunShowcase("--scene background --frames 10 " + Input(), Presses("PGDN", 3, 1, 4));
     EXPECT_NE(o.output.find("scene message after"), std::string::npos) << o.output;
+    Outcome tap = RunShowcase("--scene background --frames 6 " + Input(), "3 PGDN down\n3 PGDN up\n");
+    EXPECT_NE(tap.output.find("scene message after"), std::string::npos) << "a tap within a frame: " << tap.output;
+    Outcome back = RunShowcase("--scene background --frames 30 " + Input(), "3 PGUP down\n5 PGUP up\n");
+    EXPECT_NE(back.output.find("scene transition after"), std::string::npos) << back.output;
 }
 
 TEST(ShowcaseHeadless, RecordsExactlyTheAudioOfItsFrames) {
