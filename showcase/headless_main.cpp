@@ -1,6 +1,7 @@
 // krshowcase-headless: the showcase on the headless backend, in virtual
 // time, driven by a script of key events; writes the back screen after the
-// last frame and, on request, everything it played as a WAV file.
+// last frame and, on request, everything it played as a WAV file. Prints
+// the scene it ended in.
 //
 //   krshowcase-headless --frames N [--scene NAME] [--input FILE]
 //                       [--screenshot FILE] [--audio FILE]
@@ -215,6 +216,8 @@ int main(int argc, char** argv) {
     char* programOnly[] = {argv[0], nullptr};
     int result = krSystem::Main(1, programOnly);
 
+    const int last = CurrentShowcaseScene();
+    std::printf("scene %s after %ld frames\n", last >= 0 ? ShowcaseScenes()[last].name : "-", run.framesDone);
     if (run.framesDone < run.options.frames)
         std::fprintf(stderr, "krshowcase-headless: the showcase ended after %ld of %ld frames\n", run.framesDone,
                      run.options.frames);

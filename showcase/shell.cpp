@@ -21,10 +21,12 @@ constexpr int kLoadMode = 2;
 int startScene = 0;
 int currentScene = -1;
 
-// Press states of the keys the showcase reads, polled once per frame.
+// Press states of the keys the showcase reads (held keys), polled once per
+// frame, and the keys pressed since the last frame.
 std::int32_t keyState[256] = {};
 std::int32_t lastBackgroundKey = 0;
-bool backgroundPress[256] = {};
+int pageDownReleases = 0;
+bool pressed[256] = {};  // went down since the last frame
 
 constexpr int kPolledKeys[] = {plat::VK_NEXT,  plat::VK_PRIOR, plat::VK_TAB,   plat::VK_SHIFT, plat::VK_SPACE,
                                plat::VK_LEFT,  plat::VK_UP,    plat::VK_RIGHT, plat::VK_DOWN,  plat::VK_RETURN,
@@ -34,12 +36,25 @@ constexpr int kPolledKeys[] = {plat::VK_NEXT,  plat::VK_PRIOR, plat::VK_TAB,   p
 
 void PollKeys() {
     for (int vk : kPolledKeys) krSystem::PollKey(vk, keyState[vk]);
+    // A press is the key-down message itself (lastKey), so that a tap that
+    // goes down and up between two polls still counts. It waits while a
+    // transition runs, when the scene could not change anyway.
+    std::memset(pressed, 0, sizeof pressed);
+    const std::int32_t typed = krSystemState.lastKey;
+    if (typed > 0 && typed < 256 && krDraw::transition.direction == 0) {
+        pressed[typed] = true;
+        krSystemState.lastKey = 0;
+    }
     // While the scrolling background runs, polls give 0 and a key press
-    // reaches only backgroundKey: take its changes as presses.
-    std::memset(backgroundPress, 0, sizeof backgroundPress);
+    // reaches only backgroundKey: take its changes as presses. A tap inside
+    // one frame leaves no trace there, so Page Down is also counted by its
+    // releases (the watched key), and only so while the background runs.
     const std::int32_t bk = krSystemState.backgroundKey;
-    if (bk > 0 && bk < 256 && bk != lastBackgroundKey) backgroundPress[bk] = true;
+    if (bk > 0 && bk < 256 && bk != lastBackgroundKey && bk != plat::VK_NEXT) pressed[bk] = true;
     lastBackgroundKey = bk;
+    const int releases = krSystem::WatchedKeyCount();
+    if (krDraw::background.on && releases != pageDownReleases) pressed[plat::VK_NEXT] = true;
+    pageDownReleases = releases;
 }
 
 void EnterScene(int index) {
@@ -110,7 +125,7 @@ void LoadPictures() {
 
 bool ShowcasePressed(int vk) {
     if (vk <= 0 || vk >= 256) return false;
-    return keyState[vk] == 1 || backgroundPress[vk];
+    return pressed[vk];
 }
 
 bool ShowcaseHeld(int vk) {
@@ -160,6 +175,7 @@ void ShowcaseStartup() {
     LoadPictures();
     krDraw::LoadTransition("showcase\\cover.bmp");
     krSystem::SetFrameRate(60);
+    krSystem::WatchKey(plat::VK_NEXT);
     currentScene = -1;
     EnterScene(startScene);
     krSystemState.scene = 1;

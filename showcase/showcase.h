@@ -31,7 +31,8 @@ extern ShowcasePictures showcasePictures;
 extern float showcaseSceneTime;
 extern long showcaseSceneFrame;
 
-// Keys polled once per frame by the shell: went down at this frame, or held.
+// Keys as the shell reads them once per frame: pressed since the last frame
+// (however short the press), or held now.
 bool ShowcasePressed(int vk);
 bool ShowcaseHeld(int vk);
 
