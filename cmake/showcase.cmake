@@ -37,4 +37,4 @@ add_custom_command(
   COMMENT "Drawing the showcase's pictures and sounds")
 add_custom_target(showcase_assets ALL DEPENDS ${SHOWCASE_STAMP})
 
-list(APPEND KR_TEST_DEPS krshowcase krshowcase-headless showcase_assets)
+list(APPEND KR_TEST_DEPS krshowcase krshowcase-headless showcase_assets game_music)

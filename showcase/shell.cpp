@@ -143,6 +143,7 @@ const std::vector<ShowcaseScene>& ShowcaseScenes() {
         AddMessageScenes(all);
         AddRotationScenes(all);
         AddSoundScenes(all);
+        AddMusicScenes(all);
         return all;
     }();
     return scenes;

@@ -54,6 +54,7 @@ void AddScreenScenes(std::vector<ShowcaseScene>& scenes);
 void AddMessageScenes(std::vector<ShowcaseScene>& scenes);
 void AddRotationScenes(std::vector<ShowcaseScene>& scenes);
 void AddSoundScenes(std::vector<ShowcaseScene>& scenes);
+void AddMusicScenes(std::vector<ShowcaseScene>& scenes);
 
 // Covers the screen and enters the current scene afresh when uncovering.
 void ShowcaseReplayScene();
