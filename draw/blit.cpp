@@ -10,6 +10,24 @@
 
 namespace {
 
+// Whether a copy of the source box (l, t, r, b) to (x, y) stays inside the
+// destination once the box is cut to its picture. A copy or fill whose
+// destination reaches outside its surface is refused whole, as the display
+// refuses it; only the source is cut to its picture.
+bool DestinationInside(const plat::Surface& destination, std::int64_t x, std::int64_t y, const plat::Surface& source,
+                       std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
+    if (l < 0) x -= l, l = 0;
+    if (t < 0) y -= t, t = 0;
+    r = std::min<std::int64_t>(r, source.width);
+    b = std::min<std::int64_t>(b, source.height);
+    if (r <= l || b <= t) return true;  // nothing to copy
+    return x >= 0 && y >= 0 && x + (r - l) <= destination.width && y + (b - t) <= destination.height;
+}
+
+bool RectInside(const plat::Surface& surface, const plat::Rect& rect) {
+    return rect.left >= 0 && rect.top >= 0 && rect.right <= surface.width && rect.bottom <= surface.height;
+}
+
 // Clips a copy of source rectangle (l, t, r, b) to (x, y) against the clip
 // rectangle: the right and bottom edges first, then the left and top. The
 // copy is made unless the rectangle ended inverted; a zero-sized one is
@@ -37,6 +55,7 @@ void ClippedCopy(plat::Surface* destination, int x, int y, int source, int l, in
     bottom = std::min<std::int64_t>(bottom, INT32_MAX);
     const plat::Rect rect{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
                           static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)};
+    if (!DestinationInside(*destination, dx, dy, *from, rect.left, rect.top, rect.right, rect.bottom)) return;
     const plat::HRESULT result =
         plat::BltFast(destination, static_cast<int>(dx), static_cast<int>(dy), from, rect, keyed);
     if (result == plat::DDERR_SURFACELOST) krDraw::Restore();
@@ -44,6 +63,9 @@ void ClippedCopy(plat::Surface* destination, int x, int y, int source, int l, in
 
 plat::HRESULT FillBack(int left, int top, int right, int bottom, std::uint32_t value) {
     const plat::Rect rect{left, top, right, bottom};
+    if (krScreen.back && !plat::IsLost(krScreen.back) && !RectInside(*krScreen.back, rect)) {
+        return plat::DDERR_INVALIDRECT;
+    }
     return plat::FillRect(krScreen.back, &rect, value);
 }
 
@@ -70,6 +92,7 @@ void BlitObjectOpaque(int destination, int x, int y, int source, int left, int t
 void CaptureScreen(int slot, int left, int top, int right, int bottom) {
     plat::Surface* object = internal::SurfaceAt(slot);
     if (!object || !krScreen.back) return;
+    if (!DestinationInside(*object, 0, 0, *krScreen.back, left, top, right, bottom)) return;
     const plat::HRESULT result = plat::BltFast(object, 0, 0, krScreen.back, plat::Rect{left, top, right, bottom}, false);
     if (result == plat::DDERR_SURFACELOST) Restore();
 }

@@ -54,7 +54,7 @@ void FreeEarlierSurfaces() {
 }
 
 bool CreateInternalSprites(bool systemMemory) {
-    const plat::PixelFormat format = plat::FormatForBits(krScreen.displayDepth);
+    const plat::PixelFormat format = krScreen.back->format;
     for (int slot = 0; slot < kInternalSprites; ++slot) {
         krObjectRecord& record = krObjects[slot];
         record = krObjectRecord{};
@@ -161,8 +161,9 @@ void BuildTables() {
     krScreen.subtract.clear();
     krScreen.third.clear();
     krScreen.randomTable.clear();
-    // The blends are made for 16-bit pixels; on a real display this asks
-    // the desktop again after the mode change, which is the display depth.
+    // The blends are made for 16-bit pixels, 5-6-5 or 5-5-5; on a real
+    // display this asks the desktop again after the mode change, which is
+    // the display depth.
     if (krScreen.displayDepth != 16) return;
     BuildComponentTable();
     BuildBlendTables();
@@ -182,6 +183,7 @@ void SetPresentationRects() {
 void StartEngineServices() {
     krSound::Init();  // no device: sound stays off, the game runs on
     krSound::ClearObjects();
+    krSound::InitMidi();
     krSystem::ResetTimersAndKeys();
     krDraw::InitFont();
     krJoystick::Init();
@@ -192,19 +194,24 @@ void RestoreIfLost(plat::Surface* surface) {
     if (plat::IsLost(surface)) plat::Restore(surface);
 }
 
-// Restores the loaded objects and reloads their pictures from their files,
-// each with the key it had. The caller's load key is kept.
+// Restores the loaded objects and reloads their pictures from their files
+// or the pack, each with the key it had. The caller's load key is kept.
 void ReloadObjects() {
     const krDraw::internal::LoadKey callerKey = krDraw::internal::CurrentLoadKey();
     for (int slot = 4; slot < krObjectCount; ++slot) {
         krObjectRecord& record = krObjects[slot];
         if (record.name[0] == '\0' || !plat::IsLost(record.surface)) continue;
         plat::Restore(record.surface);
-        // Objects made by krDraw::CreateObject have no source; pictures from
-        // the pack file are the pack reader's to reload.
-        if (std::strcmp(record.name, "*") == 0 || record.fromPack) continue;
+        // Objects made by krDraw::CreateObject have no source to reload.
+        if (std::strcmp(record.name, "*") == 0) continue;
         krDraw::internal::SetLoadKey({static_cast<std::uint32_t>(record.key), record.key == -1});
-        krDraw::SwapObject(record.name, slot, record.reloadMode);
+        if (record.fromPack) {
+            char name[sizeof record.name];
+            std::memcpy(name, record.name, sizeof name);
+            krDraw::SwapPack(name, slot, record.reloadMode);
+        } else {
+            krDraw::SwapObject(record.name, slot, record.reloadMode);
+        }
     }
     krDraw::internal::SetLoadKey(callerKey);
 }
@@ -235,15 +242,18 @@ int Screen(int width, int height, int type) {
     const bool fullScreen = krSystemState.fullScreen != 0;
     if (fullScreen && (!plat::IsWindow(krSystemState.mainWindow) || !plat::SetFullScreen(true)))
         return Fail("フルスクリーン化できません");
+    plat::PixelFormat format = plat::DesktopFormat();
     if (fullScreen) {
         if (!ChooseFullScreenDepth()) return Fail("解像度が変更できません");
+        format = plat::FormatForBits(krScreen.displayDepth);
+        // A 5-5-5 mode reports itself as a 16-bit one.
+        if (krScreen.displayDepth == 15) krScreen.displayDepth = 16;
     } else {
         krScreen.displayDepth = plat::DesktopBits();
     }
 
     krScreen.front = plat::FrontSurface();
     if (!krScreen.front && plat::IsWindow(krSystemState.mainWindow)) return Fail("表画面が生成できません");
-    const plat::PixelFormat format = plat::FormatForBits(krScreen.displayDepth);
     krScreen.back = plat::CreateSurface(width, height, format, systemMemory);
     if (!krScreen.back) return Fail("裏画面が生成できません");
     krScreen.clipper = !fullScreen;
@@ -264,6 +274,7 @@ int Screen(int width, int height, int type) {
 }
 
 void Present() {
+    PresentEffects();
     if (krScreen.waitVerticalBlank) plat::WaitForVerticalBlank();
     if (!krScreen.front || !krScreen.back) return;
     // The destination is kept in desktop coordinates; the front surface is

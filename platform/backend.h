@@ -32,6 +32,11 @@ public:
     virtual Surface* FrontSurface() = 0;
     virtual void PresentFront() = 0;
     virtual void WaitForVerticalBlank() = 0;
+    // Before a message box: the system's own windows must show over the
+    // display. Nothing to do where the display is an ordinary window.
+    virtual void FlipToGDISurface() {}
+    // The default handling of SC_SCREENSAVE: the screen saver may start.
+    virtual void AllowScreenSaver() {}
     // A backend without a display of its own has nothing to switch.
     virtual bool SetFullScreen(bool on) { return true; }
 

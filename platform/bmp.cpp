@@ -5,6 +5,7 @@
 // writer that screenshots and frame dumps share.
 #include "platform/bmp.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdio>
@@ -19,6 +20,9 @@ constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3;
 constexpr std::size_t kFileHeaderBytes = 14;
 // Larger files cannot hold a picture of at most 16384 x 16384 x 32 bits.
 constexpr std::uint64_t kMaxFileBytes = 16384ull * 16384ull * 4ull + 65536ull;
+// Run-length pictures up to this many pixels need no more codes than they have.
+constexpr std::uint64_t kFreeRunLengthPixels = 1ull << 22;
+constexpr std::uint64_t kRunLengthPixelsPerByte = 128;
 
 std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t U32(const std::uint8_t* p) {
@@ -166,6 +170,12 @@ bool ParseHeader(const std::uint8_t* d, std::size_t size, Header& h) {
     const std::uint64_t available = size - h.pixelOffset;
     if (h.compression == kRle8 || h.compression == kRle4) {
         if (h.imageBytes > available) return false;
+        // A few bytes of codes could otherwise ask for a picture of a
+        // gigabyte: beyond a modest size, a picture must carry at least one
+        // code byte for every 128 pixels (a two-byte run covers 255).
+        const std::uint64_t pixels = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height);
+        const std::uint64_t codeBytes = h.imageBytes ? h.imageBytes : available;
+        if (pixels > kFreeRunLengthPixels && pixels > codeBytes * kRunLengthPixelsPerByte) return false;
     } else {
         const std::uint64_t stride = ((static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32) * 4;
         if (stride * static_cast<std::uint64_t>(h.height) > available) return false;
@@ -259,8 +269,10 @@ private:
     }
 
     // Run-length codes, from the bottom row up. Pixels the codes skip keep
-    // palette entry 0. A code that runs past its row, moves outside the
-    // picture or is cut off by the end of the data refuses the file.
+    // palette entry 0. Runs, literals and moves past the end of a row are
+    // cut there (encoders pad rows so); a code that reaches past the last
+    // row ends the picture. Codes cut off by the end of the data, or an
+    // index outside the palette, refuse the file.
     bool DecodeRle(bool fourBit) {
         if (palette_[0] != 0) FillRect(&s_, nullptr, palette_[0]);
         const std::size_t end = h_.imageBytes ? h_.pixelOffset + h_.imageBytes : size_;
@@ -270,7 +282,7 @@ private:
         auto put = [&](std::uint32_t index) {
             std::uint32_t value;
             if (!Index(index, value)) return false;
-            PutPixel(s_, static_cast<int>(x), static_cast<int>(ht - 1 - y), value);
+            if (x < w) PutPixel(s_, static_cast<int>(x), static_cast<int>(ht - 1 - y), value);
             ++x;
             return true;
         };
@@ -279,11 +291,16 @@ private:
             const std::uint32_t count = d_[pos], code = d_[pos + 1];
             pos += 2;
             if (count > 0) {  // a run of one index (4-bit: two alternating)
-                if (y >= ht || x + count > w) return false;
-                for (std::uint32_t i = 0; i < count; ++i) {
-                    const std::uint32_t index = fourBit ? ((i & 1) ? (code & 15) : (code >> 4)) : code;
-                    if (!put(index)) return false;
+                if (y >= ht) return true;
+                std::uint32_t even = 0, odd = 0;
+                if (!Index(fourBit ? code >> 4 : code, even)) return false;
+                if (count > 1 && !Index(fourBit ? code & 15 : code, odd)) return false;
+                // Only the part inside the row is drawn; the rest costs nothing.
+                const std::int64_t shown = std::clamp<std::int64_t>(w - x, 0, count);
+                for (std::int64_t i = 0; i < shown; ++i) {
+                    PutPixel(s_, static_cast<int>(x + i), static_cast<int>(ht - 1 - y), (i & 1) ? odd : even);
                 }
+                x += count;
                 continue;
             }
             if (code == 0) {  // end of line
@@ -296,11 +313,12 @@ private:
                 x += d_[pos];
                 y += d_[pos + 1];
                 pos += 2;
-                if (x > w || y > ht) return false;
+                if (y > ht) return true;
             } else {  // literal pixels, padded to a 16-bit boundary
                 const std::size_t bytes = fourBit ? (code + 1) / 2 : code;
                 const std::size_t padded = (bytes + 1) & ~std::size_t{1};
-                if (end - pos < padded || y >= ht || x + code > w) return false;
+                if (end - pos < padded) return false;
+                if (y >= ht) return true;
                 for (std::uint32_t i = 0; i < code; ++i) {
                     const std::uint8_t b = d_[pos + (fourBit ? i / 2 : i)];
                     const std::uint32_t index = fourBit ? ((i & 1) ? (b & 15) : (b >> 4)) : b;
@@ -363,6 +381,9 @@ void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
 
 }  // namespace
 
+// 72 dots per inch, as picture editors write by default.
+constexpr std::uint32_t kPixelsPerMetre = 2835;
+
 bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height) {
     if (!pixels || width <= 0 || height <= 0) return false;
     const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
@@ -378,6 +399,8 @@ bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
     Put16(file, 26, 1);
     Put16(file, 28, 24);
     Put32(file, 34, static_cast<std::uint32_t>(imageBytes));
+    Put32(file, 38, kPixelsPerMetre);
+    Put32(file, 42, kPixelsPerMetre);
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = file.data() + 54 + rowBytes * static_cast<std::size_t>(height - 1 - y);
         const std::uint32_t* src = pixels + static_cast<std::size_t>(y) * width;

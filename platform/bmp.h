@@ -24,7 +24,8 @@ Surface* DecodeBmp(const std::uint8_t* data, std::size_t size, const PixelFormat
 // Reads and decodes a BMP file; nullptr when it cannot be read or decoded.
 Surface* LoadBmpFile(const std::string& path, const PixelFormat& fmt, bool systemMemory = false);
 
-// Writes XRGB8888 pixels (rows top-down) as a 24-bit bottom-up BMP file.
+// Writes XRGB8888 pixels (rows top-down) as a 24-bit bottom-up BMP file
+// of 72 dots per inch.
 bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height);
 
 }  // namespace plat

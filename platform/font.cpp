@@ -543,6 +543,14 @@ void FillRotatedBand(Surface& target, const Rect& clip, const SizedFace& size, d
     filler.Fill(clip, true, [&](int row, int x0, int x1) { raster::FillSpan(target, row, x0, x1, pixel); });
 }
 
+// The underline's top row within the cell: below the baseline as the face
+// asks, but never past the cell's last row, where the next line of text
+// (or its opaque background) would cover it.
+int UnderlineTop(const SizedFace& size) {
+    const TextMetrics& m = size.Metrics();
+    return std::max(0, std::min(m.ascent + size.UnderlineOffset(), m.height - size.UnderlineThickness()));
+}
+
 void DrawGlyphRun(Surface& target, const Rect& clip, const Font& font, int x, int y,
                   const std::vector<const Glyph*>& glyphs, std::size_t begin, std::size_t end, const TextPaint& paint) {
     SizedFace& size = font.Size();
@@ -560,7 +568,7 @@ void DrawGlyphRun(Surface& target, const Rect& clip, const Font& font, int x, in
             penX += glyphs[i]->advance;
         }
         if (underline) {
-            const std::int64_t top = baseline + size.UnderlineOffset();
+            const std::int64_t top = std::int64_t{y} + UnderlineTop(size);
             FillBox(target, clip, x, top, std::int64_t{x} + width, top + size.UnderlineThickness(), textPixel);
         }
         return;
@@ -575,12 +583,19 @@ void DrawGlyphRun(Surface& target, const Rect& clip, const Font& font, int x, in
         along += glyphs[i]->advance;
     }
     if (underline) {
-        const double from = m.ascent + size.UnderlineOffset();
+        const double from = UnderlineTop(size);
         FillRotatedBand(target, clip, size, x, y, width, from, from + size.UnderlineThickness(), textPixel);
     }
 }
 
 bool IsSpace(char32_t cp) { return cp == U' '; }
+
+// Whether a line may break before text[i] other than at a space: next to a
+// two-byte character, unless a closing mark would start the line.
+bool BreaksBefore(const std::u32string& text, std::size_t start, std::size_t i) {
+    return i > start && !IsSpace(text[i - 1]) && !IsClosingMark(text[i]) &&
+           (IsBreakableWide(text[i]) || IsBreakableWide(text[i - 1]));
+}
 
 // Breaks one paragraph [begin, end) into lines no wider than maxWidth.
 void WrapParagraph(const std::u32string& text, const std::vector<const Glyph*>& glyphs, std::size_t begin,
@@ -600,8 +615,7 @@ void WrapParagraph(const std::u32string& text, const std::vector<const Glyph*>& 
                 i = j - 1;
                 continue;
             }
-            if (i > start && !IsSpace(text[i - 1]) && !IsClosingMark(text[i]) &&
-                (IsBreakableWide(text[i]) || IsBreakableWide(text[i - 1]))) {
+            if (BreaksBefore(text, start, i)) {
                 lineEnd = i;
                 breakAt = i;
             }
@@ -614,7 +628,14 @@ void WrapParagraph(const std::u32string& text, const std::vector<const Glyph*>& 
             lines.push_back({start, last, WidthOf(glyphs, start, last)});
             return;
         }
-        if (breakAt == start) {  // one word wider than the box: split it here
+        if (breakAt == start) {
+            // One word wider than the box is not split: it keeps its line
+            // (the box clips it), which ends where the word does.
+            while (i < end && !IsSpace(text[i]) && !BreaksBefore(text, start, i)) ++i;
+            if (i >= end) {
+                lines.push_back({start, end, WidthOf(glyphs, start, end)});
+                return;
+            }
             lineEnd = i;
             breakAt = i;
         }

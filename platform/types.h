@@ -44,12 +44,21 @@ constexpr std::uint32_t WM_RBUTTONUP = 0x0205;
 constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x0206;
 constexpr std::uint32_t MM_MCINOTIFY = 0x03B9;
 
+// MM_MCINOTIFY word parameter: how the command that asked for the
+// notification ended.
+constexpr std::uintptr_t MCI_NOTIFY_SUCCESSFUL = 0x0001;
+constexpr std::uintptr_t MCI_NOTIFY_SUPERSEDED = 0x0002;
+constexpr std::uintptr_t MCI_NOTIFY_ABORTED = 0x0004;
+constexpr std::uintptr_t MCI_NOTIFY_FAILURE = 0x0008;
+
 // System commands (WM_SYSCOMMAND word parameter, low four bits cleared).
 constexpr std::uintptr_t SC_MINIMIZE = 0xF020;
 constexpr std::uintptr_t SC_CLOSE = 0xF060;
 constexpr std::uintptr_t SC_SCREENSAVE = 0xF140;
 
 // Mouse key flags of the mouse messages' word parameter.
+constexpr std::intptr_t HTCLIENT = 1;  // hit-test code of WM_SETCURSOR: over the client area
+
 constexpr std::uintptr_t MK_LBUTTON = 0x0001;
 constexpr std::uintptr_t MK_RBUTTON = 0x0002;
 

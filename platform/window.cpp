@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/backend.h"
 #include "platform/cp932.h"
@@ -148,8 +150,19 @@ void PostQuitMessage(int exitCode) {
     System().quitCode = exitCode;
 }
 
+std::vector<void (*)()>& MainThreadHooks() {
+    static std::vector<void (*)()> hooks;
+    return hooks;
+}
+
+void AddMainThreadHook(void (*hook)()) {
+    auto& hooks = MainThreadHooks();
+    if (hook && std::find(hooks.begin(), hooks.end(), hook) == hooks.end()) hooks.push_back(hook);
+}
+
 bool PeekMessage(Message& out) {
     WindowSystem& ws = System();
+    for (auto hook : MainThreadHooks()) hook();
     ActiveBackend().PumpEvents();
     if (!ws.queue.empty()) {
         out = ws.queue.front();
@@ -193,6 +206,7 @@ std::intptr_t DefWindowProc(HWND hwnd, std::uint32_t message, std::uintptr_t wPa
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == SC_CLOSE) SendMessage(hwnd, WM_CLOSE, 0, 0);
             if ((wParam & 0xFFF0) == SC_MINIMIZE) MinimizeWindow(hwnd);
+            if ((wParam & 0xFFF0) == SC_SCREENSAVE) ActiveBackend().AllowScreenSaver();
             return 0;
         case WM_SETCURSOR:
             SetCursorShape(true);
@@ -330,7 +344,10 @@ std::string ResolvePath(const std::string& name) {
 
 // ---- display ----
 
-int DesktopBits() {
+namespace {
+
+// The depth KR_DESKTOP_BITS asks for: 15 (5-5-5), 16, 24 or 32.
+int DesktopFormatBits() {
     const char* env = std::getenv("KR_DESKTOP_BITS");
     if (env) {
         int bits = std::atoi(env);
@@ -339,9 +356,21 @@ int DesktopBits() {
     return 16;
 }
 
+}  // namespace
+
+int DesktopBits() {
+    // A 5-5-5 mode is a 16-bit mode with other masks.
+    const int bits = DesktopFormatBits();
+    return bits == 15 ? 16 : bits;
+}
+
+PixelFormat DesktopFormat() { return FormatForBits(DesktopFormatBits()); }
+
 Surface* FrontSurface() { return ActiveBackend().FrontSurface(); }
 
 void PresentFront() { ActiveBackend().PresentFront(); }
+
+void FlipToGDISurface() { ActiveBackend().FlipToGDISurface(); }
 
 bool SetFullScreen(bool on) { return ActiveBackend().SetFullScreen(on); }
 

@@ -56,9 +56,14 @@ std::intptr_t DispatchMessage(const Message& msg);
 // Calls the window procedure directly.
 std::intptr_t SendMessage(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 // The system's default handling: WM_CLOSE destroys the window, Alt+F4 as a
-// system key asks to close, SC_CLOSE closes; the rest is ignored.
+// system key asks to close, SC_CLOSE closes, SC_MINIMIZE minimises and
+// SC_SCREENSAVE lets the screen saver start; the rest is ignored.
 std::intptr_t DefWindowProc(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 std::size_t PendingMessageCount();
+// Work the main thread does each time it looks for messages, before the
+// backend's events: results of other threads (the end of a MIDI piece)
+// become posted messages here. Adding a hook twice adds it once.
+void AddMainThreadHook(void (*hook)());
 
 // Key state as the messages taken so far left it: bit 0x80 set while down.
 std::int16_t GetKeyState(int vk);
@@ -103,8 +108,12 @@ std::string ProgramPath();
 std::string ResolvePath(const std::string& name);
 
 // ---- display ----
-// Bits per pixel of the desktop: 16 unless KR_DESKTOP_BITS says 15, 24 or 32.
+// Bits per pixel of the desktop as its mode reports them: 16 unless
+// KR_DESKTOP_BITS says 24 or 32. KR_DESKTOP_BITS=15 chooses a 5-5-5 desktop,
+// which reports 16 bits like a 5-6-5 one.
 int DesktopBits();
+// The desktop's pixel format (5-5-5 for KR_DESKTOP_BITS=15).
+PixelFormat DesktopFormat();
 // The visible surface of the main window (client size, desktop format);
 // created with the window, nullptr before.
 Surface* FrontSurface();
@@ -116,6 +125,9 @@ void PresentFront();
 // False when the display refuses the switch.
 bool SetFullScreen(bool on);
 void WaitForVerticalBlank();
+// Makes sure that what the system draws itself (message boxes) shows over
+// the display, as full-screen mode needs before a box comes up.
+void FlipToGDISurface();
 
 // ---- joysticks ----
 struct JoystickReading {

@@ -14,9 +14,38 @@ cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DKR_BENCH=
 cmake --build "$root/build/release" -j"$jobs"
 ctest --test-dir "$root/build/release" -j"$jobs" --output-on-failure --timeout 300
 
+echo "== benchmarks (a short pass; each peer runs beside ours) =="
+"$root/build/release/kr_bench" --benchmark_min_time=0.05
+
 echo "== sanitizer build =="
 cmake -S "$root" -B "$root/build/sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_SANITIZE=ON -DKR_BENCH=OFF
 cmake --build "$root/build/sanitize" -j"$jobs"
 ctest --test-dir "$root/build/sanitize" -j"$jobs" --output-on-failure --timeout 600
 
-echo "All tests passed in both builds."
+echo "== fuzzers: 60 seconds each =="
+# Every harness in fuzz/, seeded from fuzz/corpus/<name>/ when that exists;
+# fuzz/<name>.options may hold extra libFuzzer flags for one harness.
+CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_FUZZ=ON -DKR_BENCH=OFF
+for source in "$root"/fuzz/*.cpp; do
+  name="$(basename "$source" .cpp)"
+  cmake --build "$root/build/fuzz" -j"$jobs" --target "$name"
+  corpus="$root/build/fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  if [ -d "$root/fuzz/corpus/$name" ]; then seeds=("$root/fuzz/corpus/$name"); fi
+  options=()
+  if [ -f "$root/fuzz/$name.options" ]; then read -r -a options < "$root/fuzz/$name.options"; fi
+  echo "-- $name"
+  log="$root/build/fuzz/$name.log"
+  status=0
+  (cd "$root/build/fuzz" && "./$name" "$corpus" "${seeds[@]}" -max_total_time=60 -timeout=10 \
+      -print_final_stats=1 "${options[@]}" > "$log" 2>&1) || status=$?
+  grep -E "^stat::(number_of_executed_units|new_units_added|peak_rss_mb)" "$log" || true
+  if [ "$status" -ne 0 ]; then
+    echo "$name found a failing input (the input is saved in build/fuzz/):"
+    tail -n 40 "$log"
+    exit 1
+  fi
+done
+
+echo "All tests passed in both builds, and the fuzzers found nothing."

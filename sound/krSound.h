@@ -113,4 +113,17 @@ void EchoPan(int slot, int interval, int repeats, int decay, int sweep);
 
 // ---- MIDI music ----
 
+// Set by PlayMidi, cleared by CloseMidi; the window procedure reads it.
+extern int midiOpen;
+// 1: the piece starts again when it ends; 0: it is closed at its end.
+extern int midiLoop;
+
+int InitMidi();
+void PlayMidi(const char* file, int loop);
+// The end of the piece (from the window procedure): again or closed.
+void MidiNotify();
+void CloseMidi();
+void StopMidi();
+void EndMidiLoop();
+
 }  // namespace krSound

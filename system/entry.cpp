@@ -7,6 +7,7 @@
 #include <string>
 
 #include "draw/krDraw.h"
+#include "platform/cp932.h"
 #include "platform/window.h"
 #include "system/krSystem.h"
 
@@ -23,8 +24,44 @@ constexpr std::uint32_t kWindowStyle = 0x00CA0000u;  // caption, system menu, mi
 constexpr int kClientWidth = 800;
 constexpr int kClientHeight = 600;
 
+// Copies the command line, cut to 255 bytes without splitting a two-byte
+// character.
 void CopyCommandLine(const char* commandLine) {
-    std::snprintf(krSystemState.commandLine, sizeof krSystemState.commandLine, "%s", commandLine ? commandLine : "");
+    const char* text = commandLine ? commandLine : "";
+    const std::size_t room = sizeof krSystemState.commandLine - 1;
+    std::size_t length = 0;
+    while (text[length] != '\0') {
+        const bool pair = plat::IsLeadByte(static_cast<unsigned char>(text[length])) && text[length + 1] != '\0';
+        const std::size_t step = pair ? 2 : 1;
+        if (length + step > room) break;
+        length += step;
+    }
+    std::memcpy(krSystemState.commandLine, text, length);
+    krSystemState.commandLine[length] = '\0';
+}
+
+// One argument as the original platform's command line shows it: quoted
+// when it is empty or holds a blank or a quote, a quote inside written as
+// \" and the backslashes before a quote doubled, so that the text splits
+// back into the same arguments.
+std::string QuotedArgument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < argument.size(); ++i) {
+        const char c = argument[i];
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+        // The second byte of a two-byte character may be 0x5C: it is no backslash.
+        if (plat::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < argument.size()) out += argument[++i];
+    }
+    out.append(2 * backslashes, '\\');
+    return out + '"';
 }
 
 // Creates the captioned window centred on the desktop.
@@ -36,7 +73,7 @@ plat::HWND CreateGameWindow() {
                  GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYDLGFRAME);
     int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    return CreateMainWindow(kWindowClass, kTitle, kWindowStyle, x, y, width, height);
+    return CreateMainWindow(kWindowClass, krSystem::WindowTitle(), kWindowStyle, x, y, width, height);
 }
 
 void ShowGameWindow(int showCommand) {
@@ -74,7 +111,9 @@ namespace krSystem {
 
 void SetGameSteps(const krGameSteps& steps) { gameSteps = steps; }
 
-const char* WindowTitle() { return kTitle; }
+void ShowMainWindow(int showCommand) { ShowGameWindow(showCommand); }
+
+const char* WindowTitle() { return gameSteps.title ? gameSteps.title : kTitle; }
 
 void InitState() {
     krSystemStateRecord& s = krSystemState;
@@ -111,7 +150,7 @@ void EnableIME(int flag) { krSystemState.imeEnabled = flag; }
 
 int Entry(const char* commandLine, int showCommand) {
     InitState();
-    if (!CheckInstance(kTitle)) return 0;
+    if (!CheckInstance(WindowTitle())) return 0;
     CopyCommandLine(commandLine);
     plat::RegisterWindowClass(kWindowClass, &WindowProc, kClassStyle);
 
@@ -166,12 +205,21 @@ void FrameWork() {
         s.previousScene = s.scene;
     }
 
-    if (s.scene == 1) {
+    if (krDraw::transition.direction == 1) {
+        // While the screen is being covered only the present step runs.
+        krDraw::Present();
+        if (krDraw::transition.direction == 0) s.scene = s.nextScene;
+    } else if (s.scene == 1) {
         if (gameSteps.frame) gameSteps.frame();
         WaitFrame();
     }
 
     s.sceneChanged = (s.scene != s.previousScene) ? 1 : 0;
+    if (s.sceneChanged && krDraw::wipe.state > 0) {
+        // A wipe cut short by the new scene leaves the full picture visible.
+        krScreen.clip = krDraw::wipe.saved;
+        krDraw::wipe.state = 0;
+    }
     s.previousScene = s.scene;
 
     UpdateBlink();
@@ -185,10 +233,11 @@ void FrameWork() {
 }
 
 int Main(int argc, char** argv) {
+    // The arguments arrive as UTF-8; the engine's text is code page 932.
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) commandLine += ' ';
-        commandLine += argv[i];
+        commandLine += QuotedArgument(plat::Utf8ToCp932(argv[i] ? argv[i] : ""));
     }
     ProcessStart();
     int result = Entry(commandLine.c_str(), plat::SW_SHOWNORMAL);

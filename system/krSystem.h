@@ -76,6 +76,8 @@ extern krSystemStateRecord krSystemState;
 struct krGameSteps {
     void (*startup)() = nullptr;
     void (*frame)() = nullptr;
+    // The window caption and single-instance name; null keeps the game's.
+    const char* title = nullptr;
 };
 
 constexpr std::uint32_t krIdleWait = 999999999u;
@@ -89,6 +91,9 @@ int Entry(const char* commandLine, int showCommand);
 void InitState();
 int CheckInstance(const char* title);
 void EnableIME(int flag);
+// Shows the main window as the entry does: hidden with start-up flag 4, and
+// top-most in a window unless flag 1 is set.
+void ShowMainWindow(int showCommand);
 // One pass of frame work of the message loop (exposed for tests).
 void FrameWork();
 // Runs the message loop until WM_QUIT; returns its exit code.

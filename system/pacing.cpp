@@ -41,8 +41,12 @@ int WaitFrame() {
     if (s.pacingEnabled == 0) return 1;
     std::uint32_t now = plat::TimeGetTime();
     std::uint32_t elapsed = now - s.pacingStamp;
-    std::int32_t sleepMs = static_cast<std::int32_t>(s.framePeriod - elapsed - 3u);
-    plat::Sleep(sleepMs > 0 ? static_cast<std::uint32_t>(sleepMs) : 0u);
+    // A frame that is already late sleeps 0 ms. Taken as a signed 32-bit
+    // difference, a gap of 2^31 ms or more would wrap into a sleep of
+    // about 24.8 days.
+    std::uint32_t sleepMs = 0;
+    if (elapsed < s.framePeriod && s.framePeriod - elapsed > 3u) sleepMs = s.framePeriod - elapsed - 3u;
+    plat::Sleep(sleepMs);
     while (elapsed < s.framePeriod) {
         now = plat::TimeGetTime();
         elapsed = now - s.pacingStamp;
@@ -75,7 +79,9 @@ int InitWait(int number) {
 }
 
 int CheckWait(int number) {
-    if (number < 0 || number > kDelaySlot) return 0;  // outside the table: never expired
+    // Slot 0 is never written, and numbers outside the table are never
+    // read: neither counts as expired.
+    if (number < 1 || number > kDelaySlot) return 0;
     return plat::TimeGetTime() >= krSystemState.waitDeadline[number] ? 1 : 0;
 }
 

@@ -26,9 +26,15 @@ constexpr std::uint32_t kAskFlags = plat::MB_YESNO | plat::MB_ICONQUESTION;     
 
 void CopyText(char* dst, std::size_t size, const char* src) { std::snprintf(dst, size, "%s", src ? src : ""); }
 
+// While a display exists, the box must show over it (full screen).
+void FlipToGDISurface() {
+    if (krScreen.deviceCreated) plat::FlipToGDISurface();
+}
+
 // Shows a box for Message and Ask: cursor shown, box flag up, frame clock
 // restarted afterwards so the time the box was open is not a frame.
 int ShowBox(const char* text, const char* caption, std::uint32_t flags) {
+    FlipToGDISurface();
     if (krSystemState.cursorShown == 0) {
         plat::ShowCursor(true);
         krSystemState.cursorShown = 1;
@@ -57,6 +63,7 @@ namespace krSystem {
 int ReportError(const char* label, const char* message, int) {
     char text[kTextSize];
     std::snprintf(text, sizeof text, "%s : %s", label ? label : "", message ? message : "");
+    FlipToGDISurface();
     plat::MessageBeep(0xFFFFFFFFu);
     plat::MessageBox(krSystemState.mainWindow, text, "エラー発生", kBoxFlags);
     krSystemState.errorRaised = 1;

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "audio_helpers.h"
 #include "platform/audio/mixer.h"
+#include "platform/audio/wav_writer.h"
 #include "platform/headless/headless.h"
 
 namespace {
@@ -26,7 +29,10 @@ protected:
         plat::headless::Reset();
         audio::ResetMixer();
     }
-    void TearDown() override { audio::ResetMixer(); }
+    void TearDown() override {
+        audio::CloseOutput();
+        audio::ResetMixer();
+    }
 };
 
 std::vector<std::int16_t> Render(int frames) { return plat::headless::RenderAudio16(frames); }
@@ -288,6 +294,46 @@ TEST_F(MixerTest, HeadlessDeviceOpensUnlessToldThereIsNone) {
     EXPECT_FALSE(audio::OpenOutput());
     EXPECT_FALSE(audio::OutputOpen());
     plat::headless::FailAudioDevice(false);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::uint8_t> ReadAll(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::vector<std::uint8_t> bytes;
+    if (!f) return bytes;
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(f);
+    return bytes;
+}
+
+std::uint32_t Le32At(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+TEST(WavWriterTest, SizesAreRightWhileWritingAndAfterClosingAnOddChunk) {
+    const std::string path = testing::TempDir() + "kr_wav_writer_test.wav";
+    plat::audio::WavWriter writer;
+    ASSERT_TRUE(writer.Open(path, PcmFormat{8000, 1, 8}));
+    std::vector<std::uint8_t> second(8001, 0x80);  // over a second: the header is brought up to date
+    writer.Append(second.data(), second.size());
+    std::vector<std::uint8_t> bytes = ReadAll(path);
+    ASSERT_EQ(bytes.size(), 44u + 8001u);
+    EXPECT_EQ(Le32At(bytes, 40), 8001u);
+    EXPECT_EQ(Le32At(bytes, 4), 36u + 8001u);
+    writer.Append(second.data(), 2);
+    writer.Close();
+    bytes = ReadAll(path);
+    ASSERT_EQ(bytes.size(), 44u + 8003u + 1u);  // with the pad byte
+    EXPECT_EQ(Le32At(bytes, 40), 8003u);
+    EXPECT_EQ(Le32At(bytes, 4), 36u + 8004u);
+    EXPECT_EQ(Le32At(bytes, 24), 8000u);
+    EXPECT_EQ(bytes[22], 1);
+    EXPECT_EQ(bytes[34], 8);
+    std::remove(path.c_str());
+    EXPECT_FALSE(writer.Open("/no/such/folder/x.wav", PcmFormat{}));
 }
 
 }  // namespace

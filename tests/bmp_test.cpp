@@ -267,18 +267,47 @@ TEST(BmpRefuse, PaletteIndexOutOfRange) {
     ExpectRefused(Rle8({0, 3, 1, 9, 1, 0, 0, 1}).Build(), "literal index");
 }
 
+TEST(BmpDecode, RunLengthCodesPastARowAreCutAndPastTheTopEndThePicture) {
+    const std::uint32_t e = plat::MapRGB(plat::FormatForBits(16), 64, 0, 0);
+    // As encoders write 8-bit pictures whose rows are padded to a multiple
+    // of four pixels: each 6-pixel row coded as one run of 8.
+    EXPECT_EQ(Decode(Rle8({8, 1, 0, 0, 8, 2, 0, 0, 8, 3, 0, 1}).Build()),
+              (Px{B, B, B, B, B, B, G, G, G, G, G, G, R, R, R, R, R, R}));
+    // A literal past the row: its bytes are read, the rest of it is cut.
+    EXPECT_EQ(Decode(Rle8({0, 7, 1, 2, 3, 1, 2, 3, 3, 0, 0, 0, 1, 2, 0, 1}).Build()),
+              (Px{e, e, e, e, e, e, G, e, e, e, e, e, R, G, B, R, G, B}));
+    // A move past the row: what follows on that row is cut.
+    EXPECT_EQ(Decode(Rle8({0, 2, 7, 0, 2, 1, 0, 0, 1, 2, 0, 1}).Build()),
+              (Px{e, e, e, e, e, e, G, e, e, e, e, e, e, e, e, e, e, e}));
+    // Past the top row the picture ends; what was decoded stays.
+    EXPECT_EQ(Decode(Rle8({1, 3, 0, 2, 0, 4, 1, 1, 0, 1}).Build()),
+              (Px{e, e, e, e, e, e, e, e, e, e, e, e, B, e, e, e, e, e}));
+    EXPECT_EQ(Decode(Rle8({0, 0, 0, 0, 0, 0, 1, 1, 0, 3, 1, 2, 3, 0}).Build()),
+              (Px{e, e, e, e, e, e, e, e, e, e, e, e, e, e, e, e, e, e}));
+    // A long row of runs far past the edge costs no work per cut pixel.
+    Bytes far;
+    for (int i = 0; i < 200000; ++i) far.insert(far.end(), {255, 1});
+    far.insert(far.end(), {0, 1});
+    EXPECT_EQ(Decode(Rle8(far).Build()).size(), 18u);
+    ExpectRefused(Rle8({9, 7, 0, 1}).Build(), "run index, even past the row");
+}
+
 TEST(BmpRefuse, RunLengthCodesLeavingThePicture) {
-    ExpectRefused(Rle8({7, 1, 0, 1}).Build(), "run past the row");
-    ExpectRefused(Rle8({0, 7, 1, 1, 1, 1, 1, 1, 1, 0, 0, 1}).Build(), "literal past the row");
-    ExpectRefused(Rle8({0, 2, 7, 0, 0, 1}).Build(), "move past the row");
-    ExpectRefused(Rle8({0, 2, 0, 4, 0, 1}).Build(), "move above the picture");
-    ExpectRefused(Rle8({0, 0, 0, 0, 0, 0, 1, 1, 0, 1}).Build(), "run above the top row");
     ExpectRefused(Rle8({3, 1, 0, 0}).Build(), "no end code");
     ExpectRefused(Rle8({3, 1, 0, 2, 1}).Build(), "move cut off");
     ExpectRefused(Rle8({0, 4, 1, 1, 1}).Build(), "literal cut off");
     Bmp m = Rle8({6, 1, 0, 1});
     m.imageBytes = 100;
     ExpectRefused(m.Build(), "compressed size past the file");
+    // Four bytes of codes asking for a 16384 x 16384 picture get no gigabyte;
+    // up to 2^22 pixels any picture is allowed, larger ones need their codes.
+    Bmp huge = Rle8({0, 0, 0, 1});
+    huge.width = huge.height = 16384;
+    ExpectRefused(huge.Build(), "giant picture from a few codes");
+    huge.width = 2048, huge.height = 2048;
+    EXPECT_EQ(Decode(huge.Build()).size(), 2048u * 2048u);
+    huge.width = 2049;
+    ExpectRefused(huge.Build(), "just past the free size");
 }
 
 }  // namespace

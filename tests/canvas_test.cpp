@@ -2,6 +2,7 @@
 // and hatched polygons, Bezier chains, pixels, inversion and scaled copies.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <set>
 #include <utility>
@@ -51,6 +52,28 @@ TEST_P(CanvasTest, ThinLinesLeaveTheirEndPointUndrawn) {
     for (int i = 0; i < 7; ++i) expected.insert({12 - i, 10 - i});
     EXPECT_EQ(PixelsOf(kWhite), expected);
     EXPECT_EQ(dc.MoveTo(0, 0).x, 5) << "LineTo moves the current position";
+}
+
+TEST_P(CanvasTest, ThinLinesLeaveOutAnEndPointThatNothingElseLights) {
+    // Every end point here lies on no other segment, so each one drawn
+    // would show as an extra pixel.
+    dc.SelectPen(plat::Pen::Solid(kWhite, 1));
+    dc.MoveTo(4, 4);
+    dc.LineTo(9, 4);    // right
+    dc.LineTo(9, 12);   // down
+    dc.LineTo(20, 15);  // shallow down-right, ending alone
+    const std::set<std::pair<int, int>> lit = PixelsOf(kWhite);
+    EXPECT_EQ(lit.count({9, 4}), 1u) << "the first end point is the second line's start";
+    EXPECT_EQ(lit.count({20, 15}), 0u) << "the last end point stays dark";
+    EXPECT_EQ(lit.size(), 5u + 8u + 11u);
+    plat::FillRect(owner.s, nullptr, 0);
+    for (const auto& [x1, y1, x2, y2] : {std::array{30, 30, 30, 31}, std::array{30, 40, 41, 37}, std::array{40, 20, 35, 30}}) {
+        dc.MoveTo(x1, y1);
+        dc.LineTo(x2, y2);
+        EXPECT_EQ(PixelsOf(kWhite).count({x2, y2}), 0u) << x2 << "," << y2;
+        EXPECT_EQ(PixelsOf(kWhite).count({x1, y1}), 1u) << x1 << "," << y1;
+        plat::FillRect(owner.s, nullptr, 0);
+    }
 }
 
 TEST_P(CanvasTest, ThinLinesWithFarEndPointsDrawOnlyTheirVisiblePart) {

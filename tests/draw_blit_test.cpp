@@ -106,7 +106,9 @@ TEST_F(DrawBlit, Fills) {
     krDraw::FillRect(0, 0, 2, 1, 0xABCD1234);  // the low 16 bits
     EXPECT_EQ(BackPixel(1, 0), 0x1234u);
     krDraw::ClearScreen();
-    krDraw::WhiteRect(700, 500, 900, 700);
+    EXPECT_EQ(krDraw::WhiteRect(700, 500, 900, 700), plat::DDERR_INVALIDRECT) << "reaches outside: refused";
+    EXPECT_EQ(BackPixel(799, 599), 0u);
+    EXPECT_EQ(krDraw::WhiteRect(700, 500, 800, 600), plat::DD_OK);
     EXPECT_EQ(BackPixel(799, 599), 0xFFFFu);
     EXPECT_EQ(BackPixel(699, 599), 0u);
     EXPECT_EQ(krDraw::ClearObject(sprite), plat::DD_OK);

@@ -65,7 +65,16 @@ TEST_F(DrawScreen, OtherDepthsAndSizes) {
     EXPECT_EQ(p.halfMask, 0x3DEFu);
     EXPECT_EQ(p.doubleHalfMask, 0x3DEF3DEFu);
     EXPECT_EQ(p.white, 0x7FFFu);
-    EXPECT_TRUE(krScreen.component.empty()) << "the blend tables are for 16-bit displays";
+    // A 5-5-5 mode reports itself as a 16-bit one: the tables are built for it.
+    EXPECT_EQ(krScreen.displayDepth, 16);
+    EXPECT_EQ(krSystem::GetScreenBits(), 16);
+    ASSERT_EQ(krScreen.component.size(), 65536u * 3);
+    const std::uint8_t* c = &krScreen.component[(3u << 10 | 17u << 5 | 30u) * 3];
+    EXPECT_EQ(c[0] * 10000 + c[1] * 100 + c[2], 31730) << "5-bit fields taken whole";
+    ASSERT_EQ(krScreen.subtract.size(), 3u * 32 * 32);
+    EXPECT_EQ(krScreen.subtract[(0 * 32 + 20) * 32 + 5], 15u << 10) << "red at its 5-bit shift, 10";
+    EXPECT_EQ(krScreen.subtract[(1 * 32 + 20) * 32 + 5], 15u << 5) << "green at 5, not 6";
+    EXPECT_EQ(krScreen.randomTable.size(), 10000u);
 
     setenv("KR_DESKTOP_BITS", "32", 1);
     ASSERT_EQ(krDraw::Screen(64, 48, 0), 1);

@@ -224,15 +224,16 @@ protected:
     FontOwner font;
 };
 
-TEST_F(FontBoxTest, WordsWrapAtSpacesJapaneseAnywhereAndLongWordsSplit) {
+TEST_F(FontBoxTest, WordsWrapAtSpacesJapaneseAnywhereAndLongWordsStayWhole) {
     const int word = dc.TextExtent("alpha", -1).cx;
     EXPECT_EQ(Height("alpha beta", word * 3), 12);
     EXPECT_EQ(Height("alpha beta", word + 2), 24);
     EXPECT_EQ(Height("alpha   beta", word + 2), 24) << "the spaces at a break vanish";
     const int kana = dc.TextExtent("あ", -1).cx;
     EXPECT_EQ(Height("あいうえおかきくけこ", kana * 3), 4 * 12);
-    EXPECT_EQ(Height("abcdefghijklmnopqrstuvwxyz", word), 12 * ((dc.TextExtent("abcdefghijklmnopqrstuvwxyz", -1).cx + word - 1) / word))
-        << "a word wider than the box is split";
+    EXPECT_EQ(Height("abcdefghijklmnopqrstuvwxyz", word), 12) << "a word wider than the box keeps its line";
+    EXPECT_EQ(Height("ab abcdefghijklmnopqrstuvwxyz cd", word), 3 * 12);
+    EXPECT_EQ(Height("abcdefghijklmnopqrstuvwxyzあ", word), 2 * 12) << "two-byte characters break on their own";
     EXPECT_EQ(Height("a\nb\r\nc\rd", 1000), 4 * 12);
     EXPECT_EQ(Height("a\n\nb", 1000), 3 * 12);
     EXPECT_EQ(Height("", 1000), 0);

@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +16,14 @@
 #include <vector>
 
 #include "audio_helpers.h"
+#include "midi_builder.h"
+#include "platform/audio/mci.h"
+#include "platform/audio/midi_player.h"
 #include "platform/audio/mixer.h"
 #include "platform/backend.h"
 #include "platform/headless/headless.h"
 #include "platform/sdl/sdl_backend.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -70,6 +75,7 @@ protected:
         std::remove(dumpPath_.c_str());
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("KR_AUDIO_DUMP", dumpPath_.c_str(), 1);
+        audio::CloseOutput();  // the output of the previous backend
         audio::ResetMixer();
         plat::SetBackend(&plat::sdl::Instance());
     }
@@ -123,6 +129,44 @@ TEST_F(SdlAudioTest, ReopeningAtAnotherFormatDumpsThatFormat) {
     EXPECT_EQ(wav.rate, 22050);
     ASSERT_FALSE(wav.samples.empty());
     EXPECT_EQ(wav.samples.back(), 1234);
+}
+
+TEST_F(SdlAudioTest, MusicPlaysThroughTheDeviceAndItsEndComesBackAsAMessage) {
+    // 440 Hz (an ocarina, dry) for 400 ms, then 100 ms of nothing.
+    const std::string piece = testing::TempDir() + "kr_sdl_music.mid";
+    ASSERT_TRUE(kr_test::WriteBytes(piece, kr_test::Smf(0, 500,
+                                                        {kr_test::Events()
+                                                             .At(0, {0xB0, 91, 0})
+                                                             .At(0, {0xB0, 93, 0})
+                                                             .At(0, {0xC0, 79})
+                                                             .At(0, {0x90, 69, 120})
+                                                             .At(400, {0x80, 69, 0})
+                                                             .End(100)})));
+    ASSERT_TRUE(audio::MidiSynthAvailable());  // the SoundFont loads before the device runs
+    ASSERT_TRUE(audio::OpenOutput());
+    const plat::HWND window = 1;
+    ASSERT_EQ(plat::MciSendString(("open \"" + piece + "\" type sequencer alias midi").c_str(), nullptr, 0, 0), 0u);
+    ASSERT_EQ(plat::MciSendString("play midi notify", nullptr, 0, window), 0u);
+    std::error_code error;
+    WaitForDump(dumpPath_, std::filesystem::file_size(dumpPath_, error) + 30000 * 4);  // past the end
+    bool ended = false;
+    plat::Message m;
+    while (plat::PeekMessage(m))
+        ended |= m.message == plat::MM_MCINOTIFY && m.wParam == plat::MCI_NOTIFY_SUCCESSFUL && m.hwnd == window;
+    EXPECT_TRUE(ended);
+    plat::MciSendString("close midi", nullptr, 0, 0);
+    audio::CloseOutput();
+    std::remove(piece.c_str());
+
+    Wav wav = ReadDump(dumpPath_);
+    ASSERT_TRUE(wav.valid);
+    const std::vector<std::int16_t> left = kr_test::Channel(wav.samples, 2, 0);
+    const auto start = std::find_if(left.begin(), left.end(), [](std::int16_t v) { return std::abs(v) > 100; });
+    ASSERT_GE(left.end() - start, 13230);
+    // 100 to 300 ms into the note: 176 crossings.
+    std::vector<std::int16_t> held(start + 4410, start + 13230);
+    EXPECT_GT(kr_test::Peak(held), 1000);
+    EXPECT_NEAR(kr_test::CountZeroCrossings(held), 176, 12);
 }
 
 TEST_F(SdlAudioTest, NoDeviceMeansNoOutput) {

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -123,6 +124,7 @@ std::string BmpPixels(const std::string& path) {
     return offset < d.size() ? d.substr(offset) : "";
 }
 
+// Names starting with '.' are files still being written.
 std::vector<std::string> FilesIn(const std::string& dir) {
     std::vector<std::string> names;
     if (DIR* d = opendir(dir.c_str())) {
@@ -166,6 +168,7 @@ protected:
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
+        std::remove((work + "/dump/.partial.bmp").c_str());  // a frame cut off by the kill
         for (const std::string& f : FilesIn(work + "/dump")) std::remove(f.c_str());
         for (const std::string& f : FilesIn(work)) {
             if (std::remove(f.c_str()) != 0) rmdir(f.c_str());
@@ -224,9 +227,22 @@ protected:
         return "";
     }
 
+    // A whole picture of the window. On a loaded machine `import` can be
+    // stopped by its time limit halfway through writing its file, which
+    // then holds part of a frame: it writes under another name, only a run
+    // that completed counts, and a picture that is not whole is taken again.
     std::string Screenshot(const std::string& window, const std::string& name) {
-        const std::string file = work + "/" + name + ".bmp";
-        X("import -window " + window + " -depth 8 -type TrueColor bmp3:" + file);
+        const std::string file = work + "/" + name + ".bmp", partial = work + "/." + name + ".bmp";
+        for (const long long deadline = NowMs() + 60000; NowMs() < deadline; SleepMs(200)) {
+            std::remove(partial.c_str());
+            const std::string command = "timeout 30 env DISPLAY=" + display + " import -window " + window +
+                                        " -depth 8 -type TrueColor bmp3:" + partial + " >/dev/null 2>&1";
+            const int status = std::system(command.c_str());
+            if (!ExitedWith(status, 0) || std::rename(partial.c_str(), file.c_str()) != 0) continue;
+            const std::string pixels = BmpPixels(file);
+            if (pixels.size() == 800u * 600u * 3u) return pixels;
+        }
+        std::remove(partial.c_str());
         return BmpPixels(file);
     }
 

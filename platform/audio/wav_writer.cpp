@@ -33,7 +33,6 @@ bool WavWriter::Open(const std::string& path, const PcmFormat& format) {
 void WavWriter::Append(const void* bytes, std::size_t size) {
     if (!file_ || size == 0) return;
     if (size > kMaxDataBytes - dataBytes_) size = kMaxDataBytes - dataBytes_;  // the format's limit
-    std::fseek(file_, 0, SEEK_END);
     const std::size_t written = std::fwrite(bytes, 1, size, file_);
     dataBytes_ += static_cast<std::uint32_t>(written);
     sinceHeader_ += static_cast<std::uint32_t>(written);
@@ -42,10 +41,7 @@ void WavWriter::Append(const void* bytes, std::size_t size) {
 
 void WavWriter::Close() {
     if (!file_) return;
-    if (dataBytes_ & 1) {  // chunks are padded to an even size
-        std::fseek(file_, 0, SEEK_END);
-        std::fputc(0, file_);
-    }
+    if (dataBytes_ & 1) std::fputc(0, file_);  // chunks are padded to an even size
     WriteHeader(true);
     std::fclose(file_);
     file_ = nullptr;
@@ -67,6 +63,7 @@ void WavWriter::WriteHeader(bool final) {
     Put32(h + 40, dataBytes_);
     std::fseek(file_, 0, SEEK_SET);
     std::fwrite(h, 1, kHeaderBytes, file_);
+    std::fseek(file_, 0, SEEK_END);  // appending goes on after the data
     std::fflush(file_);
     sinceHeader_ = 0;
 }

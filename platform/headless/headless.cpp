@@ -20,7 +20,7 @@ public:
     bool CreateWindow(const WindowDesc& desc) override {
         if (failCreate) return false;
         DestroyFront();
-        front = CreateSurface(std::max(1, desc.width), std::max(1, desc.height), FormatForBits(DesktopBits()));
+        front = CreateSurface(std::max(1, desc.width), std::max(1, desc.height), DesktopFormat());
         if (!front) return false;
         exists = true;
         visible = !desc.hidden;
@@ -44,6 +44,8 @@ public:
     }
     Surface* FrontSurface() override { return front; }
     void PresentFront() override { ++presents; }
+    void FlipToGDISurface() override { ++flips; }
+    void AllowScreenSaver() override { ++screenSaverStarts; }
     void WaitForVerticalBlank() override { Sleep(1); }
 
     void PumpEvents() override {
@@ -76,7 +78,7 @@ public:
             answer = answers.front();
             answers.pop_front();
         }
-        boxes.push_back(BoxRecord{text, captionText, flags, answer});
+        boxes.push_back(BoxRecord{text, captionText, flags, answer, flips});
         std::fprintf(stderr, "[%s] %s\n", captionText.c_str(), text.c_str());
         return answer;
     }
@@ -132,6 +134,8 @@ public:
     int desktopW = 1920, desktopH = 1080;
     Surface* front = nullptr;
     int presents = 0;
+    int flips = 0;
+    int screenSaverStarts = 0;
     std::function<void()> pumpHook;
     // Cursor.
     bool cursorVisible = true, clipped = false;
@@ -176,6 +180,8 @@ void Reset() {
     b.desktopW = 1920;
     b.desktopH = 1080;
     b.presents = 0;
+    b.flips = 0;
+    b.screenSaverStarts = 0;
     b.pumpHook = nullptr;
     b.cursorVisible = true;
     b.clipped = false;
@@ -224,6 +230,21 @@ void FailWindowCreation(bool fail) { Self().failCreate = fail; }
 
 bool CursorVisible() { return Self().cursorVisible; }
 void SetCursorDesktopPos(int x, int y) { Self().SetCursorPos(x, y); }
+
+void MovePointer(int x, int y) {
+    HeadlessBackend& b = Self();
+    b.SetCursorPos(x, y);
+    const HWND window = MainWindow();
+    if (!b.exists || window == 0 || b.front == nullptr) return;
+    const int cx = b.cursor.x - b.origin.x, cy = b.cursor.y - b.origin.y;
+    if (cx < 0 || cy < 0 || cx >= b.front->width || cy >= b.front->height) return;
+    // As the real edge does: the cursor shape is asked for, then the move.
+    PostMessage(window, WM_SETCURSOR, window, MakeLParam(static_cast<int>(HTCLIENT), static_cast<int>(WM_MOUSEMOVE)));
+    PostMessage(window, WM_MOUSEMOVE, 0, MakeLParam(cx, cy));
+}
+
+int FlipToGDICount() { return Self().flips; }
+int ScreenSaverStarts() { return Self().screenSaverStarts; }
 
 void SetHeldByOther(const std::string& name, bool held) {
     if (held)

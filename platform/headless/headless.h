@@ -16,6 +16,7 @@ struct BoxRecord {
     std::string captionUtf8;
     std::uint32_t flags = 0;
     int answer = 0;
+    int flipsBefore = 0;  // FlipToGDISurface calls made before the box came up
 };
 
 Backend& Instance();
@@ -53,12 +54,18 @@ const std::string& WindowCaption();
 void SetClientOrigin(int x, int y);
 void SetDesktopSize(int width, int height);
 int PresentCount();
+int FlipToGDICount();
+// Times the default window procedure let the screen saver start.
+int ScreenSaverStarts();
 // When set, creating the window fails (no display).
 void FailWindowCreation(bool fail);
 
 // Cursor.
 bool CursorVisible();
 void SetCursorDesktopPos(int x, int y);
+// Moves the pointer as a user would: over the window's client area this
+// posts WM_SETCURSOR and then WM_MOUSEMOVE, as the real edge does.
+void MovePointer(int desktopX, int desktopY);
 
 // Single-instance lock: names held by "other processes".
 void SetHeldByOther(const std::string& name, bool held);

@@ -11,6 +11,12 @@ namespace plat::sdl {
 
 class AudioDevice {
 public:
+    AudioDevice() = default;
+    AudioDevice(const AudioDevice&) = delete;
+    AudioDevice& operator=(const AudioDevice&) = delete;
+    // Stops the device thread before the dump file goes away.
+    ~AudioDevice() { Close(); }
+
     // False (with one line on standard error, once per process) when SDL has
     // no audio device or refuses the format.
     bool Open(const audio::PcmFormat& format);

@@ -109,6 +109,10 @@ std::uintptr_t EventTranslator::MouseKeyFlags() const {
 }
 
 void EventTranslator::Motion(const SDL_MouseMotionEvent& event, const ViewMapping& view) {
+    // The window is asked for its cursor shape whenever the pointer moves
+    // over it (the full-screen game hides the cursor there).
+    Post(WM_SETCURSOR, static_cast<std::uintptr_t>(MainWindow()),
+         MakeLParam(static_cast<int>(HTCLIENT), static_cast<int>(WM_MOUSEMOVE)));
     Post(WM_MOUSEMOVE, MouseKeyFlags(), ClientLParam(view, event.x, event.y));
 }
 
