@@ -55,6 +55,9 @@ namespace krDraw {
 // Writes the face of a face kind into the description: 0 the standard
 // Mincho, 1 the standard Gothic, anything else keeps the face it has.
 void DescribeFaceKind(int kind);
+// Writes a face name into the description (cut to 31 bytes, never inside a
+// two-byte character) with the charset the font list gives it, else 128.
+void DescribeFaceName(const char* face);
 // Makes a font from the description, takes a canvas on the surface and
 // selects the font into it (a canvas still held is given back first).
 void AcquireTextCanvas(plat::Surface* surface);

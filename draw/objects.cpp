@@ -94,6 +94,19 @@ std::uint32_t ApplyColorKey(plat::Surface* surface, std::int32_t colorRef) {
     return surface->colorKey;
 }
 
+bool CreateObjectIn(int slot, int width, int height, int mode) {
+    krObjectRecord& record = krObjects[slot];
+    TakeSlot(record, "*");
+    record.width = static_cast<std::uint16_t>(width);
+    record.height = static_cast<std::uint16_t>(height);
+    record.surface = plat::CreateSurface(width, height, ObjectFormat(), InSystemMemory(mode));
+    if (!record.surface) return krSystem::ReportError("krDraw::CreateObject", "スプライトを作成できません");
+    ApplyLoadKey(record);
+    return true;
+}
+
+void ApplyLoadKey(krObjectRecord& record) { ::ApplyLoadKey(record); }
+
 LoadKey CurrentLoadKey() { return loadKey; }
 
 void SetLoadKey(const LoadKey& key) { loadKey = key; }
@@ -128,14 +141,7 @@ int SwapObject(const char* name, int slot, int mode) {
 int CreateObject(int width, int height, int mode) {
     const int slot = FindFreeSlot();
     if (slot == 0) return krSystem::ReportError("krDraw::CreateObject", "オブジェクト数が多過ぎます");
-    krObjectRecord& record = krObjects[slot];
-    TakeSlot(record, "*");
-    record.width = static_cast<std::uint16_t>(width);
-    record.height = static_cast<std::uint16_t>(height);
-    record.surface = plat::CreateSurface(width, height, ObjectFormat(), InSystemMemory(mode));
-    if (!record.surface) return krSystem::ReportError("krDraw::CreateObject", "スプライトを作成できません");
-    ApplyLoadKey(record);
-    return slot;
+    return internal::CreateObjectIn(slot, width, height, mode) ? slot : 0;
 }
 
 void ReleaseObject(int slot) {

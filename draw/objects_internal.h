@@ -20,6 +20,13 @@ void ClearObject(krObjectRecord& record);
 // the surface's top-left pixel; the value is set as its source colour key.
 std::uint32_t ApplyColorKey(plat::Surface* surface, std::int32_t colorRef);
 
+// Makes an empty object of the given size in a slot whose surface is
+// already gone: named "*", keyed by the load colour key. False after
+// "スプライトを作成できません" was reported.
+bool CreateObjectIn(int slot, int width, int height, int mode);
+// Gives an object its key from the load colour-key state and records it.
+void ApplyLoadKey(krObjectRecord& record);
+
 // The load colour-key state that krDraw::SetColorKey and
 // krDraw::SetCornerColorKey change.
 struct LoadKey {

@@ -12,6 +12,7 @@
 #include "draw/objects_internal.h"
 #include "input/krJoystick.h"
 #include "platform/window.h"
+#include "sound/krSound.h"
 #include "system/krSystem.h"
 
 krScreenRecord krScreen;
@@ -180,6 +181,9 @@ void SetPresentationRects() {
 }
 
 void StartEngineServices() {
+    krSound::Init();  // no device: sound stays off, the game runs on
+    krSound::ClearObjects();
+    krSound::InitMidi();
     krSystem::ResetTimersAndKeys();
     krDraw::InitFont();
     krJoystick::Init();
@@ -190,19 +194,24 @@ void RestoreIfLost(plat::Surface* surface) {
     if (plat::IsLost(surface)) plat::Restore(surface);
 }
 
-// Restores the loaded objects and reloads their pictures from their files,
-// each with the key it had. The caller's load key is kept.
+// Restores the loaded objects and reloads their pictures from their files
+// or the pack, each with the key it had. The caller's load key is kept.
 void ReloadObjects() {
     const krDraw::internal::LoadKey callerKey = krDraw::internal::CurrentLoadKey();
     for (int slot = 4; slot < krObjectCount; ++slot) {
         krObjectRecord& record = krObjects[slot];
         if (record.name[0] == '\0' || !plat::IsLost(record.surface)) continue;
         plat::Restore(record.surface);
-        // Objects made by krDraw::CreateObject have no source; pictures from
-        // the pack file are the pack reader's to reload.
-        if (std::strcmp(record.name, "*") == 0 || record.fromPack) continue;
+        // Objects made by krDraw::CreateObject have no source to reload.
+        if (std::strcmp(record.name, "*") == 0) continue;
         krDraw::internal::SetLoadKey({static_cast<std::uint32_t>(record.key), record.key == -1});
-        krDraw::SwapObject(record.name, slot, record.reloadMode);
+        if (record.fromPack) {
+            char name[sizeof record.name];
+            std::memcpy(name, record.name, sizeof name);
+            krDraw::SwapPack(name, slot, record.reloadMode);
+        } else {
+            krDraw::SwapObject(record.name, slot, record.reloadMode);
+        }
     }
     krDraw::internal::SetLoadKey(callerKey);
 }
@@ -265,6 +274,7 @@ int Screen(int width, int height, int type) {
 }
 
 void Present() {
+    PresentEffects();
     if (krScreen.waitVerticalBlank) plat::WaitForVerticalBlank();
     if (!krScreen.front || !krScreen.back) return;
     // The destination is kept in desktop coordinates; the front surface is

@@ -104,6 +104,12 @@ void DescribeFaceKind(int kind) {
     if (face) CopyText(krFontState.description->faceName, sizeof krFontState.description->faceName, face);
 }
 
+void DescribeFaceName(const char* face) {
+    if (!face) face = "";
+    CopyText(krFontState.description->faceName, sizeof krFontState.description->faceName, face);
+    krFontState.description->charset = ListedCharset(face);
+}
+
 void AcquireTextCanvas(plat::Surface* surface) {
     if (krFontState.canvasHeld) ReleaseTextCanvas();
     krFontState.font = plat::CreateFont(RequestOf(*krFontState.description));
@@ -147,10 +153,8 @@ void SetFont(int kind, int height, int angle, int weight, std::uint8_t italic, s
 
 void SetFontName(const char* face, int height, int angle, int weight, std::uint8_t italic, std::uint8_t underline) {
     if (!krFontState.description) return;
-    if (!face) face = "";
-    CopyText(krFontState.description->faceName, sizeof krFontState.description->faceName, face);
+    DescribeFaceName(face);
     DescribeSize(height, angle, weight, italic, underline);
-    krFontState.description->charset = ListedCharset(face);
     AcquireTextCanvas(krScreen.back);
 }
 

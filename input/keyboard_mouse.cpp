@@ -49,7 +49,9 @@ void OnRightDoubleClick() {
 
 namespace krSystem {
 
-bool InputHeldBack() { return krSystemState.inputSuspended != 0; }
+bool InputHeldBack() {
+    return krDraw::transition.step != 0 || krDraw::background.on || krSystemState.inputSuspended != 0;
+}
 
 std::int32_t NextPressState(std::int32_t previous, bool down) {
     if (down) return previous == 0 ? 1 : 3;
@@ -57,8 +59,12 @@ std::int32_t NextPressState(std::int32_t previous, bool down) {
 }
 
 void KeyDown(int vk) {
-    krSystemState.heldKey = vk;
-    krSystemState.lastKey = vk;
+    if (krDraw::background.on) {
+        krSystemState.backgroundKey = vk;
+    } else {
+        krSystemState.heldKey = vk;
+        krSystemState.lastKey = vk;
+    }
     if (vk == plat::VK_ESCAPE) Shutdown();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/audio/mixer.h"
 #include "platform/window.h"
 
 namespace plat {
@@ -66,6 +67,12 @@ public:
     // Joysticks.
     virtual bool ReadJoystick(int id, JoystickReading& out) = 0;
     virtual void JoystickConfigChanged() = 0;
+
+    // Audio output: opens the default device at `format`; from then on the
+    // device pulls plat::audio::Mix by itself (or, headless, tests pull it).
+    // False when there is no device. The mixer's lock is the only lock.
+    virtual bool OpenAudio(const audio::PcmFormat& format) { return false; }
+    virtual void CloseAudio() {}
 };
 
 // Makes a backend the active one (not owned). Until one is set, a headless

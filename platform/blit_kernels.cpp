@@ -202,14 +202,15 @@ __attribute__((target("avx512f,avx512bw"))) void KeyedRectAvx512(const CopyArgs&
 
 struct KernelSet {
     const char* name;
+    KernelLevel level;
     KeyedRectFn keyed16;
     KeyedRectFn keyed32;
     FillRowFn fill;
 };
 
-constexpr KernelSet kSse2{"sse2", KeyedRectSse2<2>, KeyedRectSse2<4>, FillRowSse2};
-constexpr KernelSet kAvx2{"avx2", KeyedRectAvx2<2>, KeyedRectAvx2<4>, FillRowAvx2};
-constexpr KernelSet kAvx512{"avx512bw", KeyedRectAvx512<2>, KeyedRectAvx512<4>, FillRowAvx2};
+constexpr KernelSet kSse2{"sse2", KernelLevel::kSse2, KeyedRectSse2<2>, KeyedRectSse2<4>, FillRowSse2};
+constexpr KernelSet kAvx2{"avx2", KernelLevel::kAvx2, KeyedRectAvx2<2>, KeyedRectAvx2<4>, FillRowAvx2};
+constexpr KernelSet kAvx512{"avx512bw", KernelLevel::kAvx512, KeyedRectAvx512<2>, KeyedRectAvx512<4>, FillRowAvx2};
 
 bool CpuHas(KernelLevel level) {
     __builtin_cpu_init();
@@ -307,5 +308,7 @@ bool UseKernelLevel(KernelLevel level) {
 }
 
 const char* ActiveKernelName() { return active->name; }
+
+KernelLevel ActiveKernelLevel() { return active->level; }
 
 }  // namespace plat::kernels

@@ -42,5 +42,7 @@ KernelLevel BestKernelLevel();
 // False (and no change) when the processor lacks the level.
 bool UseKernelLevel(KernelLevel level);
 const char* ActiveKernelName();
+// The level in use (other pixel kernels follow it).
+KernelLevel ActiveKernelLevel();
 
 }  // namespace plat::kernels

@@ -190,6 +190,47 @@ private:
     Step channels_[3];
 };
 
+// The clipped work of a scaled copy: for each kept destination row and
+// column (from firstY, firstX) the source row and column it shows.
+struct ScaledRows {
+    const std::uint8_t* pixels;
+    int pitch;
+    const std::vector<int>& rows;
+    const std::vector<int>& columns;
+    std::int64_t firstX, firstY;
+    bool useKey;
+    std::uint32_t key;
+};
+
+// Scaled copy between surfaces of one 2- or 4-byte format. A row that
+// shows the same source row as the one above it is, without a key, a copy
+// of that row.
+template <typename Pixel>
+void StretchSameFormat(Surface& dst, const ScaledRows& a) {
+    const std::size_t width = a.columns.size();
+    const int* columns = a.columns.data();
+    const Pixel key = static_cast<Pixel>(a.key);
+    const Pixel* previous = nullptr;
+    for (std::size_t j = 0; j < a.rows.size(); ++j) {
+        auto* out = reinterpret_cast<Pixel*>(dst.Row(static_cast<int>(a.firstY + static_cast<std::int64_t>(j)))) +
+                    a.firstX;
+        if (!a.useKey && j > 0 && a.rows[j] == a.rows[j - 1]) {
+            std::memcpy(out, previous, width * sizeof(Pixel));
+            continue;
+        }
+        const auto* in = reinterpret_cast<const Pixel*>(a.pixels + static_cast<std::ptrdiff_t>(a.rows[j]) * a.pitch);
+        if (a.useKey) {
+            for (std::size_t i = 0; i < width; ++i) {
+                const Pixel p = in[columns[i]];
+                out[i] = p == key ? out[i] : p;
+            }
+        } else {
+            for (std::size_t i = 0; i < width; ++i) out[i] = in[columns[i]];
+        }
+        previous = out;
+    }
+}
+
 std::uint32_t ReadPixel(const std::uint8_t* p, int bpp) {
     std::uint32_t v = 0;
     std::memcpy(&v, p, static_cast<std::size_t>(bpp));
@@ -324,6 +365,15 @@ HRESULT BltStretch(Surface* dst, const Rect& dstRect, const Surface* src, const 
     const FormatConverter convert(src->format, dst->format);
     const bool useKey = keyed && src->hasColorKey;
     const std::uint32_t key = src->colorKey & ValueMask(src->format);
+    const ScaledRows scaled{srcPixels, src->pitch, rows, columns, firstX, firstY, useKey, key};
+    if (sameFormat && srcBpp == 2) {
+        StretchSameFormat<std::uint16_t>(*dst, scaled);
+        return DD_OK;
+    }
+    if (sameFormat && srcBpp == 4) {
+        StretchSameFormat<std::uint32_t>(*dst, scaled);
+        return DD_OK;
+    }
     for (std::size_t j = 0; j < rows.size(); ++j) {
         const std::uint8_t* srcRow = srcPixels + static_cast<std::ptrdiff_t>(rows[j]) * src->pitch;
         std::uint8_t* out = dst->Row(static_cast<int>(firstY + static_cast<std::int64_t>(j))) + firstX * dstBpp;

@@ -44,6 +44,13 @@ constexpr std::uint32_t WM_RBUTTONUP = 0x0205;
 constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x0206;
 constexpr std::uint32_t MM_MCINOTIFY = 0x03B9;
 
+// MM_MCINOTIFY word parameter: how the command that asked for the
+// notification ended.
+constexpr std::uintptr_t MCI_NOTIFY_SUCCESSFUL = 0x0001;
+constexpr std::uintptr_t MCI_NOTIFY_SUPERSEDED = 0x0002;
+constexpr std::uintptr_t MCI_NOTIFY_ABORTED = 0x0004;
+constexpr std::uintptr_t MCI_NOTIFY_FAILURE = 0x0008;
+
 // System commands (WM_SYSCOMMAND word parameter, low four bits cleared).
 constexpr std::uintptr_t SC_MINIMIZE = 0xF020;
 constexpr std::uintptr_t SC_CLOSE = 0xF060;

@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/backend.h"
 #include "platform/cp932.h"
@@ -148,8 +150,19 @@ void PostQuitMessage(int exitCode) {
     System().quitCode = exitCode;
 }
 
+std::vector<void (*)()>& MainThreadHooks() {
+    static std::vector<void (*)()> hooks;
+    return hooks;
+}
+
+void AddMainThreadHook(void (*hook)()) {
+    auto& hooks = MainThreadHooks();
+    if (hook && std::find(hooks.begin(), hooks.end(), hook) == hooks.end()) hooks.push_back(hook);
+}
+
 bool PeekMessage(Message& out) {
     WindowSystem& ws = System();
+    for (auto hook : MainThreadHooks()) hook();
     ActiveBackend().PumpEvents();
     if (!ws.queue.empty()) {
         out = ws.queue.front();

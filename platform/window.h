@@ -60,6 +60,10 @@ std::intptr_t SendMessage(HWND hwnd, std::uint32_t message, std::uintptr_t wPara
 // SC_SCREENSAVE lets the screen saver start; the rest is ignored.
 std::intptr_t DefWindowProc(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 std::size_t PendingMessageCount();
+// Work the main thread does each time it looks for messages, before the
+// backend's events: results of other threads (the end of a MIDI piece)
+// become posted messages here. Adding a hook twice adds it once.
+void AddMainThreadHook(void (*hook)());
 
 // Key state as the messages taken so far left it: bit 0x80 set while down.
 std::int16_t GetKeyState(int vk);

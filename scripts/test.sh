@@ -14,6 +14,9 @@ cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DKR_BENCH=
 cmake --build "$root/build/release" -j"$jobs"
 ctest --test-dir "$root/build/release" -j"$jobs" --output-on-failure --timeout 300
 
+echo "== benchmarks (a short pass; each peer runs beside ours) =="
+"$root/build/release/kr_bench" --benchmark_min_time=0.05
+
 echo "== sanitizer build =="
 cmake -S "$root" -B "$root/build/sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_SANITIZE=ON -DKR_BENCH=OFF
 cmake --build "$root/build/sanitize" -j"$jobs"

@@ -73,7 +73,7 @@ plat::HWND CreateGameWindow() {
                  GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYDLGFRAME);
     int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    return CreateMainWindow(kWindowClass, kTitle, kWindowStyle, x, y, width, height);
+    return CreateMainWindow(kWindowClass, krSystem::WindowTitle(), kWindowStyle, x, y, width, height);
 }
 
 void ShowGameWindow(int showCommand) {
@@ -113,7 +113,7 @@ void SetGameSteps(const krGameSteps& steps) { gameSteps = steps; }
 
 void ShowMainWindow(int showCommand) { ShowGameWindow(showCommand); }
 
-const char* WindowTitle() { return kTitle; }
+const char* WindowTitle() { return gameSteps.title ? gameSteps.title : kTitle; }
 
 void InitState() {
     krSystemStateRecord& s = krSystemState;
@@ -150,7 +150,7 @@ void EnableIME(int flag) { krSystemState.imeEnabled = flag; }
 
 int Entry(const char* commandLine, int showCommand) {
     InitState();
-    if (!CheckInstance(kTitle)) return 0;
+    if (!CheckInstance(WindowTitle())) return 0;
     CopyCommandLine(commandLine);
     plat::RegisterWindowClass(kWindowClass, &WindowProc, kClassStyle);
 
@@ -205,12 +205,21 @@ void FrameWork() {
         s.previousScene = s.scene;
     }
 
-    if (s.scene == 1) {
+    if (krDraw::transition.direction == 1) {
+        // While the screen is being covered only the present step runs.
+        krDraw::Present();
+        if (krDraw::transition.direction == 0) s.scene = s.nextScene;
+    } else if (s.scene == 1) {
         if (gameSteps.frame) gameSteps.frame();
         WaitFrame();
     }
 
     s.sceneChanged = (s.scene != s.previousScene) ? 1 : 0;
+    if (s.sceneChanged && krDraw::wipe.state > 0) {
+        // A wipe cut short by the new scene leaves the full picture visible.
+        krScreen.clip = krDraw::wipe.saved;
+        krDraw::wipe.state = 0;
+    }
     s.previousScene = s.scene;
 
     UpdateBlink();

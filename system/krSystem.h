@@ -76,6 +76,8 @@ extern krSystemStateRecord krSystemState;
 struct krGameSteps {
     void (*startup)() = nullptr;
     void (*frame)() = nullptr;
+    // The window caption and single-instance name; null keeps the game's.
+    const char* title = nullptr;
 };
 
 constexpr std::uint32_t krIdleWait = 999999999u;

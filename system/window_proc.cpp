@@ -1,7 +1,9 @@
 // The main window's procedure and the orderly shut-down that every way out
 // of the program runs exactly once.
 #include "draw/krDraw.h"
+#include "platform/audio/mci.h"
 #include "platform/window.h"
+#include "sound/krSound.h"
 #include "system/krSystem.h"
 
 namespace {
@@ -36,6 +38,15 @@ void OnActivateApp(bool activated) {
     krSystem::SetActive(1);
     krSystem::ResetFrameClock();
     if (krSystemState.keepCursorClipped == 1) krSystem::ConfineCursorToScreen();
+}
+
+// The MIDI piece's play request ended: if the device really stopped, the
+// piece starts again or is closed.
+void OnMciNotify(std::uintptr_t flag) {
+    if (flag != plat::MCI_NOTIFY_SUCCESSFUL || !krSound::midiOpen) return;
+    char mode[32];
+    plat::MciSendString("status midi mode", mode, sizeof mode, 0);
+    if (mode[0] == 's' && mode[1] == 't') krSound::MidiNotify();
 }
 
 void OnKeyDown(int vk) {
@@ -99,6 +110,9 @@ std::intptr_t WindowProc(plat::HWND hwnd, std::uint32_t message, std::uintptr_t 
         case WM_RBUTTONDBLCLK:
             MouseButton(message);
             return 0;
+        case MM_MCINOTIFY:
+            OnMciNotify(wParam);
+            break;
         default:
             break;
     }
@@ -114,6 +128,7 @@ int Shutdown() {
     krSystemState.shutdownDone = 1;
     FreeCursor();
     krDraw::QuitFont();
+    krSound::Release();
     krDraw::Release();
     if (krSystemState.instanceMutex) {
         plat::ReleaseInstanceLock();

@@ -110,7 +110,7 @@ protected:
 
 // ---- window ----
 
-TEST_F(SdlBackendTest, WindowHasCaptionClientSizeNoResizingAndAnnouncesItsPlaceWhenShown) {
+TEST_F(SdlBackendTest, WindowHasCaptionClientSizeIsResizableAndAnnouncesItsPlaceWhenShown) {
     hwnd = plat::CreateMainWindow("SDLTEST", "ポコタンバ！", 0, 100, 50, 800, 600);
     ASSERT_NE(hwnd, 0u) << SDL_GetError();
     SDL_Window* w = plat::sdl::MainSdlWindow();
@@ -118,7 +118,9 @@ TEST_F(SdlBackendTest, WindowHasCaptionClientSizeNoResizingAndAnnouncesItsPlaceW
     int width = 0, height = 0;
     SDL_GetWindowSize(w, &width, &height);
     EXPECT_EQ(width * 10000 + height, 800 * 10000 + 600);
-    EXPECT_FALSE(SDL_GetWindowFlags(w) & SDL_WINDOW_RESIZABLE);
+    EXPECT_TRUE(SDL_GetWindowFlags(w) & SDL_WINDOW_RESIZABLE);
+    SDL_GetWindowMinimumSize(w, &width, &height);
+    EXPECT_EQ(width * 10000 + height, 800 * 10000 + 600) << "never smaller than the picture";
     plat::ShowWindow(hwnd, plat::SW_HIDE);
     EXPECT_TRUE(SDL_GetWindowFlags(w) & SDL_WINDOW_HIDDEN);
     EXPECT_TRUE(Drain().empty()) << "a hidden window announces nothing";
@@ -317,6 +319,119 @@ TEST(SdlLetterbox, KeepsTheAspectAndMapsPositionsBothWays) {
             SDL_Point back = plat::sdl::OutputToLogical(wide, 800, 600, out.x, out.y);
             EXPECT_EQ(back.x * 10000 + back.y, x * 10000 + y);
         }
+    }
+}
+
+TEST(SdlIntegerScale, TakesTheLargestWholeScaleThatFitsCentredAndLetterboxesWhenTooSmall) {
+    auto same = [](SDL_Rect r, SDL_Rect e) { return r.x == e.x && r.y == e.y && r.w == e.w && r.h == e.h; };
+    EXPECT_TRUE(same(plat::sdl::IntegerScaleRect(800, 600, 800, 600), {0, 0, 800, 600}));
+    EXPECT_TRUE(same(plat::sdl::IntegerScaleRect(1599, 1199, 800, 600), {399, 299, 800, 600}));
+    EXPECT_TRUE(same(plat::sdl::IntegerScaleRect(1600, 1200, 800, 600), {0, 0, 1600, 1200}));
+    EXPECT_TRUE(same(plat::sdl::IntegerScaleRect(1920, 1080, 800, 600), {560, 240, 800, 600}))
+        << "the height decides";
+    EXPECT_TRUE(same(plat::sdl::IntegerScaleRect(3840, 2160, 800, 600), {720, 180, 2400, 1800}));
+    EXPECT_TRUE(same(plat::sdl::IntegerScaleRect(400, 600, 800, 600), {0, 150, 400, 300}))
+        << "smaller than the picture: fitted";
+    EXPECT_TRUE(same(plat::sdl::IntegerScaleRect(-5, 600, 800, 600), {0, 0, 0, 0}));
+    const SDL_Rect three{720, 180, 2400, 1800};
+    EXPECT_EQ(plat::sdl::OutputToLogical(three, 800, 600, 720 + 3 * 17 + 2, 180 + 3 * 5).x, 17);
+    EXPECT_EQ(plat::sdl::OutputToLogical(three, 800, 600, 719, 180).x, -1) << "the bar is outside";
+}
+
+// KR_WINDOW_SCALE for one test.
+class SdlScaledWindowTest : public SdlBackendTest {
+protected:
+    void SetUp() override {
+        setenv("KR_WINDOW_SCALE", "2", 1);
+        SdlBackendTest::SetUp();
+    }
+    void TearDown() override {
+        unsetenv("KR_WINDOW_SCALE");
+        SdlBackendTest::TearDown();
+    }
+};
+
+TEST_F(SdlScaledWindowTest, ShowsThePixelsDoubledAndClicksArriveInScreenCoordinates) {
+    Open();
+    SDL_Window* w = plat::sdl::MainSdlWindow();
+    int ww = 0, wh = 0;
+    SDL_GetWindowSize(w, &ww, &wh);
+    ASSERT_EQ(ww * 10000 + wh, 1600 * 10000 + 1200);
+    plat::Surface& front = *plat::FrontSurface();
+    ASSERT_EQ(front.width * 10000 + front.height, 800 * 10000 + 600) << "the screen keeps its size";
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) plat::PutPixel(front, x, y, plat::MapRGB(front.format, x * 7, y * 5, x ^ y));
+    plat::sdl::SetPresentCapture(true);
+    plat::PresentFront();
+    int cw = 0, ch = 0;
+    const std::vector<std::uint32_t>& shown = plat::sdl::LastPresentedFrame(cw, ch);
+    ASSERT_EQ(cw * 10000 + ch, 1600 * 10000 + 1200);
+    int mismatches = 0;
+    for (int y = 0; y < 1200; ++y) {
+        for (int x = 0; x < 1600; ++x) {
+            std::uint8_t r, g, b;
+            plat::UnmapRGB(front.format, plat::GetPixel(front, x / 2, y / 2), r, g, b);
+            std::uint32_t s = shown[static_cast<std::size_t>(y) * 1600 + x];
+            mismatches += Reduced(s >> 16, s >> 8, s, 16) != Reduced(r, g, b, 16);
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << "every screen pixel is a 2 x 2 block";
+
+    for (auto [x, y] : {std::pair{0, 0}, {123, 456}, {799, 599}}) {
+        for (int odd : {0, 1}) {
+            std::vector<Message> got = After(Mouse(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 2 * x + odd, 2 * y + odd));
+            ASSERT_EQ(got.size(), 1u);
+            EXPECT_EQ(got[0].message, plat::WM_LBUTTONDOWN);
+            EXPECT_EQ(got[0].lParam, plat::MakeLParam(x, y)) << x << "," << y << " +" << odd;
+            After(Mouse(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 2 * x + odd, 2 * y + odd));
+        }
+    }
+    ASSERT_TRUE(plat::SetCursorPos(100 + 30, 50 + 40));
+    plat::Point p;
+    ASSERT_TRUE(plat::GetCursorPos(p));
+    EXPECT_EQ(p.x * 10000 + p.y, 130 * 10000 + 90) << "the cursor round-trips in screen coordinates";
+}
+
+TEST_F(SdlBackendTest, ResizedWindowShowsTheLargestWholeScaleCentredAndMapsTheMouseThroughIt) {
+    Open();
+    SDL_Window* w = plat::sdl::MainSdlWindow();
+    plat::Surface& front = *plat::FrontSurface();
+    plat::FillRect(&front, nullptr, 0);
+    plat::Rect corner{799, 599, 800, 600};
+    plat::FillRect(&front, &corner, 0xFFFF);
+    plat::sdl::SetPresentCapture(true);
+    struct Case {
+        int width, height;
+        SDL_Rect dst;
+    };
+    for (const Case& c : {Case{1700, 1300, {50, 50, 1600, 1200}}, Case{1000, 700, {100, 50, 800, 600}},
+                          Case{2500, 1900, {50, 50, 2400, 1800}}}) {
+        SCOPED_TRACE(c.width);
+        SDL_SetWindowSize(w, c.width, c.height);
+        Drain();  // the resize reaches the renderer and the picture is shown again
+        plat::PresentFront();
+        int cw = 0, ch = 0;
+        const std::vector<std::uint32_t>& shown = plat::sdl::LastPresentedFrame(cw, ch);
+        ASSERT_EQ(cw * 10000 + ch, c.dst.w * 10000 + c.dst.h);
+        const int scale = c.dst.w / 800;
+        auto at = [&](int x, int y) {
+            std::uint32_t s = shown[static_cast<std::size_t>(y) * cw + x];
+            return Reduced(s >> 16, s >> 8, s, 16);
+        };
+        EXPECT_EQ(at(cw - scale, ch - scale), Reduced(255, 255, 255, 16)) << "the corner pixel, whole";
+        EXPECT_EQ(at(cw - scale - 1, ch - scale - 1), 0u);
+        // Each move asks for the cursor shape first; only the move itself is looked at.
+        auto moveTo = [](int x, int y) {
+            std::vector<Message> got = After(Mouse(SDL_MOUSEMOTION, 0, x, y));
+            std::erase_if(got, [](const Message& m) { return m.message == plat::WM_SETCURSOR; });
+            return got;
+        };
+        std::vector<Message> got = moveTo(c.dst.x + c.dst.w - 1, c.dst.y + c.dst.h - 1);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].lParam, plat::MakeLParam(799, 599));
+        got = moveTo(c.dst.x - 1, c.dst.y);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].lParam, plat::MakeLParam(-1, 0)) << "the bar lies outside the screen";
     }
 }
 

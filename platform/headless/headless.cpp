@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <set>
 
@@ -114,6 +115,8 @@ public:
     }
     void JoystickConfigChanged() override { ++configChanges; }
 
+    bool OpenAudio(const audio::PcmFormat&) override { return !failAudio; }
+
     void ApplyClip() {
         if (!clipped) return;
         cursor.x = std::clamp(cursor.x, clip.left, std::max(clip.left, clip.right - 1));
@@ -154,6 +157,8 @@ public:
     bool joyPresent[2] = {};
     JoystickReading joy[2];
     int configChanges = 0;
+    // Audio.
+    bool failAudio = false;
 };
 
 HeadlessBackend& Self() {
@@ -192,6 +197,7 @@ void Reset() {
     b.readsSinceSleep = 0;
     b.joyPresent[0] = b.joyPresent[1] = false;
     b.configChanges = 0;
+    b.failAudio = false;
 }
 
 void SetClock(std::uint32_t ms) {
@@ -255,5 +261,23 @@ void SetJoystick(int id, bool present, std::uint32_t x, std::uint32_t y, std::ui
     Self().joy[id] = JoystickReading{x, y, buttons};
 }
 int JoystickConfigChanges() { return Self().configChanges; }
+
+void FailAudioDevice(bool fail) { Self().failAudio = fail; }
+
+std::vector<std::uint8_t> RenderAudio(int frames) {
+    frames = std::max(0, frames);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(frames) * audio::OutputFormat().BlockAlign());
+    audio::Mix(out.data(), frames);
+    return out;
+}
+
+std::vector<std::int16_t> RenderAudio16(int frames) {
+    const audio::PcmFormat format = audio::OutputFormat();
+    if (format.bits != 16) return {};
+    std::vector<std::uint8_t> bytes = RenderAudio(frames);
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
 
 }  // namespace plat::headless

@@ -76,4 +76,11 @@ const std::vector<std::string>& RaiseRequests();
 void SetJoystick(int id, bool present, std::uint32_t x = 32767, std::uint32_t y = 32767, std::uint32_t buttons = 0);
 int JoystickConfigChanges();
 
+// Audio. The device opens unless told to fail; nothing pulls the mix by
+// itself: RenderAudio mixes `frames` frames of the output format into memory.
+void FailAudioDevice(bool fail);
+std::vector<std::uint8_t> RenderAudio(int frames);
+// The same, for a 16-bit output format: the samples, channels interleaved.
+std::vector<std::int16_t> RenderAudio16(int frames);
+
 }  // namespace plat::headless

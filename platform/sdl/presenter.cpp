@@ -1,5 +1,5 @@
 // The present path of the SDL edge: front surface -> streaming texture ->
-// renderer, 1:1 in a window or letterboxed full-screen; frame capture and the
+// renderer, whole-number scaled in a window or letterboxed full-screen; frame capture and the
 // dump of distinct frames.
 #include "platform/sdl/presenter.h"
 
@@ -30,6 +30,14 @@ SDL_Rect LetterboxRect(int outputWidth, int outputHeight, int logicalWidth, int 
     r.x = (outputWidth - r.w) / 2;
     r.y = (outputHeight - r.h) / 2;
     return r;
+}
+
+SDL_Rect IntegerScaleRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
+    if (outputWidth <= 0 || outputHeight <= 0 || logicalWidth <= 0 || logicalHeight <= 0) return SDL_Rect{0, 0, 0, 0};
+    const int scale = std::min(outputWidth / logicalWidth, outputHeight / logicalHeight);
+    if (scale < 1) return LetterboxRect(outputWidth, outputHeight, logicalWidth, logicalHeight);
+    const int w = logicalWidth * scale, h = logicalHeight * scale;
+    return SDL_Rect{(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
 }
 
 namespace {
@@ -154,10 +162,27 @@ void Presenter::Destroy() {
     lastWidth_ = lastHeight_ = 0;
 }
 
+SDL_Rect Presenter::Destination(int outputWidth, int outputHeight) const {
+    // A full-screen output fills the screen as the display mode change once
+    // did; a window keeps whole pixels, so it never shimmers.
+    const bool fullScreen = window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+    return fullScreen ? LetterboxRect(outputWidth, outputHeight, width_, height_)
+                      : IntegerScaleRect(outputWidth, outputHeight, width_, height_);
+}
+
 SDL_Rect Presenter::WindowDestination() const {
     int w = width_, h = height_;
     if (window_) SDL_GetWindowSize(window_, &w, &h);
-    return LetterboxRect(w, h, width_, height_);
+    int outW = w, outH = h;
+    if (renderer_) SDL_GetRendererOutputSize(renderer_, &outW, &outH);
+    SDL_Rect dst = Destination(outW, outH);
+    if ((outW == w && outH == h) || outW <= 0 || outH <= 0) return dst;
+    // A high-density display: the output has more pixels than the window
+    // has points, and mouse positions come in points.
+    return SDL_Rect{static_cast<int>(static_cast<long long>(dst.x) * w / outW),
+                    static_cast<int>(static_cast<long long>(dst.y) * h / outH),
+                    static_cast<int>(static_cast<long long>(dst.w) * w / outW),
+                    static_cast<int>(static_cast<long long>(dst.h) * h / outH)};
 }
 
 void Presenter::Present(const Surface& front) {
@@ -165,7 +190,7 @@ void Presenter::Present(const Surface& front) {
     SDL_UpdateTexture(texture_, nullptr, front.pixels, front.pitch);
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer_, &outW, &outH);
-    const SDL_Rect dst = LetterboxRect(outW, outH, width_, height_);
+    const SDL_Rect dst = Destination(outW, outH);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
     if (capture_ || dump_) Capture(dst);

@@ -1,6 +1,7 @@
 // Shows the front surface in the window: a streaming texture in the surface's
-// own pixel format, drawn 1:1 in a window or scaled with its aspect kept
-// (black bars) over a full-screen output. Optionally keeps a copy of what
+// own pixel format, drawn in a window at the largest whole-number scale that
+// fits (nearest neighbour, black bars around it) or scaled with its aspect
+// kept over a full-screen output. Optionally keeps a copy of what
 // was drawn (tests) and dumps every distinct frame as a BMP file
 // (KR_PRESENT_DUMP=<folder>, for screenshot comparisons).
 #pragma once
@@ -17,6 +18,9 @@ namespace plat::sdl {
 
 // The largest rectangle of the logical aspect centred in an output.
 SDL_Rect LetterboxRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight);
+// The logical screen at the largest whole multiple of its size that fits in
+// the output, centred; an output smaller than the screen gets the letterbox.
+SDL_Rect IntegerScaleRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight);
 // An output position mapped into the logical screen shown in dst (positions
 // outside dst map outside the logical screen).
 SDL_Point OutputToLogical(const SDL_Rect& dst, int logicalWidth, int logicalHeight, int x, int y);
@@ -50,6 +54,8 @@ public:
 
 private:
     bool MakeRenderer();
+    // Where the logical screen lies in an output of this size.
+    SDL_Rect Destination(int outputWidth, int outputHeight) const;
     void Capture(const SDL_Rect& dst);
 
     SDL_Window* window_ = nullptr;

@@ -1,7 +1,8 @@
-// The SDL2 backend: one real window whose client area shows the front
-// surface, SDL events as window messages, the cursor, message boxes, the
-// single-instance guard, the millisecond clock and two joysticks. SDL's
-// video starts with the first question about the display or the window.
+// The SDL2 backend: one real, resizable window that shows the front surface
+// at a whole-number scale, SDL events as window messages, the cursor,
+// message boxes, the single-instance guard, the millisecond clock and two
+// joysticks. SDL's video starts with the first question about the display or
+// the window.
 #include "platform/sdl/sdl_backend.h"
 
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/sdl/audio_device.h"
 #include "platform/sdl/events.h"
 #include "platform/sdl/instance_guard.h"
 #include "platform/sdl/joysticks.h"
@@ -34,11 +36,19 @@ public:
     bool CreateWindow(const WindowDesc& desc) override {
         if (window_) DestroyWindow();
         if (!StartVideo()) return false;
-        Uint32 flags = (desc.hidden ? SDL_WINDOW_HIDDEN : 0) | (fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        Uint32 flags = SDL_WINDOW_RESIZABLE | (desc.hidden ? SDL_WINDOW_HIDDEN : 0) |
+                       (fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         width_ = std::max(1, desc.width);
         height_ = std::max(1, desc.height);
-        window_ = SDL_CreateWindow(desc.captionUtf8.c_str(), desc.x, desc.y, width_, height_, flags);
+        // The window opens at a whole multiple of the client size around the
+        // same centre; the picture inside follows whatever size it gets.
+        const int scale = StartScale(width_, height_);
+        const int x = std::max(0, desc.x - (width_ * scale - width_) / 2);
+        const int y = std::max(0, desc.y - (height_ * scale - height_) / 2);
+        window_ = SDL_CreateWindow(desc.captionUtf8.c_str(), scale > 1 ? x : desc.x, scale > 1 ? y : desc.y,
+                                   width_ * scale, height_ * scale, flags);
         if (!window_) return false;
+        SDL_SetWindowMinimumSize(window_, width_, height_);
         front_ = CreateSurface(width_, height_, DesktopFormat());
         if (!front_ || !presenter_.Create(window_, width_, height_, front_->format)) {
             DestroyWindow();
@@ -175,7 +185,7 @@ public:
             return true;
         }
         SDL_GetGlobalMouseState(&x, &y);
-        if (window_ && fullScreen_) {
+        if (window_) {
             int wx = 0, wy = 0;
             SDL_GetWindowPosition(window_, &wx, &wy);
             desktop = WindowToDesktop(x - wx, y - wy);
@@ -187,9 +197,11 @@ public:
 
     bool SetCursorPos(int x, int y) override {
         if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
-        if (!fullScreen_ && SDL_WarpMouseGlobal(x, y) == 0) return true;
-        if (!window_) return false;
-        SDL_Point p = DesktopToWindow(x, y);
+        if (!window_) return SDL_WarpMouseGlobal(x, y) == 0;
+        const SDL_Point p = DesktopToWindow(x, y);
+        int wx = 0, wy = 0;
+        SDL_GetWindowPosition(window_, &wx, &wy);
+        if (!fullScreen_ && SDL_WarpMouseGlobal(wx + p.x, wy + p.y) == 0) return true;
         SDL_WarpMouseInWindow(window_, p.x, p.y);
         return true;
     }
@@ -236,6 +248,11 @@ public:
         if (joysticks_.Start()) joysticks_.Rescan();
     }
 
+    // ---- audio ----
+
+    bool OpenAudio(const audio::PcmFormat& format) override { return audio_.Open(format); }
+    void CloseAudio() override { audio_.Close(); }
+
     // ---- for the tests ----
 
     SDL_Window* Window() const { return window_; }
@@ -244,6 +261,19 @@ public:
     Joysticks& Sticks() { return joysticks_; }
 
 private:
+    // KR_WINDOW_SCALE=N opens the window at N times the client size (1 to
+    // 8, and never so large that the size no longer fits an int).
+    static int StartScale(int width, int height) {
+        const char* text = std::getenv("KR_WINDOW_SCALE");
+        if (!text || !*text) return 1;
+        char* end = nullptr;
+        long scale = std::strtol(text, &end, 10);
+        if (*end != '\0' || scale < 1) return 1;
+        scale = std::min(scale, 8L);
+        while (scale > 1 && (width > 16384 / scale || height > 16384 / scale)) --scale;
+        return static_cast<int>(scale);
+    }
+
     static bool StartVideo() {
         if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // the close button gives one WM_CLOSE
@@ -297,19 +327,20 @@ private:
         return view;
     }
 
+    // The engine's desktop holds the client area at its logical size at the
+    // client origin (the desktop origin in full screen), whatever the scale
+    // the window shows it at: a window point maps through the picture's
+    // place in the window, so the cursor over the picture is over the
+    // client area, and over the bars it is outside.
     Point WindowToDesktop(int x, int y) {
-        if (fullScreen_) {
-            SDL_Point p = OutputToLogical(presenter_.WindowDestination(), width_, height_, x, y);
-            return Point{p.x, p.y};
-        }
+        SDL_Point p = OutputToLogical(presenter_.WindowDestination(), width_, height_, x, y);
         Point origin = ClientOrigin();
-        return Point{origin.x + x, origin.y + y};
+        return Point{origin.x + p.x, origin.y + p.y};
     }
 
     SDL_Point DesktopToWindow(int x, int y) {
-        if (fullScreen_) return LogicalToOutput(presenter_.WindowDestination(), width_, height_, x, y);
         Point origin = ClientOrigin();
-        return SDL_Point{x - origin.x, y - origin.y};
+        return LogicalToOutput(presenter_.WindowDestination(), width_, height_, x - origin.x, y - origin.y);
     }
 
     // A desktop rectangle (right and bottom exclusive) in window
@@ -348,8 +379,8 @@ private:
         if (!window_ || MainWindow() == 0) return;
         const Uint32 id = SDL_GetWindowID(window_);
         if (event.type == SDL_WINDOWEVENT && event.window.windowID == id &&
-            event.window.event == SDL_WINDOWEVENT_EXPOSED) {
-            PresentFront();  // the system lost the picture; show the last frame again
+            (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
+            PresentFront();  // lost or resized: show the last frame again at its new place
             return;
         }
         events_.Translate(event, id, View());
@@ -381,6 +412,7 @@ private:
     EventTranslator events_;
     InstanceGuard guard_;
     Joysticks joysticks_;
+    AudioDevice audio_;
     bool fullScreen_ = false;
     bool cursorVisible_ = true;
     bool announcePending_ = false;

@@ -1,0 +1,614 @@
+// Per-pixel blends of an object's rectangle onto the back screen: 50 %,
+// alpha, cross-fade, additive, subtractive, darken, brighten, channel mask,
+// grey, blur, edge smoothing, refraction, flips and smears.
+//
+// Every member shares one frame: clip as krDraw::Blit does (and to both
+// surfaces, so no rectangle can reach outside either), return 1 without
+// locking when nothing is left, lock the source and then the back screen
+// (0 when a lock fails or the slot holds no picture of the back screen's
+// format), apply the rule to every source pixel that is not 0 (0 is
+// transparent), unlock the source and then the back screen, return 1.
+//
+// The rules work on every display depth through the component kernels of
+// platform/blend_kernels.h. The 16-bit effect tables of the screen set-up
+// define the table members' arithmetic on 5-bit components; the kernels
+// compute the same values directly (the tests hold them to the tables),
+// which serves the depths that have no tables and avoids three look-ups
+// per pixel. On 24- and 32-bit displays those members work on the top five
+// bits of each component, so their results cut to five bits are the 16-bit
+// results of the same picture. One exception to the tables: fade level 31
+// draws the source and level 0 keeps the destination whole, where the
+// tables would clear the low bit of a six-bit green; so a full fade is a
+// keyed copy and an empty one changes nothing, on every depth.
+//
+// The alpha members weigh the components in steps of 1/256: destination =
+// (s * A + d * B) / 256, truncated, A and B being the opacity and the
+// transparency (1 - opacity) rounded to 1/256. That is exact at opacities 0
+// and 1 and within one step of the float formula elsewhere, and lets the
+// kernels work in 16-bit lanes, several times faster than floats.
+//
+// Choices where the rules leave room: a flip mirrors the whole rectangle
+// and then clips it, so the part left on the screen does not jump at an
+// edge; a gradient counts its pixels from the first drawn one and falls
+// by one step after each `step` pixels from `start` on; smear modes 1 and
+// 3 follow the source from the right or bottom edge leftwards or upwards
+// and repeat towards the other edge, and a smear length of 0 draws
+// nothing; a blur block larger than the drawn area shrinks to it.
+//
+// Arguments outside their ranges are brought inside: levels to 0..31,
+// opacities and strengths to 0..1, factors to 0 and above (a brightened
+// component saturates at its maximum instead of running into its
+// neighbour), NaN to 0. A blur block below 1 and a flip or smear mode
+// outside 0..3 are refused with 0; a gradient step below 1 keeps the
+// starting levels.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "draw/krDraw.h"
+#include "draw/objects_internal.h"
+#include "platform/blend_kernels.h"
+#include "platform/blit_kernels.h"
+
+namespace {
+
+namespace blend = plat::blend;
+
+// One axis of a clipped blend: `count` destination pixels from `dst0`,
+// reading the source from `src0` in direction `step`.
+struct Axis {
+    std::int64_t dst0 = 0, count = 0, src0 = 0;
+    int step = 1;
+};
+
+// The destination run [p, p + (r - l)) cut to [lo, hi) and to the pixels
+// whose source lies inside the source's size. Mirrored, the run reads the
+// rectangle from r - 1 backwards, so the picture is mirrored whole and then
+// clipped: the part that stays on the screen does not change with the clip.
+Axis ClipAxis(std::int64_t p, std::int64_t l, std::int64_t r, std::int64_t lo, std::int64_t hi,
+              std::int64_t sourceSize, bool mirror) {
+    Axis a;
+    if (r <= l) return a;
+    std::int64_t start = std::max(p, lo), end = std::min(p + (r - l), hi);
+    if (mirror) {
+        start = std::max(start, p + r - sourceSize);
+        end = std::min(end, p + r);
+    } else {
+        start = std::max(start, p - l);
+        end = std::min(end, p - l + sourceSize);
+    }
+    if (end <= start) return a;
+    a.dst0 = start;
+    a.count = end - start;
+    a.src0 = mirror ? r - 1 - (start - p) : l + (start - p);
+    a.step = mirror ? -1 : 1;
+    return a;
+}
+
+// The destination bounds of every blend: the clip rectangle inside the back screen.
+plat::Rect Bounds() {
+    const plat::Rect& clip = krScreen.clip;
+    return plat::Rect{std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, krScreen.back->width),
+                      std::min(clip.bottom, krScreen.back->height)};
+}
+
+// The object's surface when it can be blended onto the back screen.
+plat::Surface* SourceOf(int slot) {
+    plat::Surface* source = krDraw::internal::SurfaceAt(slot);
+    if (!source || !krScreen.back) return nullptr;
+    const plat::PixelFormat& a = source->format;
+    const plat::PixelFormat& b = krScreen.back->format;
+    if (a.bytesPerPixel != b.bytesPerPixel || a.redMask != b.redMask || a.greenMask != b.greenMask ||
+        a.blueMask != b.blueMask)
+        return nullptr;
+    return source;
+}
+
+blend::Components BackComponents() {
+    const plat::PixelFormat& f = krScreen.back->format;
+    return blend::ComponentsOf(f.bytesPerPixel, f.redMask, f.greenMask, f.blueMask);
+}
+
+// A clipped blend: the locked pixels and the area to work on.
+struct Area {
+    plat::Surface* source = nullptr;
+    std::uint8_t* src = nullptr;
+    std::uint8_t* dst = nullptr;
+    int srcPitch = 0, dstPitch = 0;
+    Axis columns, rows;
+    blend::Components c;
+    std::uint32_t colour = 0;  // the colour bits: a pixel without them is transparent
+
+    int Width() const { return static_cast<int>(columns.count); }
+    int Height() const { return static_cast<int>(rows.count); }
+    int Bpp() const { return c.bytesPerPixel; }
+    // Source and destination pixel of drawn pixel (i, j), counted from the area's corner.
+    const std::uint8_t* Src(int i, int j) const {
+        return src + (rows.src0 + static_cast<std::int64_t>(j) * rows.step) * srcPitch +
+               (columns.src0 + static_cast<std::int64_t>(i) * columns.step) * Bpp();
+    }
+    std::uint8_t* Dst(int i, int j) const {
+        return dst + (rows.dst0 + j) * dstPitch + (columns.dst0 + i) * Bpp();
+    }
+    bool Transparent(std::uint32_t pixel) const { return (pixel & colour) == 0; }
+};
+
+enum class Outcome { kRefused, kNothingToDraw, kReady };
+
+// Clips the blend and locks the source, then the back screen.
+Outcome Open(Area& area, int x, int y, int slot, int l, int t, int r, int b, bool mirrorX = false,
+             bool mirrorY = false) {
+    area.source = SourceOf(slot);
+    if (!area.source) return Outcome::kRefused;
+    const plat::Rect bounds = Bounds();
+    area.columns = ClipAxis(x, l, r, bounds.left, bounds.right, area.source->width, mirrorX);
+    area.rows = ClipAxis(y, t, b, bounds.top, bounds.bottom, area.source->height, mirrorY);
+    if (area.columns.count == 0 || area.rows.count == 0) return Outcome::kNothingToDraw;
+    area.c = BackComponents();
+    area.colour = blend::ColourMask(area.c);
+    if (plat::Lock(area.source, &area.src, &area.srcPitch) != plat::DD_OK) return Outcome::kRefused;
+    if (plat::Lock(krScreen.back, &area.dst, &area.dstPitch) != plat::DD_OK) {
+        plat::Unlock(area.source);
+        return Outcome::kRefused;
+    }
+    return Outcome::kReady;
+}
+
+int Close(const Area& area) {
+    plat::Unlock(area.source);
+    plat::Unlock(krScreen.back);
+    return 1;
+}
+
+// Runs draw(area) between the locks; the blend's result.
+template <typename Draw>
+int Blended(int x, int y, int slot, int l, int t, int r, int b, Draw draw, bool mirrorX = false,
+            bool mirrorY = false) {
+    Area area;
+    switch (Open(area, x, y, slot, l, t, r, b, mirrorX, mirrorY)) {
+        case Outcome::kRefused: return 0;
+        case Outcome::kNothingToDraw: return 1;
+        case Outcome::kReady: break;
+    }
+    draw(area);
+    return Close(area);
+}
+
+// The whole area as kernel rows (read forwards).
+blend::Rows AreaRows(const Area& area) {
+    blend::Rows rows;
+    rows.dst = area.Dst(0, 0);
+    rows.dstPitch = area.dstPitch;
+    rows.src = area.Src(0, 0);
+    rows.srcPitch = area.srcPitch;
+    rows.width = area.Width();
+    rows.rows = area.Height();
+    return rows;
+}
+
+// The kernel over columns [i0, i1) and rows [j0, j1) of the area.
+void RunKernel(const Area& area, int i0, int i1, int j0, int j1, const blend::Params& p) {
+    blend::Rows rows;
+    rows.dst = area.Dst(i0, j0);
+    rows.dstPitch = area.dstPitch;
+    rows.src = area.Src(i0, j0);
+    rows.srcPitch = area.srcPitch;
+    rows.width = i1 - i0;
+    rows.rows = j1 - j0;
+    blend::Blend(rows, area.c, p);
+}
+
+int KernelBlit(int x, int y, int slot, int l, int t, int r, int b, const blend::Params& p) {
+    return Blended(x, y, slot, l, t, r, b,
+                   [&](const Area& area) { RunKernel(area, 0, area.Width(), 0, area.Height(), p); });
+}
+
+float Clamp01(float v) {
+    if (!(v >= 0.0f)) return 0.0f;
+    return v > 1.0f ? 1.0f : v;
+}
+
+// (int)(31 - strength * 31) with strength brought into 0..1.
+int StrengthLevel(float strength) { return static_cast<int>(31.0f - Clamp01(strength) * 31.0f); }
+
+blend::Params AlphaParams(float red, float green, float blue) {
+    blend::Params p;
+    p.rule = blend::Rule::kAlpha;
+    const float opacity[3] = {Clamp01(red), Clamp01(green), Clamp01(blue)};
+    for (int i = 0; i < 3; ++i) {
+        p.opacity[i] = opacity[i];
+        p.transparency[i] = 1.0f - opacity[i];
+    }
+    return p;
+}
+
+blend::Params LevelParams(blend::Rule rule, int red, int green, int blue) {
+    blend::Params p;
+    p.rule = rule;
+    p.level[0] = std::clamp(red, 0, 31);
+    p.level[1] = std::clamp(green, 0, 31);
+    p.level[2] = std::clamp(blue, 0, 31);
+    return p;
+}
+
+// Cross-fade table levels of fade levels: level 31 draws the source.
+blend::Params FadeParams(int red, int green, int blue) {
+    return LevelParams(blend::Rule::kCrossFade, 31 - std::clamp(red, 0, 31), 31 - std::clamp(green, 0, 31),
+                       31 - std::clamp(blue, 0, 31));
+}
+
+// How many steps the gradient has fallen at pixel index n: none up to
+// start, then one more every step pixels; a step below 1 never falls.
+int GradientFalls(int n, int start, int step) { return (step < 1 || n < start) ? 0 : (n - start) / step; }
+
+// Runs the kernel in bands along the gradient's index (columns, or rows
+// when vertical), each band with the parameters after its falls.
+// After lastFall falls nothing changes any more (every level is down to 0).
+template <typename ParamsAt>
+int GradientBlit(int x, int y, int vertical, int start, int step, int slot, int l, int t, int r, int b, int lastFall,
+                 ParamsAt paramsAt) {
+    start &= 0xFFFF;
+    return Blended(x, y, slot, l, t, r, b, [&](const Area& area) {
+        const int length = vertical ? area.Height() : area.Width();
+        for (int n = 0; n < length;) {
+            const int falls = GradientFalls(n, start, step);
+            int end = length;
+            if (step >= 1 && falls < lastFall) {
+                // The next index where the number of falls changes.
+                const std::int64_t next = n < start ? start + step : start + static_cast<std::int64_t>(falls + 1) * step;
+                end = static_cast<int>(std::min<std::int64_t>(length, next));
+            }
+            const blend::Params p = paramsAt(falls);
+            if (vertical) RunKernel(area, 0, area.Width(), n, end, p);
+            else RunKernel(area, n, end, 0, area.Height(), p);
+            n = end;
+        }
+    });
+}
+
+// A gradient across the rows (vertical 0): one pass, each column with its
+// own falls (32 bring every level and transparency to 0).
+int ColumnGradientBlit(int x, int y, int start, int step, int slot, int l, int t, int r, int b,
+                       const blend::Params& base) {
+    return Blended(x, y, slot, l, t, r, b, [&](const Area& area) {
+        std::vector<std::uint8_t> falls(static_cast<std::size_t>(area.Width()));
+        for (int n = 0; n < area.Width(); ++n)
+            falls[n] = static_cast<std::uint8_t>(std::min(32, GradientFalls(n, start & 0xFFFF, step)));
+        blend::Params p = base;
+        p.columnFalls = falls.data();
+        RunKernel(area, 0, area.Width(), 0, area.Height(), p);
+    });
+}
+
+// ---- the members that read more than the pixel under them ----
+// Written once per pixel size (B bytes), so that every pixel is one fixed
+// load or store; rows are walked through pointers.
+
+template <int B>
+std::uint32_t Load(const std::uint8_t* p) {
+    return blend::LoadPixel(p, B);
+}
+template <int B>
+void Store(std::uint8_t* p, std::uint32_t v) {
+    blend::StorePixel(p, B, v);
+}
+
+// Calls draw.template operator()<B>() for the area's pixel size.
+template <typename Draw>
+void ForPixelSize(const Area& area, Draw draw) {
+    switch (area.Bpp()) {
+        case 2: return draw.template operator()<2>();
+        case 4: return draw.template operator()<4>();
+        default: return draw.template operator()<3>();
+    }
+}
+
+// x / divisor without a division per pixel: a multiplication by the
+// reciprocal, corrected by one where rounding left it off.
+class Quotient {
+public:
+    explicit Quotient(std::uint32_t divisor) : divisor_(divisor), reciprocal_(1.0 / divisor) {}
+    std::uint32_t operator()(std::uint32_t x) const {
+        std::uint32_t q = static_cast<std::uint32_t>(x * reciprocal_);
+        if (static_cast<std::uint64_t>(q) * divisor_ > x) --q;
+        else if (static_cast<std::uint64_t>(q + 1) * divisor_ <= x) ++q;
+        return q;
+    }
+
+private:
+    std::uint32_t divisor_;
+    double reciprocal_;
+};
+
+// Blur: running sums of the block's 5-bit components. Column sums over the
+// block's rows are kept for the current row and moved one row at a time,
+// so the work per pixel does not grow with the block and the memory is one
+// row's worth whatever the block size.
+template <int B>
+void Blur(const Area& area, int size) {
+    const int w = area.Width(), h = area.Height();
+    const int bw = std::min(size, w), bh = std::min(size, h);
+    const Quotient average(static_cast<std::uint32_t>(bw) * static_cast<std::uint32_t>(bh));
+    std::vector<std::uint32_t> columnSums(static_cast<std::size_t>(w) * 3, 0);
+    std::vector<std::uint32_t> prefix(static_cast<std::size_t>(w + 1) * 3, 0);
+    // Copies that the stores cannot alias, so they stay in registers.
+    const blend::Components c = area.c;
+    const auto transparent = [colour = area.colour](std::uint32_t p) { return (p & colour) == 0; };
+    auto addRow = [&](int j, std::uint32_t sign) {
+        const std::uint8_t* row = area.Src(0, j);
+        std::uint32_t* sums = columnSums.data();
+        for (int i = 0; i < w; ++i, row += B, sums += 3) {
+            const std::uint32_t s = Load<B>(row);
+            sums[0] += sign * blend::Five(c, s, 0);
+            sums[1] += sign * blend::Five(c, s, 1);
+            sums[2] += sign * blend::Five(c, s, 2);
+        }
+    };
+    for (int j = 0; j < bh; ++j) addRow(j, 1);
+    int blockTop = 0;
+    for (int j = 0; j < h; ++j) {
+        // The block starts at this row unless that would run past the bottom.
+        const int wantTop = std::min(j, h - bh);
+        for (; blockTop < wantTop; ++blockTop) {
+            addRow(blockTop, ~0u);  // minus one, modulo 2^32
+            addRow(blockTop + bh, 1);
+        }
+        // Running totals in registers: a loop reading back the element it
+        // stored three places before stalls on every iteration.
+        std::uint32_t totals[3] = {};
+        for (std::size_t i = 0; i < static_cast<std::size_t>(w) * 3; i += 3) {
+            for (int k = 0; k < 3; ++k) prefix[i + 3 + k] = totals[k] += columnSums[i + k];
+        }
+        const std::uint8_t* src = area.Src(0, j);
+        std::uint8_t* dst = area.Dst(0, j);
+        for (int i = 0; i < w; ++i, src += B, dst += B) {
+            if (transparent(Load<B>(src))) continue;
+            const std::size_t left = static_cast<std::size_t>(std::min(i, w - bw)) * 3;
+            const std::size_t right = left + static_cast<std::size_t>(bw) * 3;
+            Store<B>(dst, blend::PlaceFive(c, 0, average(prefix[right] - prefix[left])) |
+                              blend::PlaceFive(c, 1, average(prefix[right + 1] - prefix[left + 1])) |
+                              blend::PlaceFive(c, 2, average(prefix[right + 2] - prefix[left + 2])));
+        }
+    }
+}
+
+// ---- flips and smears: rows built in a buffer, then keyed copies ----
+
+// A keyed copy (0 is transparent) of one row of n pixels.
+void KeyedRow(std::uint8_t* dst, const std::uint8_t* src, int n, int bpp) {
+    plat::kernels::CopyArgs a;
+    a.dst = dst;
+    a.src = src;
+    a.width = n;
+    a.rows = 1;
+    plat::kernels::KeyedCopy(a, bpp, 0);
+}
+
+void KeyedCopyRows(const Area& area) {
+    plat::kernels::CopyArgs a;
+    a.dst = area.Dst(0, 0);
+    a.dstPitch = area.dstPitch;
+    a.src = area.Src(0, 0);
+    a.srcPitch = static_cast<std::ptrdiff_t>(area.srcPitch) * area.rows.step;
+    a.width = area.Width();
+    a.rows = area.Height();
+    plat::kernels::KeyedCopy(a, area.Bpp(), 0);
+}
+
+// Mirrored rows: each row reversed into a buffer, then copied keyed.
+template <int B>
+void MirroredRows(const Area& area) {
+    const int w = area.Width();
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * B);
+    for (int j = 0; j < area.Height(); ++j) {
+        const std::uint8_t* src = area.Src(0, j);  // reads backwards from here
+        for (int i = 0; i < w; ++i) std::memcpy(&row[static_cast<std::size_t>(i) * B], src - static_cast<std::ptrdiff_t>(i) * B, B);
+        KeyedRow(area.Dst(0, j), row.data(), w, B);
+    }
+}
+
+// Source coordinate of each destination offset 0..n-1 of a smeared axis:
+// the first `length` follow the source from its starting edge, the rest
+// repeat the last one taken. Backwards, the run starts at the far edge.
+std::int64_t SmearSource(std::int64_t offset, std::int64_t n, std::int64_t l, std::int64_t r, int length,
+                         bool backwards) {
+    if (!backwards) return l + std::min<std::int64_t>(offset, length - 1);
+    return r - 1 - std::min<std::int64_t>(n - 1 - offset, length - 1);
+}
+
+int Smear(int x, int y, int mode, int length, int slot, std::int64_t l, std::int64_t t, std::int64_t r,
+          std::int64_t b) {
+    plat::Surface* source = SourceOf(slot);
+    if (!source || mode < 0 || mode > 3) return 0;
+    const bool vertical = mode >= 2, backwards = mode == 1 || mode == 3;
+    const plat::Rect bounds = Bounds();
+    // The smeared axis is clipped to the destination only; each line's
+    // source is tested against the picture as it is read.
+    const std::int64_t n = vertical ? b - t : r - l;
+    const std::int64_t p = vertical ? y : x;
+    const std::int64_t lo = vertical ? bounds.top : bounds.left, hi = vertical ? bounds.bottom : bounds.right;
+    const std::int64_t start = std::max(p, lo), end = std::min(p + n, hi);
+    const Axis across = vertical ? ClipAxis(x, l, r, bounds.left, bounds.right, source->width, false)
+                                 : ClipAxis(y, t, b, bounds.top, bounds.bottom, source->height, false);
+    if (length == 0 || n <= 0 || end <= start || across.count == 0) return 1;
+
+    Area area;
+    area.source = source;
+    area.c = BackComponents();
+    area.colour = blend::ColourMask(area.c);
+    if (plat::Lock(source, &area.src, &area.srcPitch) != plat::DD_OK) return 0;
+    if (plat::Lock(krScreen.back, &area.dst, &area.dstPitch) != plat::DD_OK) {
+        plat::Unlock(source);
+        return 0;
+    }
+    const std::int64_t sourceSize = vertical ? source->height : source->width;
+    const std::int64_t from = vertical ? t : l, to = vertical ? b : r;
+    const int bpp = area.Bpp();
+    const int count = static_cast<int>(across.count);
+    if (vertical) {
+        // Each destination row is one source row: a keyed copy of it.
+        for (std::int64_t row = start; row < end; ++row) {
+            const std::int64_t sy = SmearSource(row - p, n, from, to, length, backwards);
+            if (sy < 0 || sy >= sourceSize) continue;
+            KeyedRow(area.dst + row * area.dstPitch + across.dst0 * bpp, area.src + sy * area.srcPitch + across.src0 * bpp,
+                     count, bpp);
+        }
+    } else {
+        // The same columns for every row: a row is gathered into a buffer
+        // (columns outside the picture left transparent) and copied keyed.
+        std::vector<std::int64_t> columns;
+        for (std::int64_t column = start; column < end; ++column)
+            columns.push_back(SmearSource(column - p, n, from, to, length, backwards));
+        std::vector<std::uint8_t> line(columns.size() * bpp);
+        for (int k = 0; k < count; ++k) {
+            const std::uint8_t* src = area.src + (across.src0 + k) * area.srcPitch;
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                const bool inside = columns[i] >= 0 && columns[i] < sourceSize;
+                const std::uint32_t pixel = inside ? blend::LoadPixel(src + columns[i] * bpp, bpp) : 0;
+                blend::StorePixel(&line[i * bpp], bpp, pixel);
+            }
+            KeyedRow(area.dst + (across.dst0 + k) * area.dstPitch + start * bpp, line.data(),
+                     static_cast<int>(columns.size()), bpp);
+        }
+    }
+    return Close(area);
+}
+
+}  // namespace
+
+namespace krDraw {
+
+int FlipBlit(int x, int y, int mode, int slot, int left, int top, int right, int bottom) {
+    if (mode < 0 || mode > 3) return 0;
+    const bool mirrorX = (mode & 1) != 0, mirrorY = (mode & 2) != 0;
+    return Blended(
+        x, y, slot, left, top, right, bottom,
+        [&](const Area& area) {
+            if (!mirrorX) return KeyedCopyRows(area);
+            ForPixelSize(area, [&]<int B>() { MirroredRows<B>(area); });
+        },
+        mirrorX, mirrorY);
+}
+
+int SmearBlit(int x, int y, int mode, int length, int slot, int left, int top, int right, int bottom) {
+    // Worked out in 64 bits, so that no left or top can overflow them.
+    const std::int64_t r = mode == 0 ? std::int64_t{krScreen.screenWidth} - left : right;
+    const std::int64_t b = mode == 2 ? std::int64_t{krScreen.screenHeight} - top : bottom;
+    return Smear(x, y, mode, length & 0xFFFF, slot, left, top, r, b);
+}
+
+int HalfBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
+    blend::Params p;
+    p.rule = blend::Rule::kHalf;
+    return KernelBlit(x, y, slot, left, top, right, bottom, p);
+}
+
+int AlphaBlit(int x, int y, float opacity, int slot, int left, int top, int right, int bottom) {
+    return KernelBlit(x, y, slot, left, top, right, bottom, AlphaParams(opacity, opacity, opacity));
+}
+
+int AlphaBlitRGB(int x, int y, float red, float green, float blue, int slot, int left, int top, int right,
+                 int bottom) {
+    return KernelBlit(x, y, slot, left, top, right, bottom, AlphaParams(red, green, blue));
+}
+
+int AlphaGradientBlit(int x, int y, float red, float green, float blue, int vertical, int start, int step, int slot,
+                      int left, int top, int right, int bottom) {
+    const blend::Params base = AlphaParams(red, green, blue);
+    if (!vertical) return ColumnGradientBlit(x, y, start, step, slot, left, top, right, bottom, base);
+    return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, 32, [&](int falls) {
+        blend::Params p = base;
+        for (float& t : p.transparency) t = std::max(0.0f, t - static_cast<float>(falls) / 32.0f);
+        return p;
+    });
+}
+
+int FadeBlit(int x, int y, int level, int slot, int left, int top, int right, int bottom) {
+    return KernelBlit(x, y, slot, left, top, right, bottom, FadeParams(level, level, level));
+}
+
+int FadeBlitRGB(int x, int y, int red, int green, int blue, int slot, int left, int top, int right, int bottom) {
+    return KernelBlit(x, y, slot, left, top, right, bottom, FadeParams(red, green, blue));
+}
+
+int FadeGradientBlit(int x, int y, int red, int green, int blue, int vertical, int start, int step, int slot,
+                     int left, int top, int right, int bottom) {
+    const blend::Params base = FadeParams(red, green, blue);
+    if (!vertical) return ColumnGradientBlit(x, y, start, step, slot, left, top, right, bottom, base);
+    return GradientBlit(x, y, vertical, start, step, slot, left, top, right, bottom, 31, [&](int falls) {
+        blend::Params p = base;
+        for (int& level : p.level) level = std::max(0, level - falls);
+        return p;
+    });
+}
+
+int AddBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
+    return KernelBlit(x, y, slot, left, top, right, bottom, LevelParams(blend::Rule::kFadeAdd, 0, 0, 0));
+}
+
+int AddAlphaBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom) {
+    const int level = StrengthLevel(strength);
+    return KernelBlit(x, y, slot, left, top, right, bottom, LevelParams(blend::Rule::kFadeAdd, level, level, level));
+}
+
+int SubBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
+    return KernelBlit(x, y, slot, left, top, right, bottom, LevelParams(blend::Rule::kSubtractRed, 0, 0, 0));
+}
+
+int DarkBlit(int x, int y, int level, int slot, int left, int top, int right, int bottom) {
+    return DarkBlitRGB(x, y, level, level, level, slot, left, top, right, bottom);
+}
+
+int DarkBlitRGB(int x, int y, int red, int green, int blue, int slot, int left, int top, int right, int bottom) {
+    return KernelBlit(x, y, slot, left, top, right, bottom,
+                      LevelParams(blend::Rule::kDarken, 31 - std::clamp(red, 0, 31), 31 - std::clamp(green, 0, 31),
+                                  31 - std::clamp(blue, 0, 31)));
+}
+
+int BrightBlit(int x, int y, float factor, int slot, int left, int top, int right, int bottom) {
+    return BrightBlitRGB(x, y, factor, factor, factor, slot, left, top, right, bottom);
+}
+
+int BrightBlitRGB(int x, int y, float red, float green, float blue, int slot, int left, int top, int right,
+                  int bottom) {
+    blend::Params p;
+    p.rule = blend::Rule::kBrighten;
+    p.factor[0] = red, p.factor[1] = green, p.factor[2] = blue;
+    return KernelBlit(x, y, slot, left, top, right, bottom, p);
+}
+
+int ChannelBlit(int x, int y, int keepRed, int keepGreen, int keepBlue, int slot, int left, int top, int right,
+                int bottom) {
+    blend::Params p;
+    p.rule = blend::Rule::kChannel;
+    const krPixelFormat& f = krScreen.pixelFormat;
+    p.keepMask = (keepRed ? f.redMask : 0) | (keepGreen ? f.greenMask : 0) | (keepBlue ? f.blueMask : 0);
+    return KernelBlit(x, y, slot, left, top, right, bottom, p);
+}
+
+int GrayBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
+    blend::Params p;
+    p.rule = blend::Rule::kGray;
+    return KernelBlit(x, y, slot, left, top, right, bottom, p);
+}
+
+int BlurBlit(int x, int y, int blockSize, int slot, int left, int top, int right, int bottom) {
+    if (blockSize < 1) return 0;
+    return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
+        ForPixelSize(area, [&]<int B>() { Blur<B>(area, blockSize); });
+    });
+}
+
+int SmoothEdgeBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
+    return Blended(x, y, slot, left, top, right, bottom,
+                   [&](const Area& area) { blend::SmoothEdges(AreaRows(area), area.c); });
+}
+
+int RefractBlit(int x, int y, float strength, int slot, int left, int top, int right, int bottom) {
+    const int level = StrengthLevel(strength);
+    return Blended(x, y, slot, left, top, right, bottom,
+                   [&](const Area& area) { blend::Refract(AreaRows(area), area.c, level); });
+}
+
+}  // namespace krDraw

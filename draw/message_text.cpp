@@ -1,0 +1,527 @@
+// Message text: a whole text laid out in a box with Japanese line breaking
+// into the Font sprite (object 2), and its typewriter reveal on the back
+// screen, one glyph rectangle more per period.
+//
+// Two layouts share the rules: the plain one draws each glyph with the
+// font as it is; the smooth one draws each line at double size into the
+// Font buffer sprite (object 3) and reduces it into the Font sprite, mixing
+// the edges with the back screen's pixels under them. Fonts come from the
+// font description and canvas of the text module (draw/krFont.h). Limits:
+// 3200 glyph rectangles (the layout ends when the list is full); pixel
+// depths of 15, 16, 24 and 32 bits.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "draw/krDraw.h"
+#include "draw/krFont.h"
+#include "platform/cp932.h"
+#include "system/krSystem.h"
+
+namespace krDraw {
+MessageTextState messageText;
+}
+
+namespace {
+
+constexpr int kFontSprite = 2;
+constexpr int kFontBufferSprite = 3;
+constexpr std::uint16_t kShadow = 0x100, kThickAcross = 0x200, kThickDown = 0x400;
+constexpr std::uint32_t kNearBlackReplacement = 0x101010;
+// Coordinates beyond this lie far outside any screen; a layout there is
+// refused so that the pen arithmetic stays small.
+constexpr std::int64_t kCoordinateLimit = std::int64_t{1} << 24;
+
+// Characters that may not open a line: they hang past the right edge.
+constexpr const char* kLineHeadExclusions[15] = {
+    "\x81\x41", "\x81\x42", "\x81\x43", "\x81\x44", "\x81\x45",  // 、 。 ， ． ・
+    "\x81\x63", "\x81\x64", "\x81\x68", "\x81\x66", "\x81\x69",  // … ‥ ” ’ （
+    "\x81\x76", ",",        ".",        "\x81\x40", " ",         // 」 , . ideographic space, space
+};
+
+// One character of the text: one or two bytes and a NUL.
+struct Glyph {
+    char bytes[3] = {};
+    int length = 0;
+    bool newline = false;
+};
+
+bool IsLineHeadExcluded(const Glyph& g) {
+    for (const char* entry : kLineHeadExclusions)
+        if (std::strcmp(g.bytes, entry) == 0) return true;
+    return false;
+}
+
+// Reads the character at text[i]: a two-byte character (i then stands on
+// its second byte), "\n", or one byte. A lead byte whose partner is the end
+// of the text or "\n" is broken; the result is then an empty glyph.
+Glyph ReadGlyph(const char* text, std::size_t length, std::size_t& i) {
+    Glyph g;
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+        g.newline = true;
+        return g;
+    }
+    if (plat::IsLeadByte(c)) {
+        if (i + 1 >= length || text[i + 1] == '\n') return g;
+        g.bytes[0] = text[i];
+        g.bytes[1] = text[++i];
+        g.length = 2;
+        return g;
+    }
+    g.bytes[0] = text[i];
+    g.length = 1;
+    return g;
+}
+
+std::uint32_t ReplaceNearBlack(std::uint32_t color) {
+    const bool dark = (color & 0xFF) < 16 && ((color >> 8) & 0xFF) < 16 && ((color >> 16) & 0xFF) < 16;
+    return dark ? kNearBlackReplacement : color;
+}
+
+void ReplaceNearBlackColors() {
+    krFontState.textColor = ReplaceNearBlack(krFontState.textColor);
+    krFontState.backColor = ReplaceNearBlack(krFontState.backColor);
+}
+
+bool CoordinatesSane(int x, int y, int right, int bottom) {
+    for (const std::int64_t v : {x, y, right, bottom})
+        if (v < -kCoordinateLimit || v > kCoordinateLimit) return false;
+    return true;
+}
+
+std::int32_t Narrow(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+int NarrowInt(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+// The glyph list and the reveal, reset by every layout.
+void StartList(int x, int y) {
+    krDraw::MessageTextState& m = krDraw::messageText;
+    m.glyphs[0] = plat::Rect{x, y, x, y};
+    m.count = 1;
+}
+
+bool ListFull() { return krDraw::messageText.count >= krDraw::kGlyphListSize; }
+
+void Append(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
+    krDraw::MessageTextState& m = krDraw::messageText;
+    m.glyphs[m.count++] = plat::Rect{Narrow(left), Narrow(top), Narrow(right), Narrow(bottom)};
+}
+
+void DropLast() { --krDraw::messageText.count; }
+
+void GrowBox(std::int64_t right, std::int64_t bottom) {
+    plat::Rect& box = krDraw::messageText.glyphs[0];
+    box.right = std::max(box.right, Narrow(right));
+    box.bottom = std::max(box.bottom, Narrow(bottom));
+}
+
+void ResetReveal() {
+    krDraw::messageText.revealCounter = 0;
+    krDraw::messageText.revealTimer = 0.0f;
+}
+
+plat::Surface* SpriteSurface(int slot) { return krObjects[slot].surface; }
+
+// Takes the text canvas on a surface afresh (the font made again from the
+// description), drawing with a transparent background.
+plat::Canvas& TakeCanvas(plat::Surface* surface) {
+    krDraw::AcquireTextCanvas(surface);
+    krFontState.canvas.SetBkMode(plat::TRANSPARENT);
+    return krFontState.canvas;
+}
+
+void DrawGlyphAt(plat::Canvas& dc, std::int64_t x, std::int64_t y, const Glyph& g) {
+    dc.TextOut(NarrowInt(x), NarrowInt(y), g.bytes, g.length);
+}
+
+// The glyph with its style: the shadow first (back colour, one step down
+// and right, two with thickening), the glyph, then the thickening strokes.
+// step is the size of a pixel: 1 plain, 2 in the double-size buffer.
+void DrawStyledGlyph(plat::Canvas& dc, std::int64_t gx, std::int64_t gy, const Glyph& g, std::uint16_t style, int step) {
+    if (style & kShadow) {
+        dc.SetTextColor(krFontState.backColor);
+        const int dx = step + ((style & kThickAcross) ? 1 : 0), dy = step + ((style & kThickDown) ? 1 : 0);
+        DrawGlyphAt(dc, gx + dx, gy + dy, g);
+    }
+    dc.SetTextColor(krFontState.textColor);
+    DrawGlyphAt(dc, gx, gy, g);
+    if (style & kThickAcross) {
+        DrawGlyphAt(dc, gx + 1, gy, g);
+        if (style & kThickDown) DrawGlyphAt(dc, gx + 1, gy + 1, g);
+    }
+    if (style & kThickDown) DrawGlyphAt(dc, gx, gy + 1, g);
+}
+
+// ---- plain layout ----
+
+struct PlainSize {
+    std::int64_t w = 0, h = 0;
+};
+
+PlainSize MeasurePlain(const plat::Canvas& dc, const Glyph& g, std::uint16_t style) {
+    PlainSize s;
+    if (!g.newline) {
+        const plat::Size extent = dc.TextExtent(g.bytes, g.length);
+        s.w = extent.cx;
+        s.h = extent.cy;
+    }
+    if (style & kShadow) ++s.w, ++s.h;
+    if (style & kThickAcross) ++s.w;
+    if (style & kThickDown) ++s.h;
+    return s;
+}
+
+void LayOutPlain(plat::Canvas& dc, int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
+    const std::size_t length = std::strlen(text);
+    std::int64_t penX = x, penY = y;
+    std::int64_t lineHeight = std::int64_t{style & 0xFF} + krFontState.fontHeight;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::size_t first = i;
+        const Glyph g = ReadGlyph(text, length, i);
+        if (!g.newline && g.length == 0) continue;  // a broken character
+        if (ListFull()) break;
+        const PlainSize s = MeasurePlain(dc, g, style);
+        Append(penX, penY, penX + s.w, penY + s.h);
+        penX += s.w;
+        lineHeight = std::max(lineHeight, s.h);
+        if (penX <= right && !g.newline) {
+            DrawStyledGlyph(dc, penX - s.w, penY, g, style, 1);
+            GrowBox(penX + s.w, penY + s.h);
+            continue;
+        }
+        DropLast();
+        const bool steppedBack = !g.newline && !(penX > right && IsLineHeadExcluded(g));
+        if (!steppedBack && !g.newline) DrawStyledGlyph(dc, penX - s.w, penY, g, style, 1);  // hangs
+        if (steppedBack) i = first - 1;  // the glyph is laid out again on the next line
+        penX = x;
+        penY += lineHeight;
+        if (penY + lineHeight >= bottom) break;
+        if (steppedBack && lineHeight <= 0) break;  // no line advance: it would never fit
+    }
+}
+
+// ---- smooth layout: line reduction ----
+
+// A pixel layout of the three surfaces: 2 bytes with 5-bit components at
+// the 5-bit shifts (15 and 16 bits), 4 bytes with 8-bit components at the
+// shifts, or 3 bytes in memory order.
+struct TwoBytePixels {
+    int shift[3];
+    static constexpr int kBytes = 2, kMax = 31;
+    std::uint32_t Load(const std::uint8_t* p) const { return static_cast<std::uint32_t>(p[0] | p[1] << 8); }
+    bool Ink(const std::uint8_t* p) const { return Load(p) != 0; }
+    int Component(const std::uint8_t* p, int c) const { return static_cast<int>((Load(p) >> shift[c]) & 31); }
+    void Store(std::uint8_t* p, const int v[3]) const {
+        const std::uint32_t value = static_cast<std::uint32_t>(v[0]) << shift[0] |
+                                    static_cast<std::uint32_t>(v[1]) << shift[1] | static_cast<std::uint32_t>(v[2]) << shift[2];
+        p[0] = static_cast<std::uint8_t>(value);
+        p[1] = static_cast<std::uint8_t>(value >> 8);
+    }
+};
+
+struct FourBytePixels {
+    int shift[3];
+    static constexpr int kBytes = 4, kMax = 255;
+    std::uint32_t Load(const std::uint8_t* p) const {
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    bool Ink(const std::uint8_t* p) const { return Load(p) != 0; }
+    int Component(const std::uint8_t* p, int c) const { return static_cast<int>((Load(p) >> shift[c]) & 255); }
+    void Store(std::uint8_t* p, const int v[3]) const {
+        const std::uint32_t value = static_cast<std::uint32_t>(v[0]) << shift[0] |
+                                    static_cast<std::uint32_t>(v[1]) << shift[1] | static_cast<std::uint32_t>(v[2]) << shift[2];
+        std::memcpy(p, &value, 4);
+    }
+};
+
+struct ThreeBytePixels {
+    static constexpr int kBytes = 3, kMax = 255;
+    bool Ink(const std::uint8_t* p) const { return (p[0] | p[1] | p[2]) != 0; }
+    int Component(const std::uint8_t* p, int c) const { return p[c]; }
+    void Store(std::uint8_t* p, const int v[3]) const {
+        for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>(v[c]);
+    }
+};
+
+struct ReductionPlanes {
+    const std::uint8_t* source;  // the clipped source area's top-left in the Font buffer
+    int sourcePitch;
+    std::uint8_t* target;  // (X, Y) in the Font sprite
+    int targetPitch;
+    const std::uint8_t* back;  // (X, Y) on the back screen
+    int backPitch;
+    int width, height;  // destination pixels; the source area is twice as large
+};
+
+// Each destination pixel from the 3 x 3 samples around (2c, 2r) of the
+// double-size area: the ink samples' sum plus the maximum, and, for fewer
+// than eight ink samples, the back screen's value for each missing one,
+// all divided by 8. Pixels with no ink are left alone.
+template <class Px>
+void ReduceArea(const ReductionPlanes& p, const Px& px) {
+    const int areaWidth = 2 * p.width, areaHeight = 2 * p.height;
+    for (int r = 0; r < p.height; ++r) {
+        for (int c = 0; c < p.width; ++c) {
+            int sum[3] = {0, 0, 0};
+            int ink = 0;
+            for (int sy = std::max(2 * r - 1, 0); sy <= std::min(2 * r + 1, areaHeight - 1); ++sy) {
+                const std::uint8_t* row = p.source + static_cast<std::ptrdiff_t>(sy) * p.sourcePitch;
+                for (int sx = std::max(2 * c - 1, 0); sx <= std::min(2 * c + 1, areaWidth - 1); ++sx) {
+                    const std::uint8_t* s = row + sx * Px::kBytes;
+                    if (!px.Ink(s)) continue;
+                    ++ink;
+                    for (int k = 0; k < 3; ++k) sum[k] += px.Component(s, k);
+                }
+            }
+            if (ink == 0) continue;
+            const std::uint8_t* b = p.back + static_cast<std::ptrdiff_t>(r) * p.backPitch + c * Px::kBytes;
+            int value[3];
+            for (int k = 0; k < 3; ++k) {
+                const int total = sum[k] + Px::kMax + (ink < 8 ? (8 - ink) * px.Component(b, k) : 0);
+                value[k] = std::min(Px::kMax, total / 8);
+            }
+            px.Store(p.target + static_cast<std::ptrdiff_t>(r) * p.targetPitch + c * Px::kBytes, value);
+        }
+    }
+}
+
+void ReduceByFormat(const ReductionPlanes& planes, const plat::PixelFormat& format) {
+    const krPixelFormat& f = krScreen.pixelFormat;
+    switch (format.bytesPerPixel) {
+        case 2: ReduceArea(planes, TwoBytePixels{{f.red5Shift, f.green5Shift, f.blue5Shift}}); break;
+        case 4: ReduceArea(planes, FourBytePixels{{f.redShift, f.greenShift, f.blueShift}}); break;
+        default: ReduceArea(planes, ThreeBytePixels{}); break;
+    }
+}
+
+// Locks the surfaces in order; on a failure unlocks those already locked.
+bool LockAll(plat::Surface* const (&surfaces)[3], std::uint8_t* (&bits)[3], int (&pitches)[3]) {
+    for (int k = 0; k < 3; ++k) {
+        if (plat::Lock(surfaces[k], &bits[k], &pitches[k]) == plat::DD_OK) continue;
+        while (k-- > 0) plat::Unlock(surfaces[k]);
+        return false;
+    }
+    return true;
+}
+
+bool SameFormat(const plat::Surface& a, const plat::Surface& b) {
+    return a.format.bits == b.format.bits && a.format.bytesPerPixel == b.format.bytesPerPixel;
+}
+
+// Reduces the Font buffer's rectangle (0, 0, sourceWidth, sourceHeight), at
+// double size, into the Font sprite at (X, Y), clipped to the clip rectangle
+// and to every surface. Returns 0 when a lock fails (the line is left out).
+int ReduceLine(std::int64_t sourceWidth, std::int64_t sourceHeight, std::int64_t X, std::int64_t Y) {
+    plat::Surface* buffer = SpriteSurface(kFontBufferSprite);
+    plat::Surface* sprite = SpriteSurface(kFontSprite);
+    plat::Surface* back = krScreen.back;
+    if (!buffer || !sprite || !back || !SameFormat(*buffer, *sprite) || !SameFormat(*sprite, *back)) return 0;
+    std::int64_t W = sourceWidth >> 1, H = sourceHeight >> 1;
+    std::int64_t skipX = 0, skipY = 0;
+    const plat::Rect& clip = krScreen.clip;
+    const std::int64_t clipRight = std::min<std::int64_t>({clip.right, sprite->width, back->width});
+    const std::int64_t clipBottom = std::min<std::int64_t>({clip.bottom, sprite->height, back->height});
+    const std::int64_t clipLeft = std::max<std::int64_t>(clip.left, 0), clipTop = std::max<std::int64_t>(clip.top, 0);
+    if (X + W > clipRight) W = clipRight - X;
+    if (Y + H > clipBottom) H = clipBottom - Y;
+    if (X < clipLeft) {
+        skipX = 2 * (clipLeft - X);
+        W -= clipLeft - X;
+        X = clipLeft;
+    }
+    if (Y < clipTop) {
+        skipY = 2 * (clipTop - Y);
+        H -= clipTop - Y;
+        Y = clipTop;
+    }
+    // The double-size area stays inside the Font buffer.
+    W = std::min(W, (buffer->width - skipX) / 2);
+    H = std::min(H, (buffer->height - skipY) / 2);
+    if (W <= 0 || H <= 0) return 1;
+
+    plat::Surface* const surfaces[3] = {buffer, sprite, back};
+    std::uint8_t* bits[3];
+    int pitches[3];
+    if (!LockAll(surfaces, bits, pitches)) return 0;
+    const int bytes = back->format.bytesPerPixel;
+    const ReductionPlanes planes{
+        bits[0] + skipY * pitches[0] + skipX * bytes, pitches[0],
+        bits[1] + Y * pitches[1] + X * bytes,         pitches[1],
+        bits[2] + Y * pitches[2] + X * bytes,         pitches[2],
+        static_cast<int>(W),                          static_cast<int>(H)};
+    ReduceByFormat(planes, back->format);
+    for (plat::Surface* s : surfaces) plat::Unlock(s);
+    return 1;
+}
+
+// ---- smooth layout ----
+
+struct SmoothPen {
+    std::int64_t x = 0, y = 0;    // back-screen pixels
+    std::int64_t sx = 0;          // the line so far in the Font buffer, double-size pixels
+    std::int64_t lineHeight = 0;  // H2, double-size pixels
+};
+
+struct SmoothSize {
+    std::int64_t w = 0, h = 0;
+};
+
+SmoothSize MeasureSmooth(const plat::Canvas& dc, const Glyph& g, std::uint16_t style) {
+    SmoothSize s;
+    if (!g.newline) {
+        const plat::Size extent = dc.TextExtent(g.bytes, g.length);
+        s.w = extent.cx + (extent.cx & 1);
+        s.h = extent.cy + (extent.cy & 1);
+    }
+    if (style & kShadow) s.w += 2, s.h += 2;
+    if (style & kThickAcross) ++s.w;
+    if (style & kThickDown) ++s.h;
+    return s;
+}
+
+// Gives the Font buffer's line to the Font sprite at the pen: the line cut
+// at the box's bottom, the box grown to the line's end and bottom.
+void FlushLine(const SmoothPen& pen, int bottom) {
+    krDraw::ReleaseTextCanvas();
+    std::int64_t L = pen.lineHeight;
+    const std::int64_t over = (pen.lineHeight >> 1) + pen.y - bottom;
+    if (over > 0) L -= 2 * over;
+    GrowBox((pen.sx >> 1) + pen.x, (L >> 1) + pen.y);
+    ReduceLine(pen.sx, L, pen.x, pen.y);
+}
+
+plat::Canvas& FreshBuffer() {
+    krDraw::ClearObject(kFontBufferSprite);
+    return TakeCanvas(SpriteSurface(kFontBufferSprite));
+}
+
+void LayOutSmooth(int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
+    const std::size_t length = std::strlen(text);
+    const std::int64_t startHeight = std::int64_t{style & 0xFF} + krFontState.fontHeight;
+    plat::Canvas* dc = &krFontState.canvas;
+    SmoothPen pen{x, y, 0, startHeight};
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::size_t first = i;
+        const Glyph g = ReadGlyph(text, length, i);
+        if (!g.newline && g.length == 0) continue;  // a broken character
+        if (ListFull()) break;
+        if (!g.newline) DrawStyledGlyph(*dc, pen.sx, 0, g, style, 2);
+        const SmoothSize s = MeasureSmooth(*dc, g, style);
+        Append((pen.sx >> 1) + pen.x, pen.y, (pen.sx >> 1) + pen.x + (s.w >> 1), pen.y + (s.h >> 1));
+        pen.sx += s.w;
+        pen.lineHeight = std::max(pen.lineHeight, s.h);
+        const bool atRight = (pen.sx >> 1) + pen.x >= right;
+        if (!atRight && pen.sx < krScreen.screenWidth && !g.newline) continue;
+
+        DropLast();
+        const bool steppedBack = !g.newline && !(atRight && IsLineHeadExcluded(g));
+        if (steppedBack) {
+            pen.sx -= s.w;
+            i = first - 1;  // the glyph is laid out again
+        }
+        FlushLine(pen, bottom);
+        dc = &FreshBuffer();
+        pen.x += pen.sx >> 1;
+        const bool newLine = (s.w >> 1) + pen.x >= right || g.newline;
+        const std::int64_t advance = pen.lineHeight >> 1;
+        if (newLine) {
+            pen.x = x;
+            pen.y += advance;
+        }
+        const bool stuck = steppedBack && pen.sx == 0 && (!newLine || advance <= 0);
+        pen.sx = 0;
+        pen.lineHeight = startHeight;
+        if (pen.y >= bottom || stuck) break;  // stuck: the glyph can never be placed
+    }
+    if (pen.sx != 0) {
+        FlushLine(pen, bottom);
+        TakeCanvas(SpriteSurface(kFontBufferSprite));
+    }
+}
+
+// Double height, no angle, normal weight, upright, not underlined.
+void DescribeSmoothSize(int height) {
+    krLogFont& d = *krFontState.description;
+    d.height = Narrow(std::int64_t{height} * 2);
+    d.width = 0;
+    d.escapement = 0;
+    d.weight = plat::FW_NORMAL;
+    d.italic = 0;
+    d.underline = 0;
+    krFontState.fontHeight = d.height;
+}
+
+}  // namespace
+
+namespace krDraw {
+
+void SetSmoothFont(int kind, int height) {
+    if (!krFontState.description) return;
+    DescribeFaceKind(kind);
+    DescribeSmoothSize(height);
+    krFontState.description->charset = plat::SHIFTJIS_CHARSET;
+    AcquireTextCanvas(SpriteSurface(kFontBufferSprite));
+}
+
+void SetSmoothFontName(const char* face, int height) {
+    if (!krFontState.description) return;
+    DescribeFaceName(face);
+    DescribeSmoothSize(height);
+    AcquireTextCanvas(SpriteSurface(kFontBufferSprite));
+}
+
+void ReleaseSmoothFont() { ReleaseTextCanvas(); }
+
+void LayoutText(int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
+    if (!krFontState.description || !SpriteSurface(kFontSprite) || !krScreen.back) return;
+    ReleaseTextCanvas();
+    ClearObject(kFontSprite);
+    plat::Canvas& dc = TakeCanvas(SpriteSurface(kFontSprite));
+    ReplaceNearBlackColors();
+    StartList(x, y);
+    if (text && CoordinatesSane(x, y, right, bottom)) LayOutPlain(dc, x, y, right, bottom, text, style);
+    ReleaseTextCanvas();
+    AcquireTextCanvas(krScreen.back);
+    ResetReveal();
+}
+
+void LayoutSmoothText(int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
+    if (!krFontState.description || !SpriteSurface(kFontSprite) || !SpriteSurface(kFontBufferSprite) || !krScreen.back)
+        return;
+    ClearObject(kFontSprite);
+    ReleaseTextCanvas();
+    FreshBuffer();
+    ReplaceNearBlackColors();
+    StartList(x, y);
+    if (text && CoordinatesSane(x, y, right, bottom)) LayOutSmooth(x, y, right, bottom, text, style);
+    ResetReveal();
+}
+
+int RevealText(float secondsPerGlyph) {
+    MessageTextState& m = messageText;
+    if (!(secondsPerGlyph > 0.0f) || m.revealCounter > m.count) {
+        const plat::Rect& box = m.glyphs[0];
+        Blit(box.left, box.top, kFontSprite, box.left, box.top, box.right, box.bottom);
+        m.revealCounter = m.count + 1;
+        return 1;
+    }
+    const int shown = std::min(m.revealCounter - 1, m.count - 1);
+    for (int k = 1; k <= shown; ++k) {
+        const plat::Rect& r = m.glyphs[k];
+        Blit(r.left, r.top, kFontSprite, r.left, r.top, r.right, r.bottom);
+    }
+    m.revealTimer += krSystemState.frameTime;
+    if (m.revealTimer >= secondsPerGlyph) {
+        m.revealCounter = std::min(m.revealCounter + 1, m.count + 1);
+        m.revealTimer = 0.0f;
+    }
+    return 0;
+}
+
+}  // namespace krDraw

@@ -1,0 +1,401 @@
+// The MIDI player over FluidSynth. One synthesiser for the process, created
+// with the first piece and kept (loading a General MIDI SoundFont is slow).
+//
+// Locking: the mixer calls Render under its own lock, and Render takes the
+// player's lock. The main thread therefore never calls into the mixer while
+// it holds the player's lock.
+#include "platform/audio/midi_player.h"
+
+#include <fluidsynth.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "platform/audio/midi_file.h"
+#include "platform/audio/mixer.h"
+#include "platform/window.h"
+
+namespace plat::audio {
+namespace {
+
+constexpr int kBlockFrames = 512;  // longest stretch rendered without looking at events
+constexpr double kSynthGain = 0.3;
+
+const char* const kSoundFontFolders[] = {"/usr/share/sounds/sf2", "/usr/share/sounds/sf3", "/usr/share/soundfonts"};
+const char* const kPreferredSoundFonts[] = {"FluidR3_GM.sf2", "default-GM.sf2", "FluidR3_GM.sf3", "default-GM.sf3",
+                                            "default.sf2"};
+
+struct Notice {
+    HWND window = 0;
+    std::uintptr_t flag = 0;
+    std::uint32_t deviceId = 0;
+};
+
+struct Player {
+    std::mutex mutex;
+    // The synthesiser (created once).
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    int synthRate = 0;
+    int soundFontId = -1;
+    std::string soundFontPath;
+    std::vector<float> block = std::vector<float>(2 * kBlockFrames);
+    // The piece.
+    bool open = false;
+    MidiSong song;
+    std::size_t cursor = 0;       // next event to send
+    std::uint64_t position = 0;   // frames played at `positionRate`
+    int positionRate = 44100;
+    bool playing = false;
+    // The pending end notification.
+    bool notifyPending = false;
+    HWND notifyWindow = 0;
+    std::uint32_t deviceId = 0;
+    int source = 0;
+};
+
+// Never destroyed: the device thread may still render while the process
+// exits.
+Player& Self() {
+    static Player* player = new Player;
+    return *player;
+}
+
+// Set on the mixing thread when a piece with a pending notification ends.
+std::atomic<bool> endSignal{false};
+
+void SayNoMusic(const std::string& why) {
+    static std::set<std::string> said;
+    static std::mutex saidMutex;
+    std::lock_guard<std::mutex> lock(saidMutex);
+    if (!said.insert(why).second) return;
+    std::fprintf(stderr, "pokotanba: no music (%s)\n", why.c_str());
+}
+
+bool IsFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// $KR_SOUNDFONT, else a General MIDI SoundFont where Debian puts them.
+std::string FindSoundFont(std::string& why) {
+    if (const char* chosen = std::getenv("KR_SOUNDFONT"); chosen && *chosen) {
+        if (IsFile(chosen)) return chosen;
+        why = std::string("the SoundFont ") + chosen + " was not found";
+        return {};
+    }
+    for (const char* folder : kSoundFontFolders)
+        for (const char* name : kPreferredSoundFonts)
+            if (IsFile(std::string(folder) + "/" + name)) return std::string(folder) + "/" + name;
+    std::vector<std::string> found;
+    for (const char* folder : kSoundFontFolders) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            const std::string ext = entry.path().extension().string();
+            if ((ext == ".sf2" || ext == ".sf3") && IsFile(entry.path().string())) found.push_back(entry.path().string());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    if (!found.empty()) return found.front();
+    why = "no General MIDI SoundFont installed";
+    return {};
+}
+
+void Silence(int, const char*, void*) {}
+
+bool CreateSynth(Player& p, int rate) {
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, &Silence, nullptr);
+    p.settings = new_fluid_settings();
+    if (!p.settings) return false;
+    fluid_settings_setnum(p.settings, "synth.sample-rate", rate);
+    fluid_settings_setnum(p.settings, "synth.gain", kSynthGain);
+    fluid_settings_setint(p.settings, "synth.threadsafe-api", 0);  // the player's lock serialises every call
+    fluid_settings_setint(p.settings, "synth.cpu-cores", 1);
+    p.synth = new_fluid_synth(p.settings);
+    if (!p.synth) {
+        delete_fluid_settings(p.settings);
+        p.settings = nullptr;
+        return false;
+    }
+    p.synthRate = rate;
+    return true;
+}
+
+// Makes sure the synthesiser exists with the chosen SoundFont, made for
+// `rate`. Called on the main thread with the player's lock held (the mixer
+// does not render the player while no piece is open, so the slow load
+// blocks nobody).
+bool EnsureSynth(Player& p, int rate, std::string& why) {
+    const std::string path = FindSoundFont(why);
+    if (path.empty()) return false;
+    if (p.synth && p.soundFontId >= 0 && p.soundFontPath == path) return true;
+    if (!p.synth && !CreateSynth(p, rate)) {
+        why = "the synthesiser could not be created";
+        return false;
+    }
+    const int id = fluid_synth_sfload(p.synth, path.c_str(), 1);
+    if (id == FLUID_FAILED) {
+        why = "the SoundFont " + path + " could not be loaded";
+        return false;
+    }
+    if (p.soundFontId >= 0) fluid_synth_sfunload(p.synth, p.soundFontId, 1);
+    p.soundFontId = id;
+    p.soundFontPath = path;
+    fluid_synth_program_reset(p.synth);
+    return true;
+}
+
+void Send(fluid_synth_t* synth, const MidiEvent& e) {
+    const int channel = e.status & 0x0F;
+    switch (e.status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth, channel, e.data1);
+            break;
+        case 0x90:
+            if (e.data2 == 0)
+                fluid_synth_noteoff(synth, channel, e.data1);
+            else
+                fluid_synth_noteon(synth, channel, e.data1, e.data2);
+            break;
+        case 0xA0:
+            fluid_synth_key_pressure(synth, channel, e.data1, e.data2);
+            break;
+        case 0xB0:
+            fluid_synth_cc(synth, channel, e.data1, e.data2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(synth, channel, e.data1);
+            break;
+        case 0xD0:
+            fluid_synth_channel_pressure(synth, channel, e.data1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth, channel, e.data1 | e.data2 << 7);
+            break;
+        default:
+            break;
+    }
+}
+
+// Frame (at `rate`) at which something `micros` into the piece happens,
+// rounded up.
+std::uint64_t FrameOf(std::uint64_t micros, int rate) {
+    return (micros * static_cast<std::uint64_t>(rate) + 999999) / 1000000;
+}
+
+// The output rate changed under a playing piece: follow it.
+void FollowRate(Player& p, int rate) {
+    if (rate != p.positionRate) {
+        p.position = p.position * static_cast<std::uint64_t>(rate) / static_cast<std::uint64_t>(p.positionRate);
+        p.positionRate = rate;
+    }
+    if (rate != p.synthRate) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        fluid_synth_set_sample_rate(p.synth, static_cast<float>(rate));
+#pragma GCC diagnostic pop
+        p.synthRate = rate;
+    }
+}
+
+// Sends the events that are due and answers how many frames may be
+// rendered before the next one (or the end) is due.
+int Advance(Player& p, int wanted) {
+    while (p.cursor < p.song.events.size() && FrameOf(p.song.events[p.cursor].micros, p.positionRate) <= p.position)
+        Send(p.synth, p.song.events[p.cursor++]);
+    const std::uint64_t next = p.cursor < p.song.events.size() ? FrameOf(p.song.events[p.cursor].micros, p.positionRate)
+                                                               : FrameOf(p.song.lengthMicros, p.positionRate);
+    if (p.cursor == p.song.events.size() && p.position >= next) {
+        p.playing = false;  // the end: tails of the last notes still ring out
+        if (p.notifyPending) endSignal.store(true);
+        return wanted;
+    }
+    return static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(wanted), next - p.position));
+}
+
+// The mixer source: runs on the thread that pulls the mix.
+void Render(float* mix, int frames, int rate) {
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (!p.synth || !p.open) return;
+    FollowRate(p, rate);
+    for (int done = 0; done < frames;) {
+        int count = std::min(kBlockFrames, frames - done);
+        const bool wasPlaying = p.playing;
+        if (p.playing) count = Advance(p, count);
+        if (!p.playing && fluid_synth_get_active_voice_count(p.synth) == 0) return;  // nothing left to hear
+        float* block = p.block.data();
+        fluid_synth_write_float(p.synth, count, block, 0, 2, block, 1, 2);
+        float* out = mix + 2 * done;
+        for (int i = 0; i < 2 * count; ++i) out[i] += block[i];
+        if (wasPlaying && p.playing) p.position += static_cast<std::uint64_t>(count);
+        done += count;
+    }
+}
+
+// Takes the pending notification away, to be posted with `flag`.
+Notice TakeNotice(Player& p, std::uintptr_t flag) {
+    Notice n;
+    if (!p.notifyPending) return n;
+    p.notifyPending = false;
+    n = Notice{p.notifyWindow, flag, p.deviceId};
+    return n;
+}
+
+void Post(const Notice& n) {
+    if (n.flag) PostMessage(n.window, MM_MCINOTIFY, n.flag, static_cast<std::intptr_t>(n.deviceId));
+}
+
+// The message pump's hook: the end found on the mixing thread becomes the
+// notification message, here on the main thread.
+void DeliverEnd() {
+    if (!endSignal.exchange(false)) return;
+    Player& p = Self();
+    Notice n;
+    {
+        std::lock_guard<std::mutex> lock(p.mutex);
+        if (!p.playing) n = TakeNotice(p, MCI_NOTIFY_SUCCESSFUL);
+    }
+    Post(n);
+}
+
+void Rewind(Player& p) {
+    p.playing = false;
+    p.cursor = 0;
+    p.position = 0;
+    if (p.synth) fluid_synth_system_reset(p.synth);
+}
+
+}  // namespace
+
+bool MidiOpen(const std::string& path) {
+    MidiClose();
+    MidiSong song;
+    if (!LoadMidiFile(path, song)) return false;
+    if (!OpenOutput()) {
+        SayNoMusic("no audio device");
+        return false;
+    }
+    const int rate = OutputFormat().rate;
+    Player& p = Self();
+    {
+        std::lock_guard<std::mutex> lock(p.mutex);
+        std::string why;
+        if (!EnsureSynth(p, rate, why)) {
+            SayNoMusic(why);
+            return false;
+        }
+        p.song = std::move(song);
+        p.open = true;
+        p.positionRate = p.synthRate;
+        p.notifyPending = false;
+        Rewind(p);
+    }
+    AddMainThreadHook(&DeliverEnd);
+    const int source = AddSource(&Render);
+    std::lock_guard<std::mutex> lock(p.mutex);
+    p.source = source;
+    return true;
+}
+
+void MidiClose() {
+    Player& p = Self();
+    Notice n;
+    int source = 0;
+    {
+        std::lock_guard<std::mutex> lock(p.mutex);
+        if (!p.open) return;
+        n = TakeNotice(p, MCI_NOTIFY_ABORTED);
+        Rewind(p);
+        if (p.synth) fluid_synth_all_sounds_off(p.synth, -1);
+        p.open = false;
+        p.song = MidiSong{};
+        source = p.source;
+        p.source = 0;
+    }
+    RemoveSource(source);
+    Post(n);
+}
+
+bool MidiIsOpen() {
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    return p.open;
+}
+
+void MidiSeekToStart() {
+    Player& p = Self();
+    Notice n;
+    {
+        std::lock_guard<std::mutex> lock(p.mutex);
+        if (!p.open) return;
+        n = TakeNotice(p, MCI_NOTIFY_ABORTED);
+        Rewind(p);
+    }
+    Post(n);
+}
+
+void MidiPlay(HWND notifyWindow, std::uint32_t deviceId) {
+    Player& p = Self();
+    Notice n;
+    {
+        std::lock_guard<std::mutex> lock(p.mutex);
+        if (!p.open) return;
+        n = TakeNotice(p, MCI_NOTIFY_SUPERSEDED);
+        p.playing = true;
+        if (notifyWindow) {
+            p.notifyPending = true;
+            p.notifyWindow = notifyWindow;
+            p.deviceId = deviceId;
+        }
+    }
+    Post(n);
+}
+
+void MidiStop() {
+    Player& p = Self();
+    Notice n;
+    {
+        std::lock_guard<std::mutex> lock(p.mutex);
+        if (!p.open) return;
+        n = TakeNotice(p, MCI_NOTIFY_ABORTED);
+        p.playing = false;
+        if (p.synth) fluid_synth_all_sounds_off(p.synth, -1);
+    }
+    Post(n);
+}
+
+bool MidiIsPlaying() {
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    return p.open && p.playing;
+}
+
+std::uint64_t MidiLengthMicros() {
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    return p.song.lengthMicros;
+}
+
+std::uint64_t MidiPositionMicros() {
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    return p.position * 1000000 / static_cast<std::uint64_t>(p.positionRate);
+}
+
+bool MidiSynthAvailable() {
+    const int rate = OutputFormat().rate;
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    std::string why;
+    return EnsureSynth(p, rate, why);
+}
+
+}  // namespace plat::audio

@@ -1,0 +1,142 @@
+// Per-pixel blend kernels: the rules that mix a source row into a
+// destination row (50 %, alpha, cross-fade, fade-add, subtract, darken,
+// brighten, channel mask, grey), for pixels of 2, 3 or 4 bytes.
+//
+// Kernels take components, not formats: a Components record says where the
+// red, green and blue fields sit and how wide each is (5, 6 or 8 bits), so
+// one rule serves 15-, 16-, 24- and 32-bit displays. Two kinds of rule:
+//  - full-precision rules (half, alpha, brighten, channel) work on each
+//    field as it is;
+//  - 5-bit rules (cross-fade, fade-add, subtract, darken, grey) work on the
+//    top five bits of each field, which is the arithmetic of the 16-bit
+//    effect tables, and put the 5-bit result back: at the top of a 5- or
+//    6-bit field (the low bit of a 6-bit field is 0, as the tables do) and
+//    repeated into the low bits of an 8-bit one (31 becomes 255). An 8-bit
+//    result cut back to five bits is therefore the 5-bit result.
+// A source pixel whose colour bits are all 0 is transparent: the
+// destination keeps its pixel.
+//
+// Blend() runs vector kernels (SSE2, AVX2 or AVX-512BW, the level chosen
+// for the surface kernels) on 2- and 4-byte pixels; ReferenceBlend() is the
+// plain per-pixel rule they are tested against, and serves 3-byte pixels.
+// Kernels take already clipped rectangles; src and dst must not overlap.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace plat::blend {
+
+struct Components {
+    int bytesPerPixel = 2;
+    int shift[3] = {11, 5, 0};  // red, green, blue
+    int bits[3] = {5, 6, 5};
+};
+
+// The layout of pixels with these masks (contiguous fields of 5, 6 or 8 bits).
+Components ComponentsOf(int bytesPerPixel, std::uint32_t redMask, std::uint32_t greenMask, std::uint32_t blueMask);
+
+// ---- one pixel (inline: the neighbourhood rules call these per pixel) ----
+// Fixed-size copies per pixel size, so that no call to memcpy is made per pixel.
+inline std::uint32_t LoadPixel(const std::uint8_t* p, int bytesPerPixel) {
+    if (bytesPerPixel == 2) {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    std::uint32_t v = 0;
+    if (bytesPerPixel == 4) std::memcpy(&v, p, 4);
+    else std::memcpy(&v, p, 3);
+    return v;
+}
+inline void StorePixel(std::uint8_t* p, int bytesPerPixel, std::uint32_t value) {
+    if (bytesPerPixel == 2) {
+        const std::uint16_t v = static_cast<std::uint16_t>(value);
+        std::memcpy(p, &v, 2);
+    } else if (bytesPerPixel == 4) {
+        std::memcpy(p, &value, 4);
+    } else {
+        std::memcpy(p, &value, 3);
+    }
+}
+inline std::uint32_t FieldMax(const Components& c, int i) { return (1u << c.bits[i]) - 1u; }
+// The three colour fields ORed together: a pixel with none of them set is transparent.
+inline std::uint32_t ColourMask(const Components& c) {
+    return (FieldMax(c, 0) << c.shift[0]) | (FieldMax(c, 1) << c.shift[1]) | (FieldMax(c, 2) << c.shift[2]);
+}
+// The field of component i (0 red, 1 green, 2 blue) at full precision, and back.
+inline std::uint32_t Field(const Components& c, std::uint32_t pixel, int i) {
+    return (pixel >> c.shift[i]) & FieldMax(c, i);
+}
+inline std::uint32_t PlaceField(const Components& c, int i, std::uint32_t value) { return value << c.shift[i]; }
+// The top five bits of component i, and a 5-bit value put back into it: at
+// the top of a 5- or 6-bit field (a 6-bit field's low bit 0, as the 16-bit
+// tables place it), repeated into the low bits of an 8-bit one.
+inline std::uint32_t Five(const Components& c, std::uint32_t pixel, int i) {
+    return (pixel >> (c.shift[i] + c.bits[i] - 5)) & 31u;
+}
+inline std::uint32_t PlaceFive(const Components& c, int i, std::uint32_t value) {
+    const std::uint32_t field = c.bits[i] == 8 ? (value << 3) | (value >> 2) : value << (c.bits[i] - 5);
+    return field << c.shift[i];
+}
+
+// ---- row rules ----
+enum class Rule {
+    kHalf,         // ((s >> 1) & half) + ((d >> 1) & half) on the whole pixel
+    kAlpha,        // (s * A + d * B) >> 8, full precision, A and B the opacity and
+                   // transparency in 1/256 steps (rounded, B at most 256 - A):
+                   // exact at opacity 0 and 1
+    kCrossFade,    // max(0, s - level) + max(0, d - (31 - level)), 5-bit; level 0 keeps
+                   // the source's field and 31 the destination's, whole
+    kFadeAdd,      // min(31, max(0, s - level) + d), 5-bit
+    kSubtractRed,  // max(0, d - red of s) in all three components, 5-bit
+    kDarken,       // max(0, s - level), 5-bit; the destination is not read
+    kBrighten,     // min(field, truncate(s * factor)), full precision
+    kChannel,      // s AND keepMask
+    kGray,         // (r + g + b) / 3 of the source's 5-bit components, in all three
+};
+
+struct Params {
+    Rule rule = Rule::kHalf;
+    float opacity[3] = {1, 1, 1};       // kAlpha: 0..1
+    float transparency[3] = {0, 0, 0};  // kAlpha: 0..1
+    int level[3] = {0, 0, 0};           // kCrossFade, kFadeAdd, kDarken: 0..31 (clamped)
+    float factor[3] = {1, 1, 1};        // kBrighten: >= 0 (negative and NaN read as 0)
+    std::uint32_t keepMask = 0;         // kChannel
+    // Optional, for gradients across a row: one value per column of the
+    // rows by which the three levels (kCrossFade) or, in 1/32 steps, the
+    // three transparencies (kAlpha) fall there, never below 0.
+    const std::uint8_t* columnFalls = nullptr;
+};
+
+struct Rows {
+    std::uint8_t* dst = nullptr;
+    std::ptrdiff_t dstPitch = 0;  // bytes
+    const std::uint8_t* src = nullptr;
+    std::ptrdiff_t srcPitch = 0;  // bytes
+    int width = 0;                // pixels
+    int rows = 0;
+};
+
+void Blend(const Rows& a, const Components& c, const Params& p);
+void ReferenceBlend(const Rows& a, const Components& c, const Params& p);
+
+// Refraction, which reads the destination rows below each row: every
+// opaque source pixel takes the destination pixel k rows below its own,
+// k = its red 5-bit value - level, when k is at least 1 and fewer than the
+// rows left below it; rows are done from the top, so each reads the rows
+// below as they were.
+void Refract(const Rows& a, const Components& c, int level);
+void ReferenceRefract(const Rows& a, const Components& c, int level);
+
+// Edge smoothing, which reads the neighbours of each pixel inside the
+// rectangle: an opaque source pixel with transparent neighbours (left,
+// right, up, down) becomes the average of its 5-bit components and those
+// of the destination pixels at those neighbours; with none it is copied.
+void SmoothEdges(const Rows& a, const Components& c);
+void ReferenceSmoothEdges(const Rows& a, const Components& c);
+
+// One pixel by the reference rule (s not transparent; columnFalls is not read).
+std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p);
+
+}  // namespace plat::blend

@@ -1,0 +1,159 @@
+// imagepack: builds, lists and unpacks image pack files without a display.
+//
+//   imagepack build <pack> <folder> [--append]   every *.bmp of the folder
+//   imagepack list <pack>                        name, width, height, offset
+//   imagepack extract <pack> <name> <out.bmp>    one entry as a 24-bit BMP
+//
+// A pack built here holds the same bytes as the engine's converter makes of
+// the same folder: the pictures in the same order, each decoded by the
+// engine's BMP reader to full colour and reduced to 15 bits by the same
+// encoder. Entry names are kept in code page 932, as the engine reads them.
+// Every failure is told on standard error and ends with exit status 1.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "draw/pack_format.h"
+#include "platform/bmp.h"
+#include "platform/cp932.h"
+#include "platform/surface.h"
+
+namespace {
+
+namespace pack = krDraw::pack;
+
+constexpr const char* kUsage =
+    "usage: imagepack build <pack> <folder> [--append]\n"
+    "       imagepack list <pack>\n"
+    "       imagepack extract <pack> <name> <out.bmp>\n"
+    "       imagepack --help\n"
+    "\n"
+    "build    writes every *.bmp picture of <folder> (any case, ordered by upper-case\n"
+    "         name) into <pack>, replacing it unless --append is given. Entries are\n"
+    "         named by the upper-case file name; pixels become 15-bit words, and a\n"
+    "         colour that is not black but rounds to black is kept as 0x0001.\n"
+    "         (The engine's converter also leaves out pictures whose name relative\n"
+    "         to the program's folder is longer than 30 characters.)\n"
+    "list     prints one line per entry: name, width, height and the entry's\n"
+    "         byte offset in the file.\n"
+    "extract  writes the first entry called <name> (any case) as a 24-bit BMP,\n"
+    "         each 5-bit component widened to eight bits.\n";
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "imagepack: %s\n", message.c_str());
+    return 1;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+struct SurfaceDeleter {
+    void operator()(plat::Surface* s) const { plat::DestroySurface(s); }
+};
+
+// Opens a pack for reading and measures it.
+bool OpenPack(const std::string& path, File& file, std::uint64_t& size) {
+    file.reset(std::fopen(path.c_str(), "rb"));
+    return file && pack::MeasureFile(file.get(), size);
+}
+
+int Build(const std::string& packPath, const std::string& folder, bool append) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) return Fail(folder + ": no such folder");
+    std::vector<std::uint8_t> bytes;
+    int skipped = 0;
+    for (const std::string& file : pack::BmpFilesIn(folder)) {
+        const std::string name = pack::UpperCase(plat::Utf8ToCp932(file));
+        if (name.empty() || name.size() > pack::kMaxEntryName) {
+            Fail(file + ": name too long for a pack entry, skipped");
+            ++skipped;
+            continue;
+        }
+        std::unique_ptr<plat::Surface, SurfaceDeleter> picture(
+            plat::LoadBmpFile(folder + "/" + file, plat::FormatForBits(32), true));
+        if (!picture) {
+            Fail(file + ": not a BMP picture this reader takes, skipped");
+            ++skipped;
+            continue;
+        }
+        pack::EncodeEntry(bytes, name, *picture);
+    }
+    File out(std::fopen(packPath.c_str(), append ? "ab" : "wb"));
+    if (!out) return Fail(packPath + ": cannot be written");
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size() || std::fflush(out.get()) != 0)
+        return Fail(packPath + ": writing failed");
+    return skipped == 0 ? 0 : 1;
+}
+
+int List(const std::string& packPath) {
+    File file;
+    std::uint64_t size = 0;
+    if (!OpenPack(packPath, file, size)) return Fail(packPath + ": cannot be read");
+    pack::Entry entry;
+    for (;;) {
+        const pack::Step step = pack::ReadHeader(file.get(), size, entry);
+        if (step == pack::Step::kEnd) break;
+        if (step == pack::Step::kDamaged)
+            return Fail(packPath + ": entry at offset " + std::to_string(entry.offset) + " has no proper name");
+        if (!pack::PixelsInside(entry, size))
+            return Fail(packPath + ": entry at offset " + std::to_string(entry.offset) + " runs past the end");
+        std::printf("%s\t%u\t%u\t%llu\n", plat::Cp932ToUtf8(entry.name.c_str()).c_str(), entry.width, entry.height,
+                    static_cast<unsigned long long>(entry.offset));
+        if (std::fseek(file.get(), static_cast<long>(entry.PixelBytes()), SEEK_CUR) != 0)
+            return Fail(packPath + ": cannot be read");
+    }
+    if (std::ftell(file.get()) != static_cast<long>(size))
+        return Fail(packPath + ": " + std::to_string(size - static_cast<std::uint64_t>(entry.offset)) +
+                    " stray bytes after the last entry");
+    return 0;
+}
+
+int Extract(const std::string& packPath, const std::string& requested, const std::string& outPath) {
+    File file;
+    std::uint64_t size = 0;
+    if (!OpenPack(packPath, file, size)) return Fail(packPath + ": cannot be read");
+    const std::string name = pack::UpperCase(plat::Utf8ToCp932(requested));
+    pack::Entry entry;
+    switch (pack::Find(file.get(), size, name, entry)) {
+        case pack::Lookup::kMissing:
+            return Fail(packPath + ": no entry called " + requested);
+        case pack::Lookup::kTruncated:
+            return Fail(packPath + ": entry " + requested + " runs past the end");
+        case pack::Lookup::kFound:
+            break;
+    }
+    if (entry.width == 0 || entry.height == 0) return Fail(packPath + ": entry " + requested + " is empty");
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(entry.width) * entry.height);
+    if (!pack::ReadPixels(file.get(), entry, plat::FormatForBits(32), reinterpret_cast<std::uint8_t*>(pixels.data()),
+                          static_cast<std::ptrdiff_t>(entry.width) * 4))
+        return Fail(packPath + ": cannot be read");
+    // Five bits sit at the top of each byte; repeat them below so that 31
+    // becomes 255.
+    for (std::uint32_t& p : pixels) p |= (p >> 5) & 0x070707u;
+    if (!plat::WriteBmp24(outPath, pixels.data(), entry.width, entry.height))
+        return Fail(outPath + ": cannot be written");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() >= 3 && args[0] == "build") {
+        const bool append = args.size() == 4 && args[3] == "--append";
+        if (args.size() == 3 || append) return Build(args[1], args[2], append);
+    }
+    if (args.size() == 2 && args[0] == "list") return List(args[1]);
+    if (args.size() == 4 && args[0] == "extract") return Extract(args[1], args[2], args[3]);
+    std::fputs(kUsage, stderr);
+    return 1;
+}

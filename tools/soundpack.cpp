@@ -1,0 +1,127 @@
+// soundpack: builds, lists and unpacks the engine's sound packs.
+//
+//   soundpack build PACK FOLDER [--append]   every *.wav of FOLDER into PACK
+//   soundpack list PACK                      name, format and length of each entry
+//   soundpack extract PACK NAME OUT.wav      one entry back to a WAV file
+//
+// A pack built here holds the same bytes as krSound::Convert writes for the
+// same folder (entries sorted by file name, names in upper case). Exit status
+// 0 on success, 1 on a failure (a message on standard error), 2 on bad usage.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/cp932.h"
+#include "sound/sound_internal.h"
+
+namespace {
+
+namespace sound = krSound::internal;
+
+const char* const kUsage =
+    "usage: soundpack build PACK FOLDER [--append]\n"
+    "       soundpack list PACK\n"
+    "       soundpack extract PACK NAME OUT.wav\n"
+    "\n"
+    "build    writes every .wav file of FOLDER (any case, sorted by name) into PACK,\n"
+    "         each entry named by its file name in upper case; PACK is made anew\n"
+    "         unless --append is given\n"
+    "list     prints each entry: name, format, channels, rate, bits, seconds\n"
+    "extract  writes the entry NAME (any case) of PACK as a WAV file\n";
+
+int Usage(const char* problem) {
+    if (problem) std::fprintf(stderr, "soundpack: %s\n\n", problem);
+    std::fputs(kUsage, problem ? stderr : stdout);
+    return problem ? 2 : 0;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "soundpack: %s\n", message.c_str());
+    return 1;
+}
+
+const char* FormatName(std::uint16_t tag) {
+    switch (tag) {
+        case sound::kTagPcm: return "PCM";
+        case sound::kTagFloat: return "float";
+        case sound::kTagALaw: return "A-law";
+        case sound::kTagMuLaw: return "mu-law";
+        case sound::kTagExtensible: return "extensible";
+        default: return "other";
+    }
+}
+
+int Build(const std::string& pack, const std::string& folder, bool append) {
+    std::error_code error;
+    if (!append && (std::filesystem::remove(pack, error), error)) return Fail("cannot replace " + pack);
+    std::vector<std::string> skipped;
+    int written = 0;
+    if (!sound::AppendFolder(pack, folder, &skipped, &written)) return Fail("cannot write " + pack);
+    for (const std::string& file : skipped) std::fprintf(stderr, "soundpack: skipped %s (not a readable WAV file)\n", file.c_str());
+    std::printf("%d entries written to %s\n", written, pack.c_str());
+    if (written == 0 && skipped.empty()) return Fail("no .wav files in " + folder);
+    return skipped.empty() ? 0 : 1;
+}
+
+struct OpenPack {
+    std::FILE* file = nullptr;
+    explicit OpenPack(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {}
+    ~OpenPack() {
+        if (file) std::fclose(file);
+    }
+};
+
+int List(const std::string& path) {
+    OpenPack pack(path);
+    if (!pack.file) return Fail("cannot open " + path);
+    const long size = sound::FileSize(pack.file);
+    sound::PackEntry entry;
+    long next = 0;
+    int count = 0;
+    while (next < size) {
+        if (std::fseek(pack.file, next, SEEK_SET) != 0 || !sound::ReadPackHeader(pack.file, size, entry))
+            return Fail("damaged entry at offset " + std::to_string(next));
+        sound::WaveData wave;
+        sound::WaveFormat f;
+        if (!sound::ReadPackEntry(pack.file, entry, wave) || !sound::ReadFormat(wave.format, f))
+            return Fail("damaged entry " + plat::Cp932ToUtf8(entry.name.c_str()));
+        const double seconds = f.rate && f.blockAlign ? static_cast<double>(entry.dataSize) / f.blockAlign / f.rate : 0.0;
+        std::printf("%-32s %-10s %u ch %6u Hz %2u bit %9.3f s\n", plat::Cp932ToUtf8(entry.name.c_str()).c_str(),
+                    FormatName(f.tag), f.channels, f.rate, f.bits, seconds);
+        next = entry.formatOffset + static_cast<long>(entry.formatSize) + static_cast<long>(entry.dataSize);
+        ++count;
+    }
+    std::printf("%d entries\n", count);
+    return 0;
+}
+
+int Extract(const std::string& path, const std::string& name, const std::string& out) {
+    OpenPack pack(path);
+    if (!pack.file) return Fail("cannot open " + path);
+    sound::PackEntry entry;
+    sound::WaveData wave;
+    const std::string upper = sound::UpperCase(plat::Utf8ToCp932(name).c_str());
+    if (!sound::FindPackEntry(pack.file, upper, entry)) return Fail("no entry " + name + " in " + path);
+    if (!sound::ReadPackEntry(pack.file, entry, wave)) return Fail("entry " + name + " is damaged");
+    const std::vector<std::uint8_t> image = sound::BuildWaveFile(wave);
+    std::FILE* file = std::fopen(out.c_str(), "wb");
+    if (!file) return Fail("cannot write " + out);
+    const bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size();
+    if (std::fclose(file) != 0 || !ok) return Fail("cannot write " + out);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return Usage("no command given");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") return Usage(nullptr);
+    if (args[0] == "build" && (args.size() == 3 || (args.size() == 4 && args[3] == "--append")))
+        return Build(args[1], args[2], args.size() == 4);
+    if (args[0] == "list" && args.size() == 2) return List(args[1]);
+    if (args[0] == "extract" && args.size() == 4) return Extract(args[1], args[2], args[3]);
+    return Usage(("bad arguments for " + args[0]).c_str());
+}
