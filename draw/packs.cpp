@@ -147,11 +147,12 @@ int ReadPicture(const Request& request) {
     krDraw::pack::Entry entry;
     if (krDraw::pack::Find(file.get(), size, request.name, entry) != krDraw::pack::Lookup::kFound)
         return Fail(request, "BMPファイルを読み込めません");
-    // An empty entry holds no picture; one larger than any surface could
-    // only leave a slot taken without one.
-    if (entry.width == 0 || entry.height == 0) return Fail(request, "BMPファイルを読み込めません");
-    if (entry.width > plat::kMaxSurfaceSide || entry.height > plat::kMaxSurfaceSide)
-        return Fail(request, "スプライトを作成できません");
+    // No object can be made of an empty entry or of one larger than any
+    // surface: refused with the object maker's report before a slot is
+    // taken, so that the slot is not left named but empty.
+    if (entry.width == 0 || entry.height == 0 || entry.width > plat::kMaxSurfaceSide ||
+        entry.height > plat::kMaxSurfaceSide)
+        return krSystem::ReportError("krDraw::CreateObject", "スプライトを作成できません");
     return Decode(request, file, entry);
 }
 
