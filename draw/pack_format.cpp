@@ -34,6 +34,8 @@ bool EndsWithBmp(const std::string& name) {
 }  // namespace
 
 bool MeasureFile(std::FILE* file, std::uint64_t& size) {
+    // A folder opens like a file here, but reading it fails.
+    if (std::fgetc(file) == EOF && std::ferror(file)) return false;
     if (std::fseek(file, 0, SEEK_END) != 0) return false;
     const long end = std::ftell(file);
     if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;

@@ -39,7 +39,7 @@ enum class Step {
 };
 
 // The size of an open file, which is left at its start; false when it
-// cannot be measured.
+// cannot be measured or read (a folder).
 bool MeasureFile(std::FILE* file, std::uint64_t& size);
 
 // Reads the entry header at the file's position (size words and name).

@@ -223,6 +223,10 @@ TEST_F(DrawPacks, MissingPackOrEntryIsReported) {
     EXPECT_EQ(krDraw::LoadPack("A.BM", 2), 0);  // names match whole
     EXPECT_EQ(krDraw::LoadPack("ABCDEFGHIJKLMNOPQRSTUVWXYZ12345", 2), 0);
     EXPECT_EQ(LastBox(), Box("krDraw::LoadPack", "ファイル名またはリソース名が長すぎます"));
+    // A name that leaves only the program's folder opens no pack.
+    krDraw::SetPackFile("");
+    EXPECT_EQ(krDraw::LoadPack("A.BMP", 2), 0);
+    EXPECT_EQ(LastBox(), Box("krDraw::LoadPack", "パックファイル名が指定されていません"));
     // A pack path longer than 255 characters is no pack name.
     krDraw::SetPackFile(std::string(300, 'p').c_str());
     EXPECT_EQ(krDraw::LoadPack("A.BMP", 2), 0);
