@@ -67,9 +67,6 @@ std::uint16_t EncodeColor(std::uint8_t red, std::uint8_t green, std::uint8_t blu
 // Appends a whole entry for the picture of a surface.
 void EncodeEntry(std::vector<std::uint8_t>& out, const std::string& name, const plat::Surface& picture);
 
-// Upper case of a code page 932 name: ASCII letters only, never the second
-// byte of a two-byte character.
-std::string UpperCase(const std::string& name);
 // The part after the last '\' or '/' (two-byte characters respected).
 std::string BaseName(const std::string& name);
 // The BMP files of a folder (names ending in ".bmp" in any case), ordered

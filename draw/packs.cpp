@@ -182,11 +182,11 @@ void SetPackFile(const char* name) {
 }
 
 int LoadPack(const char* name, int mode) {
-    return ReadPicture({"krDraw::LoadPack", pack::UpperCase(name ? name : ""), false, 0, mode});
+    return ReadPicture({"krDraw::LoadPack", plat::UpperCase(name ? name : ""), false, 0, mode});
 }
 
 int SwapPack(const char* name, int slot, int mode) {
-    const Request request{"krDraw::SwapPack", pack::UpperCase(name ? name : ""), true, slot, mode};
+    const Request request{"krDraw::SwapPack", plat::UpperCase(name ? name : ""), true, slot, mode};
     if (!internal::ObjectAt(slot)) return Fail(request, "BMPファイルを読み込めません");
     return ReadPicture(request);
 }
@@ -199,7 +199,7 @@ int Convert(const char* packName, const char* folder, int deleteFirst) {
     if (deleteFirst) std::remove(plat::ResolvePath(packFull).c_str());
     for (const std::string& file : pack::BmpFilesIn(plat::ResolvePath(base + folderName))) {
         const std::string name = plat::Utf8ToCp932(file);
-        AppendPicture(packFull, pack::UpperCase(folderName.empty() ? name : folderName + "\\" + name));
+        AppendPicture(packFull, plat::UpperCase(folderName.empty() ? name : folderName + "\\" + name));
     }
     return 1;
 }
