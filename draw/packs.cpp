@@ -9,6 +9,7 @@
 // the converter needs a display of more than 16 bits to read colours whole.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,21 +32,8 @@ constexpr int kMaxRestoreNesting = 2;
 std::string packPath;  // empty until krDraw::SetPackFile
 int restoreNesting = 0;
 
-class PackFile {
-public:
-    explicit PackFile(std::FILE* file) : file_(file) {}
-    ~PackFile() { Close(); }
-    PackFile(const PackFile&) = delete;
-    PackFile& operator=(const PackFile&) = delete;
-    std::FILE* get() const { return file_; }
-    void Close() {
-        if (file_) std::fclose(file_);
-        file_ = nullptr;
-    }
-
-private:
-    std::FILE* file_;
-};
+// The pack opened for reading, closed on every way out.
+using PackFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // A picture request on its way: where it comes from and where it goes.
 struct Request {
@@ -112,7 +100,7 @@ int Decode(const Request& request, PackFile& file, const krDraw::pack::Entry& en
     }
     const bool complete = krDraw::pack::ReadPixels(file.get(), entry, work->format, bits, pitch);
     plat::Unlock(work);
-    file.Close();
+    file.reset();
     if (!complete) {  // the file shrank under us
         krDraw::ReleaseObject(temporary);
         DropFinalObject(request, slot);
@@ -139,7 +127,7 @@ int Decode(const Request& request, PackFile& file, const krDraw::pack::Entry& en
 
 int ReadPicture(const Request& request) {
     if (request.name.size() > kMaxPictureName) return Fail(request, "ファイル名またはリソース名が長すぎます");
-    PackFile file(packPath.empty() ? nullptr : std::fopen(plat::ResolvePath(packPath).c_str(), "rb"));
+    PackFile file(packPath.empty() ? nullptr : std::fopen(plat::ResolvePath(packPath).c_str(), "rb"), std::fclose);
     std::uint64_t size = 0;
     if (!file.get() || !krDraw::pack::MeasureFile(file.get(), size))
         return Fail(request, "パックファイル名が指定されていません");
