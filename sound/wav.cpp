@@ -359,17 +359,6 @@ bool MakePlayable(const std::vector<std::uint8_t>& record, std::vector<std::uint
     return true;
 }
 
-std::string UpperCase(const char* name) {
-    std::string s = name ? name : "";
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (plat::IsLeadByte(c)) {
-            ++i;  // the second byte may look like a letter
-        } else if (c >= 'a' && c <= 'z') {
-            s[i] = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return s;
-}
+std::string UpperCase(const char* name) { return plat::UpperCase(name ? name : ""); }
 
 }  // namespace krSound::internal
