@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "draw/krDraw.h"
@@ -172,6 +173,25 @@ int Noise(int x, int y, int width, int height, int shift, unsigned flags) {
     return 1;
 }
 
+// The region into the Buffer sprite's corner with every pixel a 2 x 2
+// block, or with scanlines its lower row black.
+template <int Bpp>
+void DoubleInto(const LockedRegion& region, plat::Surface& buffer, bool scanlines) {
+    const plat::kernels::RegionArgs& a = region.Args();
+    const std::size_t doubledBytes = static_cast<std::size_t>(2 * a.width) * Bpp;
+    for (int j = 0; j < a.height; ++j) {
+        const std::uint8_t* from = region.At(0, j);
+        std::uint8_t* upper = buffer.Row(2 * j);
+        for (int i = 0; i < a.width; ++i, from += Bpp, upper += 2 * Bpp) {
+            std::memcpy(upper, from, Bpp);
+            std::memcpy(upper + Bpp, from, Bpp);
+        }
+        std::uint8_t* lower = buffer.Row(2 * j + 1);
+        if (scanlines) std::memset(lower, 0, doubledBytes);
+        else std::memcpy(lower, buffer.Row(2 * j), doubledBytes);
+    }
+}
+
 // ---- wipes ----
 
 krDraw::WipeRecord& W() { return krDraw::wipe; }
@@ -320,14 +340,10 @@ int EnlargeRect(int x, int y, int width, int height, int scanlines) {
         int pitch = 0;
         if (plat::Lock(buffer, &bits, &pitch) != plat::DD_OK) return 0;
         const plat::kernels::RegionArgs& a = region.Args();
-        for (int j = 0; j < a.height; ++j) {
-            for (int i = 0; i < a.width; ++i) {
-                const std::uint32_t p = region.Get(i, j);
-                plat::PutPixel(*buffer, 2 * i, 2 * j, p);
-                plat::PutPixel(*buffer, 2 * i + 1, 2 * j, p);
-                plat::PutPixel(*buffer, 2 * i, 2 * j + 1, scanlines ? 0 : p);
-                plat::PutPixel(*buffer, 2 * i + 1, 2 * j + 1, scanlines ? 0 : p);
-            }
+        switch (region.Bpp()) {
+            case 2: DoubleInto<2>(region, *buffer, scanlines != 0); break;
+            case 3: DoubleInto<3>(region, *buffer, scanlines != 0); break;
+            default: DoubleInto<4>(region, *buffer, scanlines != 0); break;
         }
         plat::Unlock(buffer);
         left = a.x, top = a.y, doubledWidth = 2 * a.width, doubledHeight = 2 * a.height;
