@@ -43,6 +43,29 @@ void Smooth_Ours(benchmark::State& state) {
     ReportPixels(state);
 }
 
+// The other full-screen filters of the family, for scale.
+template <class Filter>
+void FullScreen(benchmark::State& state, Filter filter) {
+    plat::SetBackend(&plat::headless::Instance());
+    krSystem::ProcessStart();
+    krSystem::InitState();
+    krSystemState.fullScreen = 0;
+    if (krDraw::Screen(kWidth, kHeight, 1) != 1) return state.SkipWithError("no screen");
+    Noise(*krScreen.back, 4);
+    for (auto _ : state) {
+        filter();
+        benchmark::ClobberMemory();
+    }
+    ReportPixels(state);
+}
+void Smoke_Ours(benchmark::State& state) { FullScreen(state, [] { krDraw::SmokeRect(0, 0, kWidth, kHeight); }); }
+void Noise_Ours(benchmark::State& state) { FullScreen(state, [] { krDraw::NoiseRect(0, 0, kWidth, kHeight, 1); }); }
+void Mosaic_Ours(benchmark::State& state) { FullScreen(state, [] { krDraw::MosaicRect(0, 0, kWidth, kHeight, 8); }); }
+// Half the screen doubled: the whole screen is written.
+void Enlarge_Ours(benchmark::State& state) {
+    FullScreen(state, [] { krDraw::EnlargeRect(0, 0, kWidth / 2, kHeight / 2, 0); });
+}
+
 void SmoothKernel(benchmark::State& state, int bits, bool reference, unsigned flags = 7) {
     plat::Surface* s = plat::CreateSurface(kWidth, kHeight, plat::FormatForBits(bits));
     Noise(*s, 2);
@@ -88,3 +111,7 @@ BENCHMARK(Smooth_Kernel16Sse2);
 BENCHMARK(Smooth_Reference16);
 BENCHMARK(Smooth_Scalar16RedBlue);
 BENCHMARK(Smooth_Reference32);
+BENCHMARK(Smoke_Ours);
+BENCHMARK(Noise_Ours);
+BENCHMARK(Mosaic_Ours);
+BENCHMARK(Enlarge_Ours);

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "draw/krDraw.h"
@@ -117,34 +118,49 @@ int Smooth(int x, int y, int width, int height, unsigned flags) {
 
 // Each inner pixel's value goes one row up: a plain copy whenever the
 // running counter has reached the current random entry, else the average of
-// its four (unchanged) neighbours.
-int Smoke(int x, int y, int width, int height, unsigned flags) {
-    LockedRegion region(x, y, width, height);
-    if (!region.Ready()) return region.Result();
+// its four (unchanged) neighbours. The row above is written only at
+// columns already passed, so every neighbour read is still the original.
+template <int Bpp>
+void SmokeRows(const LockedRegion& region, const std::vector<std::uint8_t>& table, unsigned flags) {
+    using plat::kernels::LoadPixel;
     const Channels& ch = region.Ch();
-    const std::vector<std::uint8_t>& table = RandomTable();
     const plat::kernels::RegionArgs& a = region.Args();
+    const std::ptrdiff_t pitch = a.surface->pitch;
     for (int j = 1; j < a.height - 1; ++j) {
-        for (int i = 1; i < a.width - 1; ++i) {
-            const std::uint32_t p = region.Get(i, j);
+        std::uint8_t* at = region.At(1, j);
+        for (int i = 1; i < a.width - 1; ++i, at += Bpp) {
             std::uint32_t value[3];
             const int entry = table[static_cast<std::size_t>(std::clamp(randomWalk.position, 0, 9999))];
+            const std::uint32_t up = LoadPixel(at - pitch, Bpp);
             if (randomWalk.counter >= entry) {
+                const std::uint32_t p = LoadPixel(at, Bpp);
                 for (int c = 0; c < 3; ++c) value[c] = ch.Get(p, c);
                 randomWalk.counter = 0;
                 NextRandomEntry(table);
             } else {
-                const std::uint32_t l = region.Get(i - 1, j), r = region.Get(i + 1, j);
-                const std::uint32_t u = region.Get(i, j - 1), d = region.Get(i, j + 1);
-                for (int c = 0; c < 3; ++c) value[c] = (ch.Get(l, c) + ch.Get(r, c) + ch.Get(u, c) + ch.Get(d, c)) >> 2;
+                const std::uint32_t l = LoadPixel(at - Bpp, Bpp), r = LoadPixel(at + Bpp, Bpp);
+                const std::uint32_t d = LoadPixel(at + pitch, Bpp);
+                for (int c = 0; c < 3; ++c)
+                    value[c] = (ch.Get(l, c) + ch.Get(r, c) + ch.Get(up, c) + ch.Get(d, c)) >> 2;
                 ++randomWalk.counter;
             }
-            std::uint32_t out = region.Get(i, j - 1);
+            std::uint32_t out = up;
             for (int c = 0; c < 3; ++c) {
                 if (flags & (1u << c)) out = ch.Replace(out, c, value[c]);
             }
-            region.Put(i, j - 1, out);
+            plat::kernels::StorePixel(at - pitch, Bpp, out);
         }
+    }
+}
+
+int Smoke(int x, int y, int width, int height, unsigned flags) {
+    LockedRegion region(x, y, width, height);
+    if (!region.Ready()) return region.Result();
+    const std::vector<std::uint8_t>& table = RandomTable();
+    switch (region.Bpp()) {
+        case 2: SmokeRows<2>(region, table, flags); break;
+        case 3: SmokeRows<3>(region, table, flags); break;
+        default: SmokeRows<4>(region, table, flags); break;
     }
     return 1;
 }
@@ -170,6 +186,25 @@ int Noise(int x, int y, int width, int height, int shift, unsigned flags) {
         }
     }
     return 1;
+}
+
+// The region into the Buffer sprite's corner with every pixel a 2 x 2
+// block, or with scanlines its lower row black.
+template <int Bpp>
+void DoubleInto(const LockedRegion& region, plat::Surface& buffer, bool scanlines) {
+    const plat::kernels::RegionArgs& a = region.Args();
+    const std::size_t doubledBytes = static_cast<std::size_t>(2 * a.width) * Bpp;
+    for (int j = 0; j < a.height; ++j) {
+        const std::uint8_t* from = region.At(0, j);
+        std::uint8_t* upper = buffer.Row(2 * j);
+        for (int i = 0; i < a.width; ++i, from += Bpp, upper += 2 * Bpp) {
+            std::memcpy(upper, from, Bpp);
+            std::memcpy(upper + Bpp, from, Bpp);
+        }
+        std::uint8_t* lower = buffer.Row(2 * j + 1);
+        if (scanlines) std::memset(lower, 0, doubledBytes);
+        else std::memcpy(lower, buffer.Row(2 * j), doubledBytes);
+    }
 }
 
 // ---- wipes ----
@@ -320,14 +355,10 @@ int EnlargeRect(int x, int y, int width, int height, int scanlines) {
         int pitch = 0;
         if (plat::Lock(buffer, &bits, &pitch) != plat::DD_OK) return 0;
         const plat::kernels::RegionArgs& a = region.Args();
-        for (int j = 0; j < a.height; ++j) {
-            for (int i = 0; i < a.width; ++i) {
-                const std::uint32_t p = region.Get(i, j);
-                plat::PutPixel(*buffer, 2 * i, 2 * j, p);
-                plat::PutPixel(*buffer, 2 * i + 1, 2 * j, p);
-                plat::PutPixel(*buffer, 2 * i, 2 * j + 1, scanlines ? 0 : p);
-                plat::PutPixel(*buffer, 2 * i + 1, 2 * j + 1, scanlines ? 0 : p);
-            }
+        switch (region.Bpp()) {
+            case 2: DoubleInto<2>(region, *buffer, scanlines != 0); break;
+            case 3: DoubleInto<3>(region, *buffer, scanlines != 0); break;
+            default: DoubleInto<4>(region, *buffer, scanlines != 0); break;
         }
         plat::Unlock(buffer);
         left = a.x, top = a.y, doubledWidth = 2 * a.width, doubledHeight = 2 * a.height;

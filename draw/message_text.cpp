@@ -10,13 +10,13 @@
 // 3200 glyph rectangles (the layout ends when the list is full); pixel
 // depths of 15, 16, 24 and 32 bits.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
 #include "draw/krDraw.h"
 #include "draw/krFont.h"
 #include "platform/cp932.h"
+#include "platform/effect_kernels.h"
 #include "system/krSystem.h"
 
 namespace krDraw {
@@ -158,18 +158,21 @@ void DrawStyledGlyph(plat::Canvas& dc, std::int64_t gx, std::int64_t gy, const G
 
 // ---- plain layout ----
 
-struct PlainSize {
+struct GlyphSize {
     std::int64_t w = 0, h = 0;
 };
 
-PlainSize MeasurePlain(const plat::Canvas& dc, const Glyph& g, std::uint16_t style) {
-    PlainSize s;
+// The glyph's cell ("\n" has none) with the style's extra: the shadow one
+// pixel each way (step 2 at double size, where odd sizes are first rounded
+// up), each thickening one pixel.
+GlyphSize Measure(const plat::Canvas& dc, const Glyph& g, std::uint16_t style, int step) {
+    GlyphSize s;
     if (!g.newline) {
         const plat::Size extent = dc.TextExtent(g.bytes, g.length);
-        s.w = extent.cx;
-        s.h = extent.cy;
+        s.w = extent.cx, s.h = extent.cy;
+        if (step == 2) s.w += s.w & 1, s.h += s.h & 1;
     }
-    if (style & kShadow) ++s.w, ++s.h;
+    if (style & kShadow) s.w += step, s.h += step;
     if (style & kThickAcross) ++s.w;
     if (style & kThickDown) ++s.h;
     return s;
@@ -184,7 +187,7 @@ void LayOutPlain(plat::Canvas& dc, int x, int y, int right, int bottom, const ch
         const Glyph g = ReadGlyph(text, length, i);
         if (!g.newline && g.length == 0) continue;  // a broken character
         if (ListFull()) break;
-        const PlainSize s = MeasurePlain(dc, g, style);
+        const GlyphSize s = Measure(dc, g, style, 1);
         Append(penX, penY, penX + s.w, penY + s.h);
         penX += s.w;
         lineHeight = std::max(lineHeight, s.h);
@@ -206,49 +209,6 @@ void LayOutPlain(plat::Canvas& dc, int x, int y, int right, int bottom, const ch
 
 // ---- smooth layout: line reduction ----
 
-// A pixel layout of the three surfaces: 2 bytes with 5-bit components at
-// the 5-bit shifts (15 and 16 bits), 4 bytes with 8-bit components at the
-// shifts, or 3 bytes in memory order.
-struct TwoBytePixels {
-    int shift[3];
-    static constexpr int kBytes = 2, kMax = 31;
-    std::uint32_t Load(const std::uint8_t* p) const { return static_cast<std::uint32_t>(p[0] | p[1] << 8); }
-    bool Ink(const std::uint8_t* p) const { return Load(p) != 0; }
-    int Component(const std::uint8_t* p, int c) const { return static_cast<int>((Load(p) >> shift[c]) & 31); }
-    void Store(std::uint8_t* p, const int v[3]) const {
-        const std::uint32_t value = static_cast<std::uint32_t>(v[0]) << shift[0] |
-                                    static_cast<std::uint32_t>(v[1]) << shift[1] | static_cast<std::uint32_t>(v[2]) << shift[2];
-        p[0] = static_cast<std::uint8_t>(value);
-        p[1] = static_cast<std::uint8_t>(value >> 8);
-    }
-};
-
-struct FourBytePixels {
-    int shift[3];
-    static constexpr int kBytes = 4, kMax = 255;
-    std::uint32_t Load(const std::uint8_t* p) const {
-        std::uint32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    bool Ink(const std::uint8_t* p) const { return Load(p) != 0; }
-    int Component(const std::uint8_t* p, int c) const { return static_cast<int>((Load(p) >> shift[c]) & 255); }
-    void Store(std::uint8_t* p, const int v[3]) const {
-        const std::uint32_t value = static_cast<std::uint32_t>(v[0]) << shift[0] |
-                                    static_cast<std::uint32_t>(v[1]) << shift[1] | static_cast<std::uint32_t>(v[2]) << shift[2];
-        std::memcpy(p, &value, 4);
-    }
-};
-
-struct ThreeBytePixels {
-    static constexpr int kBytes = 3, kMax = 255;
-    bool Ink(const std::uint8_t* p) const { return (p[0] | p[1] | p[2]) != 0; }
-    int Component(const std::uint8_t* p, int c) const { return p[c]; }
-    void Store(std::uint8_t* p, const int v[3]) const {
-        for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>(v[c]);
-    }
-};
-
 struct ReductionPlanes {
     const std::uint8_t* source;  // the clipped source area's top-left in the Font buffer
     int sourcePitch;
@@ -262,10 +222,14 @@ struct ReductionPlanes {
 // Each destination pixel from the 3 x 3 samples around (2c, 2r) of the
 // double-size area: the ink samples' sum plus the maximum, and, for fewer
 // than eight ink samples, the back screen's value for each missing one,
-// all divided by 8. Pixels with no ink are left alone.
-template <class Px>
-void ReduceArea(const ReductionPlanes& p, const Px& px) {
+// all divided by 8. Pixels with no ink are left alone. Components are 5 bits
+// at the 5-bit shifts on 2-byte pixels, 8 bits on deeper ones (a 3-byte
+// pixel's bytes, a 4-byte pixel's at the shifts).
+template <int Bpp>
+void ReduceArea(const ReductionPlanes& p, const plat::kernels::Channels& ch) {
+    using plat::kernels::LoadPixel;
     const int areaWidth = 2 * p.width, areaHeight = 2 * p.height;
+    const int max = static_cast<int>(ch.Max());
     for (int r = 0; r < p.height; ++r) {
         for (int c = 0; c < p.width; ++c) {
             int sum[3] = {0, 0, 0};
@@ -273,30 +237,31 @@ void ReduceArea(const ReductionPlanes& p, const Px& px) {
             for (int sy = std::max(2 * r - 1, 0); sy <= std::min(2 * r + 1, areaHeight - 1); ++sy) {
                 const std::uint8_t* row = p.source + static_cast<std::ptrdiff_t>(sy) * p.sourcePitch;
                 for (int sx = std::max(2 * c - 1, 0); sx <= std::min(2 * c + 1, areaWidth - 1); ++sx) {
-                    const std::uint8_t* s = row + sx * Px::kBytes;
-                    if (!px.Ink(s)) continue;
+                    const std::uint32_t s = LoadPixel(row + sx * Bpp, Bpp);
+                    if (s == 0) continue;
                     ++ink;
-                    for (int k = 0; k < 3; ++k) sum[k] += px.Component(s, k);
+                    for (int k = 0; k < 3; ++k) sum[k] += static_cast<int>(ch.Get(s, k));
                 }
             }
             if (ink == 0) continue;
-            const std::uint8_t* b = p.back + static_cast<std::ptrdiff_t>(r) * p.backPitch + c * Px::kBytes;
-            int value[3];
+            const std::uint32_t b = LoadPixel(p.back + static_cast<std::ptrdiff_t>(r) * p.backPitch + c * Bpp, Bpp);
+            std::uint32_t value[3];
             for (int k = 0; k < 3; ++k) {
-                const int total = sum[k] + Px::kMax + (ink < 8 ? (8 - ink) * px.Component(b, k) : 0);
-                value[k] = std::min(Px::kMax, total / 8);
+                const int total = sum[k] + max + (ink < 8 ? (8 - ink) * static_cast<int>(ch.Get(b, k)) : 0);
+                value[k] = static_cast<std::uint32_t>(std::min(max, total / 8));
             }
-            px.Store(p.target + static_cast<std::ptrdiff_t>(r) * p.targetPitch + c * Px::kBytes, value);
+            plat::kernels::StorePixel(p.target + static_cast<std::ptrdiff_t>(r) * p.targetPitch + c * Bpp, Bpp,
+                                      ch.Put(value[0], value[1], value[2]));
         }
     }
 }
 
 void ReduceByFormat(const ReductionPlanes& planes, const plat::PixelFormat& format) {
-    const krPixelFormat& f = krScreen.pixelFormat;
+    const plat::kernels::Channels ch = plat::kernels::ChannelsOf(format);
     switch (format.bytesPerPixel) {
-        case 2: ReduceArea(planes, TwoBytePixels{{f.red5Shift, f.green5Shift, f.blue5Shift}}); break;
-        case 4: ReduceArea(planes, FourBytePixels{{f.redShift, f.greenShift, f.blueShift}}); break;
-        default: ReduceArea(planes, ThreeBytePixels{}); break;
+        case 2: ReduceArea<2>(planes, ch); break;
+        case 4: ReduceArea<4>(planes, ch); break;
+        default: ReduceArea<3>(planes, ch); break;
     }
 }
 
@@ -368,23 +333,6 @@ struct SmoothPen {
     std::int64_t lineHeight = 0;  // H2, double-size pixels
 };
 
-struct SmoothSize {
-    std::int64_t w = 0, h = 0;
-};
-
-SmoothSize MeasureSmooth(const plat::Canvas& dc, const Glyph& g, std::uint16_t style) {
-    SmoothSize s;
-    if (!g.newline) {
-        const plat::Size extent = dc.TextExtent(g.bytes, g.length);
-        s.w = extent.cx + (extent.cx & 1);
-        s.h = extent.cy + (extent.cy & 1);
-    }
-    if (style & kShadow) s.w += 2, s.h += 2;
-    if (style & kThickAcross) ++s.w;
-    if (style & kThickDown) ++s.h;
-    return s;
-}
-
 // Gives the Font buffer's line to the Font sprite at the pen: the line cut
 // at the box's bottom, the box grown to the line's end and bottom.
 void FlushLine(const SmoothPen& pen, int bottom) {
@@ -412,7 +360,7 @@ void LayOutSmooth(int x, int y, int right, int bottom, const char* text, std::ui
         if (!g.newline && g.length == 0) continue;  // a broken character
         if (ListFull()) break;
         if (!g.newline) DrawStyledGlyph(*dc, pen.sx, 0, g, style, 2);
-        const SmoothSize s = MeasureSmooth(*dc, g, style);
+        const GlyphSize s = Measure(*dc, g, style, 2);
         Append((pen.sx >> 1) + pen.x, pen.y, (pen.sx >> 1) + pen.x + (s.w >> 1), pen.y + (s.h >> 1));
         pen.sx += s.w;
         pen.lineHeight = std::max(pen.lineHeight, s.h);

@@ -28,12 +28,14 @@ void PutWord(std::vector<std::uint8_t>& out, std::uint16_t word) {
 
 bool EndsWithBmp(const std::string& name) {
     if (name.size() < 4) return false;
-    return UpperCase(name.substr(name.size() - 4)) == ".BMP";
+    return plat::UpperCase(name.substr(name.size() - 4)) == ".BMP";
 }
 
 }  // namespace
 
 bool MeasureFile(std::FILE* file, std::uint64_t& size) {
+    // A folder opens like a file here, but reading it fails.
+    if (std::fgetc(file) == EOF && std::ferror(file)) return false;
     if (std::fseek(file, 0, SEEK_END) != 0) return false;
     const long end = std::ftell(file);
     if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;
@@ -115,19 +117,6 @@ void EncodeEntry(std::vector<std::uint8_t>& out, const std::string& name, const 
         }
 }
 
-std::string UpperCase(const std::string& name) {
-    std::string upper = name;
-    for (std::size_t i = 0; i < upper.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(upper[i]);
-        if (plat::IsLeadByte(c)) {
-            ++i;  // the second byte may look like a letter
-        } else if (c >= 'a' && c <= 'z') {
-            upper[i] = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
-}
-
 std::string BaseName(const std::string& name) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < name.size(); ++i) {
@@ -152,7 +141,7 @@ std::vector<std::string> BmpFilesIn(const std::string& folder) {
         if (EndsWithBmp(name)) names.push_back(name);
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string ua = UpperCase(a), ub = UpperCase(b);
+        const std::string ua = plat::UpperCase(a), ub = plat::UpperCase(b);
         return ua != ub ? ua < ub : a < b;
     });
     return names;

@@ -39,7 +39,7 @@ enum class Step {
 };
 
 // The size of an open file, which is left at its start; false when it
-// cannot be measured.
+// cannot be measured or read (a folder).
 bool MeasureFile(std::FILE* file, std::uint64_t& size);
 
 // Reads the entry header at the file's position (size words and name).
@@ -67,9 +67,6 @@ std::uint16_t EncodeColor(std::uint8_t red, std::uint8_t green, std::uint8_t blu
 // Appends a whole entry for the picture of a surface.
 void EncodeEntry(std::vector<std::uint8_t>& out, const std::string& name, const plat::Surface& picture);
 
-// Upper case of a code page 932 name: ASCII letters only, never the second
-// byte of a two-byte character.
-std::string UpperCase(const std::string& name);
 // The part after the last '\' or '/' (two-byte characters respected).
 std::string BaseName(const std::string& name);
 // The BMP files of a folder (names ending in ".bmp" in any case), ordered

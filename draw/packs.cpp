@@ -9,6 +9,7 @@
 // the converter needs a display of more than 16 bits to read colours whole.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,21 +32,8 @@ constexpr int kMaxRestoreNesting = 2;
 std::string packPath;  // empty until krDraw::SetPackFile
 int restoreNesting = 0;
 
-class PackFile {
-public:
-    explicit PackFile(std::FILE* file) : file_(file) {}
-    ~PackFile() { Close(); }
-    PackFile(const PackFile&) = delete;
-    PackFile& operator=(const PackFile&) = delete;
-    std::FILE* get() const { return file_; }
-    void Close() {
-        if (file_) std::fclose(file_);
-        file_ = nullptr;
-    }
-
-private:
-    std::FILE* file_;
-};
+// The pack opened for reading, closed on every way out.
+using PackFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // A picture request on its way: where it comes from and where it goes.
 struct Request {
@@ -112,7 +100,7 @@ int Decode(const Request& request, PackFile& file, const krDraw::pack::Entry& en
     }
     const bool complete = krDraw::pack::ReadPixels(file.get(), entry, work->format, bits, pitch);
     plat::Unlock(work);
-    file.Close();
+    file.reset();
     if (!complete) {  // the file shrank under us
         krDraw::ReleaseObject(temporary);
         DropFinalObject(request, slot);
@@ -139,7 +127,7 @@ int Decode(const Request& request, PackFile& file, const krDraw::pack::Entry& en
 
 int ReadPicture(const Request& request) {
     if (request.name.size() > kMaxPictureName) return Fail(request, "ファイル名またはリソース名が長すぎます");
-    PackFile file(packPath.empty() ? nullptr : std::fopen(plat::ResolvePath(packPath).c_str(), "rb"));
+    PackFile file(packPath.empty() ? nullptr : std::fopen(plat::ResolvePath(packPath).c_str(), "rb"), std::fclose);
     std::uint64_t size = 0;
     if (!file.get() || !krDraw::pack::MeasureFile(file.get(), size))
         return Fail(request, "パックファイル名が指定されていません");
@@ -147,11 +135,12 @@ int ReadPicture(const Request& request) {
     krDraw::pack::Entry entry;
     if (krDraw::pack::Find(file.get(), size, request.name, entry) != krDraw::pack::Lookup::kFound)
         return Fail(request, "BMPファイルを読み込めません");
-    // An empty entry holds no picture; one larger than any surface could
-    // only leave a slot taken without one.
-    if (entry.width == 0 || entry.height == 0) return Fail(request, "BMPファイルを読み込めません");
-    if (entry.width > plat::kMaxSurfaceSide || entry.height > plat::kMaxSurfaceSide)
-        return Fail(request, "スプライトを作成できません");
+    // No object can be made of an empty entry or of one larger than any
+    // surface: refused with the object maker's report before a slot is
+    // taken, so that the slot is not left named but empty.
+    if (entry.width == 0 || entry.height == 0 || entry.width > plat::kMaxSurfaceSide ||
+        entry.height > plat::kMaxSurfaceSide)
+        return krSystem::ReportError("krDraw::CreateObject", "スプライトを作成できません");
     return Decode(request, file, entry);
 }
 
@@ -181,11 +170,11 @@ void SetPackFile(const char* name) {
 }
 
 int LoadPack(const char* name, int mode) {
-    return ReadPicture({"krDraw::LoadPack", pack::UpperCase(name ? name : ""), false, 0, mode});
+    return ReadPicture({"krDraw::LoadPack", plat::UpperCase(name ? name : ""), false, 0, mode});
 }
 
 int SwapPack(const char* name, int slot, int mode) {
-    const Request request{"krDraw::SwapPack", pack::UpperCase(name ? name : ""), true, slot, mode};
+    const Request request{"krDraw::SwapPack", plat::UpperCase(name ? name : ""), true, slot, mode};
     if (!internal::ObjectAt(slot)) return Fail(request, "BMPファイルを読み込めません");
     return ReadPicture(request);
 }
@@ -198,7 +187,7 @@ int Convert(const char* packName, const char* folder, int deleteFirst) {
     if (deleteFirst) std::remove(plat::ResolvePath(packFull).c_str());
     for (const std::string& file : pack::BmpFilesIn(plat::ResolvePath(base + folderName))) {
         const std::string name = plat::Utf8ToCp932(file);
-        AppendPicture(packFull, pack::UpperCase(folderName.empty() ? name : folderName + "\\" + name));
+        AppendPicture(packFull, plat::UpperCase(folderName.empty() ? name : folderName + "\\" + name));
     }
     return 1;
 }

@@ -4,7 +4,7 @@
 // destination box and step through the source with integer increments
 // from the sine table (entries scaled by 360). RotateBlit and
 // RotateMirrorBlit follow that stepping exactly, truncating u / 360 toward
-// zero; the zooming members divide the same increments by the zoom into
+// zero (the span kernel's kStepped360 map); the zooming members divide the same increments by the zoom into
 // 1/65536-pixel fixed point (platform/effect_kernels.h) and turn about the
 // box centre too. A source pixel of value 0 is transparent everywhere.
 //
@@ -101,46 +101,12 @@ bool SameDepth(const plat::Surface* source) {
     return source && krScreen.back && source->format.bytesPerPixel == krScreen.back->format.bytesPerPixel;
 }
 
-// The exact stepping of RotateBlit: u, v in 360ths of a pixel, divided with
-// truncation toward zero, then moved by the centring offsets.
-int RotateStepped(int left, int top, int right, int bottom, int angle, int slot, int srcLeft, int srcTop,
-                  int srcRight, int srcBottom, bool mirror) {
-    if (!krScreen.back) return 0;
-    const BoxSpan box = CutBox(left, top, right, bottom);
-    if (box.Empty()) return 1;
-    plat::Surface* source = krDraw::internal::SurfaceAt(slot);
-    if (!SameDepth(source)) return 0;
-    const SourceRect src = CutSource(source, srcLeft, srcTop, srcRight, srcBottom);
-    if (src.Empty()) return 1;
-    LockedPair lock(source, krScreen.back);
-    if (!lock.Locked()) return 0;
-
-    const std::int64_t hw = box.width / 2, hh = box.height / 2;
-    const std::int64_t offsetX = (box.width - src.width) / 2, offsetY = (box.height - src.height) / 2;
-    const std::int64_t sine = krScreen.sine[NormalAngle(angle)], cosine = krScreen.sine[NormalAngle(angle) + 90];
-    // Start at the first drawn row; u and v are linear in the box position.
-    std::int64_t rowU = 360 * hw + hh * sine - hw * cosine - box.rowBegin * sine;
-    std::int64_t rowV = 360 * hh - hw * sine - hh * cosine + box.rowBegin * cosine;
-    plat::Surface& back = *krScreen.back;
-    for (int j = box.rowBegin; j < box.rowEnd; ++j, rowU -= sine, rowV += cosine) {
-        std::int64_t u = rowU + box.colBegin * cosine, v = rowV + box.colBegin * sine;
-        const int y = static_cast<int>(box.top + j);
-        for (int i = box.colBegin; i < box.colEnd; ++i, u += cosine, v += sine) {
-            std::int64_t sx = u / 360 - offsetX, sy = v / 360 - offsetY;
-            if (mirror) sx = std::abs(sx), sy = std::abs(sy);
-            if (sx < src.minX || sx >= src.maxX || sy < src.minY || sy >= src.maxY) continue;
-            const std::uint32_t p = plat::GetPixel(*source, static_cast<int>(srcLeft + sx), static_cast<int>(srcTop + sy));
-            if (p != 0) plat::PutPixel(back, static_cast<int>(box.left + i), y, p);
-        }
-    }
-    return 1;
-}
-
-// Fills the kernel's arguments for a box, a source and an affine map given
-// as the source position at the box centre (16.16) and the steps per column
-// and row.
-int RotateMapped(const BoxSpan& box, int slot, int srcLeft, int srcTop, int srcRight, int srcBottom, double uCol,
-                 double vCol, double uRow, double vRow, bool mirror, plat::kernels::RotateOp op, int level) {
+// Cuts the source rectangle, locks both surfaces and runs the rotation
+// kernel over the box; setMap(src, args) fills in the map from box
+// positions to source coordinates.
+template <class SetMap>
+int RotateBox(const BoxSpan& box, int slot, int srcLeft, int srcTop, int srcRight, int srcBottom, bool mirror,
+              plat::kernels::RotateOp op, int level, SetMap setMap) {
     if (box.Empty()) return 1;
     plat::Surface* source = krDraw::internal::SurfaceAt(slot);
     if (!SameDepth(source)) return 0;
@@ -156,19 +122,48 @@ int RotateMapped(const BoxSpan& box, int slot, int srcLeft, int srcTop, int srcR
     a.src = source;
     a.srcLeft = srcLeft, a.srcTop = srcTop;
     a.minX = src.minX, a.maxX = src.maxX, a.minY = src.minY, a.maxY = src.maxY;
-    a.uCol = std::llround(uCol), a.vCol = std::llround(vCol), a.uRow = std::llround(uRow), a.vRow = std::llround(vRow);
-    // The source point under the box centre: the source rectangle centred
-    // in the box, as RotateBlit centres it.
-    const std::int64_t hw = box.width / 2, hh = box.height / 2;
-    const std::int64_t centreX = hw - (box.width - src.width) / 2, centreY = hh - (box.height - src.height) / 2;
-    a.u0 = centreX * 65536 - hw * a.uCol - hh * a.uRow;
-    a.v0 = centreY * 65536 - hw * a.vCol - hh * a.vRow;
     a.mirror = mirror;
     a.op = op;
     a.level = std::clamp(level, 0, 31);
     a.channels = plat::kernels::ChannelsOf(krScreen.back->format);
+    setMap(src, a);
     plat::kernels::RotateAffine(a);
     return 1;
+}
+
+// The exact stepping of RotateBlit: u, v in 360ths of a pixel, divided with
+// truncation toward zero, then moved by the centring offsets.
+int RotateStepped(int left, int top, int right, int bottom, int angle, int slot, int srcLeft, int srcTop,
+                  int srcRight, int srcBottom, bool mirror) {
+    if (!krScreen.back) return 0;
+    const BoxSpan box = CutBox(left, top, right, bottom);
+    const std::int64_t sine = krScreen.sine[NormalAngle(angle)], cosine = krScreen.sine[NormalAngle(angle) + 90];
+    return RotateBox(box, slot, srcLeft, srcTop, srcRight, srcBottom, mirror, plat::kernels::RotateOp::kCopy, 31,
+                     [&](const SourceRect& src, plat::kernels::RotateArgs& a) {
+                         const std::int64_t hw = box.width / 2, hh = box.height / 2;
+                         a.step = plat::kernels::RotateStep::kStepped360;
+                         a.offsetX = (box.width - src.width) / 2, a.offsetY = (box.height - src.height) / 2;
+                         a.u0 = 360 * hw + hh * sine - hw * cosine, a.v0 = 360 * hh - hw * sine - hh * cosine;
+                         a.uCol = cosine, a.vCol = sine, a.uRow = -sine, a.vRow = cosine;
+                     });
+}
+
+// A map given as steps per column and row in 1/65536 pixels, turning about
+// the box centre.
+int RotateMapped(const BoxSpan& box, int slot, int srcLeft, int srcTop, int srcRight, int srcBottom, double uCol,
+                 double vCol, double uRow, double vRow, bool mirror, plat::kernels::RotateOp op, int level) {
+    return RotateBox(box, slot, srcLeft, srcTop, srcRight, srcBottom, mirror, op, level,
+                     [&](const SourceRect& src, plat::kernels::RotateArgs& a) {
+                         a.uCol = std::llround(uCol), a.vCol = std::llround(vCol);
+                         a.uRow = std::llround(uRow), a.vRow = std::llround(vRow);
+                         // The source point under the box centre: the source
+                         // rectangle centred in the box, as RotateBlit centres it.
+                         const std::int64_t hw = box.width / 2, hh = box.height / 2;
+                         const std::int64_t centreX = hw - (box.width - src.width) / 2;
+                         const std::int64_t centreY = hh - (box.height - src.height) / 2;
+                         a.u0 = centreX * 65536 - hw * a.uCol - hh * a.uRow;
+                         a.v0 = centreY * 65536 - hw * a.vCol - hh * a.vRow;
+                     });
 }
 
 int RotateZoomed(int left, int top, int right, int bottom, int angle, float zoom, int slot, int srcLeft, int srcTop,

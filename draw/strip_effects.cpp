@@ -8,8 +8,10 @@
 //
 // Limits: every loop runs only over the rows that can reach the clip
 // rectangle (or, for the drum, the rows the picture has), so extreme
-// rectangles cost no more than visible ones; coordinates that leave the
-// 32-bit range are dropped rather than wrapped.
+// rectangles cost no more than visible ones; the random effects walk every
+// row of any rectangle a picture can have, so that they draw as many random
+// numbers clipped as unclipped. Coordinates that leave the 32-bit range are
+// dropped rather than wrapped.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -27,6 +29,11 @@ using i64 = std::int64_t;
 constexpr double kPi = 3.14159265358979323846;
 // Beyond this a float phase can no longer hold whole rows or degrees apart.
 constexpr float kTameLimit = 1.0e6f;
+// Rectangles of up to this many rows take one random number per row (per
+// step of the scanline walk) from their top, seen or clipped, so that the
+// shared generator runs the same whatever the clip; taller ones, which no
+// picture has, walk only the rows that can be seen.
+constexpr std::int64_t kRandomWalkRows = 1 << 16;
 
 krDraw::internal::StripEffectState state;
 
@@ -95,6 +102,12 @@ struct RowSpan {
 RowSpan VisibleRows(i64 from, i64 to, i64 destOfFrom) {
     const plat::Rect& clip = krScreen.clip;
     return {std::max(from, from + clip.top - destOfFrom), std::min(to, from + clip.bottom - destOfFrom)};
+}
+
+// The rows a random effect walks: all of them, unless there are too many.
+RowSpan RandomRows(i64 from, i64 to, i64 destOfFrom) {
+    if (to - from <= kRandomWalkRows) return {from, to};
+    return VisibleRows(from, to, destOfFrom);
 }
 
 // Copies source row `row` (columns left..right) to (x, y); rows and points
@@ -240,15 +253,11 @@ void ScanlineBlit(int x, int y, int gap, int slot, int left, int top, int right,
             CopyRow(x, d, slot, left, row, right, true);
         }
     } else if (gap < 0) {
-        // Random distances of 1 to -gap rows, starting from top; the walk
-        // starts at the first row that can be seen.
+        // Random distances of 1 to -gap rows, starting from top.
         const i64 range = -static_cast<i64>(gap);
-        for (i64 row = VisibleRows(top, bottom, y).first; row < bottom;) {
-            const i64 d = static_cast<i64>(y) + (row - top);
-            if (d >= clip.bottom) break;
-            CopyRow(x, d, slot, left, row, right, true);
-            row += std::rand() % range + 1;
-        }
+        const RowSpan rows = RandomRows(top, bottom, y);
+        for (i64 row = rows.first; row < rows.last; row += std::rand() % range + 1)
+            CopyRow(x, static_cast<i64>(y) + (row - top), slot, left, row, right, true);
     }
 }
 
@@ -258,7 +267,7 @@ void JitterBlit(int x, int y, int range, int slot, int left, int top, int right,
         return;
     }
     const i64 span = 2 * static_cast<i64>(range);
-    const RowSpan rows = VisibleRows(top, bottom, y);
+    const RowSpan rows = RandomRows(top, bottom, y);
     for (i64 r = rows.first; r < rows.last; ++r) {
         const i64 shift = std::rand() % span - range;
         CopyRow(static_cast<i64>(x) + shift, static_cast<i64>(y) + (r - top), slot, left, r, right, true);

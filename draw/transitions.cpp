@@ -97,6 +97,16 @@ void ScrollBand(krDraw::BackgroundState& b, float frameTime) {
     b.bandPosition = p;
 }
 
+// Loads a picture of the background once and then reloads it in place. A
+// handle that failed to load stays 0 and is loaded afresh, never swapped
+// into slot 0 (the Buffer sprite).
+void LoadOrSwap(std::int32_t& handle, const char* name) {
+    if (handle == 0)
+        handle = krDraw::LoadObject(name, kLoadModeDriverMemory);
+    else
+        krDraw::SwapObject(name, handle, kLoadModeDriverMemory);
+}
+
 }  // namespace
 
 namespace krDraw {
@@ -121,16 +131,8 @@ void StartUncover() {
 
 void LoadBackground(const char* band, const char* tile, int bandHeight) {
     SetColorKey(0);
-    // Each handle is loaded once and then reloaded in place; a handle that
-    // failed to load stays 0 and is loaded afresh, never swapped into slot 0.
-    if (krScreen.backgroundBand == 0)
-        krScreen.backgroundBand = LoadObject(band, kLoadModeDriverMemory);
-    else
-        SwapObject(band, krScreen.backgroundBand, kLoadModeDriverMemory);
-    if (krScreen.backgroundTile == 0)
-        krScreen.backgroundTile = LoadObject(tile, kLoadModeDriverMemory);
-    else
-        SwapObject(tile, krScreen.backgroundTile, kLoadModeDriverMemory);
+    LoadOrSwap(krScreen.backgroundBand, band);
+    LoadOrSwap(krScreen.backgroundTile, tile);
     background.bandPosition = 0.0f;
     background.bandHeight = bandHeight;
 }

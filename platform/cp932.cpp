@@ -145,4 +145,17 @@ std::string Utf8ToCp932(const std::string& utf8) {
     return out;
 }
 
+std::string UpperCase(const std::string& text) {
+    std::string upper = text;
+    for (std::size_t i = 0; i < upper.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(upper[i]);
+        if (IsLeadByte(c)) {
+            ++i;  // the second byte may look like a letter
+        } else if (c >= 'a' && c <= 'z') {
+            upper[i] = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
 }  // namespace plat

@@ -14,5 +14,8 @@ inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c 
 std::u32string DecodeCp932(const char* text, std::size_t maxBytes = std::string::npos);
 std::string Cp932ToUtf8(const char* text);
 std::string Utf8ToCp932(const std::string& utf8);
+// Upper case of CP932 text as the system's upper-casing gives it: ASCII
+// letters only, never the second byte of a two-byte character.
+std::string UpperCase(const std::string& text);
 
 }  // namespace plat

@@ -4,7 +4,9 @@
 // source coordinate falls inside the source rectangle (two linear
 // inequalities per axis), so the inner loop steps through the source with
 // no range tests. Mirroring keeps the span test of the absolute value's
-// outer bound and tests the inner bound per pixel.
+// outer bound and tests the inner bound per pixel. The plain rotations'
+// u / 360, truncated toward zero, still grows with u, so its bounds too are
+// one interval of u.
 //
 // Smoothing: each pixel needs its already smoothed left neighbour, a chain
 // that forbids plain vector lanes. The chain is broken with the identity
@@ -75,17 +77,37 @@ std::uint32_t BlendPixel(const Channels& ch, std::uint32_t s, std::uint32_t d, i
     return out;
 }
 
-std::int64_t SourceCoordinate(std::int64_t fixed, bool mirror) {
-    const std::int64_t whole = fixed >> 16;  // floor
-    return mirror && whole < 0 ? -whole : whole;
+// The source coordinate of a running value on one axis.
+template <RotateStep Step, bool Mirror>
+std::int64_t SourceCoordinate(std::int64_t running, std::int64_t offset) {
+    std::int64_t whole;
+    if constexpr (Step == RotateStep::kFixed16) whole = running >> 16;  // floor
+    else whole = running / 360 - offset;                                 // truncating, then centred
+    return Mirror && whole < 0 ? -whole : whole;
 }
 
-template <int Bpp, RotateOp Op, bool Mirror>
+// The running values whose coordinate (before mirroring) lies in [lo, hi]
+// form one interval [first, last], as the coordinate never falls when the
+// running value grows.
+template <RotateStep Step>
+void RunningBounds(std::int64_t lo, std::int64_t hi, std::int64_t offset, std::int64_t& first, std::int64_t& last) {
+    if constexpr (Step == RotateStep::kFixed16) {
+        first = lo * 65536, last = hi * 65536 + 65535;
+    } else {
+        // running / 360 truncates: 0 covers -359 .. 359.
+        const std::int64_t l = lo + offset, h = hi + offset;
+        first = l > 0 ? 360 * l : 360 * l - 359;
+        last = h >= 0 ? 360 * h + 359 : 360 * h;
+    }
+}
+
+template <int Bpp, RotateOp Op, RotateStep Step, bool Mirror>
 void RotateSpan(const RotateArgs& a, std::uint8_t* out, std::int64_t u, std::int64_t v, int count) {
     const std::uint8_t* base = a.src->pixels;
     const std::ptrdiff_t pitch = a.src->pitch;
     for (int n = 0; n < count; ++n, out += Bpp, u += a.uCol, v += a.vCol) {
-        const std::int64_t sx = SourceCoordinate(u, Mirror), sy = SourceCoordinate(v, Mirror);
+        const std::int64_t sx = SourceCoordinate<Step, Mirror>(u, a.offsetX);
+        const std::int64_t sy = SourceCoordinate<Step, Mirror>(v, a.offsetY);
         if (Mirror && (sx < a.minX || sy < a.minY)) continue;
         const std::uint8_t* from = base + (a.srcTop + sy) * pitch + (a.srcLeft + sx) * Bpp;
         std::uint32_t p;
@@ -111,13 +133,14 @@ void RotateSpan(const RotateArgs& a, std::uint8_t* out, std::int64_t u, std::int
     }
 }
 
-template <int Bpp, RotateOp Op, bool Mirror>
+template <int Bpp, RotateOp Op, RotateStep Step, bool Mirror>
 void RotateRows(const RotateArgs& a) {
-    // The fixed-point bounds of the source coordinate on each axis; with a
-    // mirror the absolute value must stay below the maximum.
-    const std::int64_t uLo = Mirror ? -(static_cast<std::int64_t>(a.maxX) - 1) * 65536 : std::int64_t{a.minX} * 65536;
-    const std::int64_t vLo = Mirror ? -(static_cast<std::int64_t>(a.maxY) - 1) * 65536 : std::int64_t{a.minY} * 65536;
-    const std::int64_t uHi = std::int64_t{a.maxX} * 65536 - 1, vHi = std::int64_t{a.maxY} * 65536 - 1;
+    // The bounds of the running values on each axis; with a mirror the
+    // absolute value must stay below the maximum (the minimum is tested
+    // per pixel).
+    std::int64_t uLo, uHi, vLo, vHi;
+    RunningBounds<Step>(Mirror ? 1 - a.maxX : a.minX, a.maxX - 1, a.offsetX, uLo, uHi);
+    RunningBounds<Step>(Mirror ? 1 - a.maxY : a.minY, a.maxY - 1, a.offsetY, vLo, vHi);
     for (int j = a.rowBegin; j < a.rowEnd; ++j) {
         const std::int64_t u = a.u0 + j * a.uRow, v = a.v0 + j * a.vRow;
         int begin = a.colBegin, end = a.colEnd;
@@ -125,15 +148,24 @@ void RotateRows(const RotateArgs& a) {
         Narrow(v, a.vCol, vLo, vHi, begin, end);
         if (begin >= end) continue;
         std::uint8_t* out = a.dst->Row(a.boxTop + j) + static_cast<std::ptrdiff_t>(a.boxLeft + begin) * Bpp;
-        RotateSpan<Bpp, Op, Mirror>(a, out, u + begin * a.uCol, v + begin * a.vCol, end - begin);
+        RotateSpan<Bpp, Op, Step, Mirror>(a, out, u + begin * a.uCol, v + begin * a.vCol, end - begin);
     }
+}
+
+template <int Bpp, RotateOp Op, RotateStep Step>
+void RotateWithStep(const RotateArgs& a) {
+    return a.mirror ? RotateRows<Bpp, Op, Step, true>(a) : RotateRows<Bpp, Op, Step, false>(a);
+}
+
+template <int Bpp, RotateOp Op>
+void RotateWithOp(const RotateArgs& a) {
+    return a.step == RotateStep::kStepped360 ? RotateWithStep<Bpp, Op, RotateStep::kStepped360>(a)
+                                             : RotateWithStep<Bpp, Op, RotateStep::kFixed16>(a);
 }
 
 template <int Bpp>
 void RotateFor(const RotateArgs& a) {
-    if (a.op == RotateOp::kAlpha)
-        return a.mirror ? RotateRows<Bpp, RotateOp::kAlpha, true>(a) : RotateRows<Bpp, RotateOp::kAlpha, false>(a);
-    return a.mirror ? RotateRows<Bpp, RotateOp::kCopy, true>(a) : RotateRows<Bpp, RotateOp::kCopy, false>(a);
+    return a.op == RotateOp::kAlpha ? RotateWithOp<Bpp, RotateOp::kAlpha>(a) : RotateWithOp<Bpp, RotateOp::kCopy>(a);
 }
 
 bool RotateArgsUsable(const RotateArgs& a) {
@@ -297,8 +329,10 @@ void ReferenceRotateAffine(const RotateArgs& a) {
     if (!RotateArgsUsable(a)) return;
     for (int j = a.rowBegin; j < a.rowEnd; ++j) {
         for (int i = a.colBegin; i < a.colEnd; ++i) {
-            std::int64_t sx = (a.u0 + i * a.uCol + j * a.uRow) >> 16;
-            std::int64_t sy = (a.v0 + i * a.vCol + j * a.vRow) >> 16;
+            const std::int64_t u = a.u0 + i * a.uCol + j * a.uRow, v = a.v0 + i * a.vCol + j * a.vRow;
+            const bool stepped = a.step == RotateStep::kStepped360;
+            std::int64_t sx = stepped ? u / 360 - a.offsetX : u >> 16;
+            std::int64_t sy = stepped ? v / 360 - a.offsetY : v >> 16;
             if (a.mirror) sx = std::abs(sx), sy = std::abs(sy);
             if (sx < a.minX || sx >= a.maxX || sy < a.minY || sy >= a.maxY) continue;
             const std::uint32_t p = GetPixel(*a.src, static_cast<int>(a.srcLeft + sx), static_cast<int>(a.srcTop + sy));

@@ -54,13 +54,17 @@ inline void StorePixel(std::uint8_t* p, int bytesPerPixel, std::uint32_t v) {
 // ---- rotation through a fixed-point affine map ----
 //
 // Box pixel (i, j) takes its source coordinate from u = u0 + i * uCol +
-// j * uRow and v = v0 + i * vCol + j * vRow, in 1/65536 pixels: source x =
-// floor(u / 65536), source y = floor(v / 65536), both counted from the
-// source rectangle's corner (srcLeft, srcTop). With mirror each coordinate
-// is replaced by its absolute value first. A pixel is drawn when the
-// coordinate lies in [minX, maxX) x [minY, maxY) (the source rectangle cut to
-// its surface) and the source pixel is not 0.
+// j * uRow and v = v0 + i * vCol + j * vRow. In kFixed16 steps u and v are
+// in 1/65536 pixels: source x = floor(u / 65536), source y = floor(v /
+// 65536). In kStepped360 steps (the integer stepping of the plain
+// rotations) they are in 360ths: source x = u / 360 - offsetX and source y =
+// v / 360 - offsetY, the divisions truncating toward zero. Both are counted
+// from the source rectangle's corner (srcLeft, srcTop). With mirror each
+// coordinate is replaced by its absolute value first. A pixel is drawn when
+// the coordinate lies in [minX, maxX) x [minY, maxY) (the source rectangle
+// cut to its surface) and the source pixel is not 0.
 enum class RotateOp { kCopy, kAlpha };
+enum class RotateStep { kFixed16, kStepped360 };
 
 struct RotateArgs {
     Surface* dst = nullptr;
@@ -70,6 +74,8 @@ struct RotateArgs {
     int srcLeft = 0, srcTop = 0;
     std::int64_t minX = 0, maxX = 0, minY = 0, maxY = 0;
     std::int64_t u0 = 0, v0 = 0, uCol = 0, vCol = 0, uRow = 0, vRow = 0;
+    RotateStep step = RotateStep::kFixed16;
+    std::int64_t offsetX = 0, offsetY = 0;  // kStepped360 only
     bool mirror = false;
     RotateOp op = RotateOp::kCopy;
     int level = 31;  // kAlpha: out = (s * level + d * (31 - level)) / 31 per component

@@ -10,6 +10,10 @@
 #include <fstream>
 #include <iterator>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/cp932.h"
 #include "sound/sound_internal.h"
 
@@ -160,12 +164,12 @@ float SampleValue(const std::uint8_t* p, Sample kind) {
         case Sample::Float32: {
             float f;
             std::memcpy(&f, p, 4);
-            return std::isfinite(f) ? f * 32768.0f : 0.0f;
+            return f == f ? std::clamp(f, -4.0f, 4.0f) * 32768.0f : 0.0f;  // NaN is silence
         }
         case Sample::Float64: {
             double d;
             std::memcpy(&d, p, 8);
-            return std::isfinite(d) ? static_cast<float>(std::clamp(d, -4.0, 4.0) * 32768.0) : 0.0f;
+            return d == d ? static_cast<float>(std::clamp(d, -4.0, 4.0) * 32768.0) : 0.0f;
         }
         case Sample::ALaw: return ALawValue(p[0]);
         case Sample::MuLaw: return MuLawValue(p[0]);
@@ -206,6 +210,35 @@ std::vector<std::pair<float, float>> DownMixWeights(int channels, std::uint32_t 
     return weights;
 }
 
+// Float samples of one or two channels, the common case: scaled, clipped,
+// rounded to nearest (as lrint), a NaN turned into silence; four at a time
+// with SSE2 where the machine has it.
+std::int16_t FloatTo16(float v) {
+    v *= 32768.0f;
+    if (!(v == v)) return 0;
+    return static_cast<std::int16_t>(std::lrint(std::clamp(v, -32768.0f, 32767.0f)));
+}
+
+void ConvertFloat32(const std::vector<std::uint8_t>& samples, std::size_t count, std::uint8_t* dst) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(32768.0f), low = _mm_set1_ps(-32768.0f), high = _mm_set1_ps(32767.0f);
+    for (; i + 8 <= count; i += 8) {
+        __m128 a = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(samples.data() + 4 * i)), scale);
+        __m128 b = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(samples.data() + 4 * i + 16)), scale);
+        a = _mm_min_ps(_mm_max_ps(_mm_and_ps(a, _mm_cmpord_ps(a, a)), low), high);
+        b = _mm_min_ps(_mm_max_ps(_mm_and_ps(b, _mm_cmpord_ps(b, b)), low), high);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b)));
+    }
+#endif
+    for (; i < count; ++i) {
+        float v;
+        std::memcpy(&v, samples.data() + 4 * i, 4);
+        const std::int16_t s = FloatTo16(v);
+        std::memcpy(dst + 2 * i, &s, 2);  // little-endian, as the voices are
+    }
+}
+
 void Convert16(const WaveFormat& f, const Layout& layout, const std::vector<std::uint8_t>& samples,
                PlayableSound& out) {
     const int inChannels = f.channels;
@@ -215,7 +248,12 @@ void Convert16(const WaveFormat& f, const Layout& layout, const std::vector<std:
     const auto weights = inChannels > 2 ? DownMixWeights(inChannels, layout.channelMask)
                                         : std::vector<std::pair<float, float>>{};
     out.bytes.resize(frames * outChannels * 2);
+    out.format = plat::audio::PcmFormat{static_cast<int>(f.rate), outChannels, 16};
     std::uint8_t* dst = out.bytes.data();
+    if (layout.sample == Sample::Float32 && inChannels <= 2) {
+        ConvertFloat32(samples, frames * inChannels, dst);
+        return;
+    }
     for (std::size_t i = 0; i < frames; ++i) {
         const std::uint8_t* frame = samples.data() + i * f.blockAlign;
         float mixed[2] = {0.0f, 0.0f};
@@ -234,7 +272,6 @@ void Convert16(const WaveFormat& f, const Layout& layout, const std::vector<std:
             *dst++ = static_cast<std::uint8_t>(s >> 8);
         }
     }
-    out.format = plat::audio::PcmFormat{static_cast<int>(f.rate), outChannels, 16};
 }
 
 }  // namespace
@@ -322,17 +359,6 @@ bool MakePlayable(const std::vector<std::uint8_t>& record, std::vector<std::uint
     return true;
 }
 
-std::string UpperCase(const char* name) {
-    std::string s = name ? name : "";
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (plat::IsLeadByte(c)) {
-            ++i;  // the second byte may look like a letter
-        } else if (c >= 'a' && c <= 'z') {
-            s[i] = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return s;
-}
+std::string UpperCase(const char* name) { return plat::UpperCase(name ? name : ""); }
 
 }  // namespace krSound::internal

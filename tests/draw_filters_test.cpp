@@ -154,6 +154,52 @@ TEST_F(DrawFilters, SmokeRisesAsCopiesAndAverages) {
     EXPECT_EQ(krDraw::SmokeRect(-100, -100, 50, 50), 1);
 }
 
+// The smoke's copies follow the screen's random table exactly: from some
+// table position and counter on, a pixel is a copy whenever the counter has
+// reached the current entry (which then moves on), else an average.
+TEST_F(DrawFilters, SmokeCopiesFollowTheRandomTable) {
+    Start();
+    const std::vector<std::uint8_t>& table = krScreen.randomTable;
+    ASSERT_EQ(table.size(), 10000u);
+    RandomScreen(12);
+    const std::vector<std::uint32_t> before = Grab();
+    const int x0 = 200, y0 = 200, w = 50, h = 20;
+    ASSERT_EQ(krDraw::SmokeRect(x0, y0, w, h), 1);
+    const std::vector<std::uint32_t> after = Grab();
+    std::vector<int> kinds;  // 0 an average, 1 a copy, 2 both agree
+    for (int y = y0 + 1; y < y0 + h - 1; ++y)
+        for (int x = x0 + 1; x < x0 + w - 1; ++x) {
+            std::uint32_t copy = before[y * 800 + x], average = 0;
+            const C5 l = Split(before[y * 800 + x - 1]), r = Split(before[y * 800 + x + 1]);
+            const C5 u = Split(before[(y - 1) * 800 + x]), d = Split(before[(y + 1) * 800 + x]), p = Split(copy);
+            for (int c = 0; c < 3; ++c) {
+                copy = WithComponent(copy, c, p.c[c]);
+                average = WithComponent(average, c, (l.c[c] + r.c[c] + u.c[c] + d.c[c]) >> 2);
+            }
+            const std::uint32_t got = after[(y - 1) * 800 + x];
+            ASSERT_TRUE(got == copy || got == average) << x << "," << y;
+            kinds.push_back(copy == average ? 2 : got == copy ? 1 : 0);
+        }
+    // A start explains the region when every pixel agrees, or, past the
+    // table's end (a random restart), every pixel of a long enough run.
+    auto explains = [&](int position, int counter) {
+        int checked = 0;
+        for (const int kind : kinds) {
+            if (position > 9999) return checked >= 64;
+            const bool copy = counter >= table[static_cast<std::size_t>(position)];
+            if (kind != 2 && kind != (copy ? 1 : 0)) return false;
+            if (copy) counter = 0, ++position;
+            else ++counter;
+            ++checked;
+        }
+        return true;
+    };
+    int starts = 0;
+    for (int position = 0; position < 10000; ++position)
+        for (int counter = 0; counter <= 2; ++counter) starts += explains(position, counter);
+    EXPECT_GE(starts, 1) << "no table position and counter give these copies";
+}
+
 TEST_F(DrawFilters, EnlargementDoublesIntoTheBufferAndBack) {
     Start();
     RandomScreen(4);

@@ -223,6 +223,10 @@ TEST_F(DrawPacks, MissingPackOrEntryIsReported) {
     EXPECT_EQ(krDraw::LoadPack("A.BM", 2), 0);  // names match whole
     EXPECT_EQ(krDraw::LoadPack("ABCDEFGHIJKLMNOPQRSTUVWXYZ12345", 2), 0);
     EXPECT_EQ(LastBox(), Box("krDraw::LoadPack", "ファイル名またはリソース名が長すぎます"));
+    // A name that leaves only the program's folder opens no pack.
+    krDraw::SetPackFile("");
+    EXPECT_EQ(krDraw::LoadPack("A.BMP", 2), 0);
+    EXPECT_EQ(LastBox(), Box("krDraw::LoadPack", "パックファイル名が指定されていません"));
     // A pack path longer than 255 characters is no pack name.
     krDraw::SetPackFile(std::string(300, 'p').c_str());
     EXPECT_EQ(krDraw::LoadPack("A.BMP", 2), 0);
@@ -262,18 +266,21 @@ TEST_F(DrawPacks, DamagedPacksStopTheLookupCleanly) {
     EXPECT_EQ(load("G.BMP"), 4);
     krDraw::ReleaseObject(4);
 
-    // An entry of 0 x 0 takes no bytes to pass and yields no picture.
+    // An entry of 0 x 0 takes no bytes to pass and yields no picture: no
+    // object can be made of it.
     WritePack(Join({Entry(0, 0, "ZERO.BMP", {}), Entry(0, 7, "FLAT.BMP", {}), good}));
     EXPECT_EQ(load("ZERO.BMP"), 0);
+    EXPECT_EQ(LastBox(), Box("krDraw::CreateObject", "スプライトを作成できません"));
     EXPECT_EQ(load("FLAT.BMP"), 0);
     EXPECT_EQ(load("G.BMP"), 4);
     krDraw::ReleaseObject(4);
 
-    // Wider than any surface: refused before any slot is taken.
+    // Wider than any surface: refused before any slot is taken, with the
+    // object maker's own report.
     Bytes wide = Entry(20000, 1, "W.BMP", std::vector<std::uint16_t>(20000, 1));
     WritePack(wide);
     EXPECT_EQ(load("W.BMP"), 0);
-    EXPECT_EQ(LastBox(), Box("krDraw::LoadPack", "スプライトを作成できません"));
+    EXPECT_EQ(LastBox(), Box("krDraw::CreateObject", "スプライトを作成できません"));
 
     // A few stray bytes after the last entry, and an empty file.
     WritePack(Join({good, Bytes{7, 0, 9}}));

@@ -74,6 +74,50 @@ TEST_F(DrawRotation, QuarterTurnAndMirror) {
     EXPECT_EQ(BackPixel(47, 3), GradientPixel(31, 3));
 }
 
+// The plain rotations against their stepping written out pixel by pixel:
+// u, v in 360ths, divided truncating toward zero, moved by the centring
+// offsets, absolute values for the mirror; odd angles, a box cut by the
+// clip rectangle, a source rectangle larger than the box.
+TEST_F(DrawRotation, PlainRotationsFollowTheIntegerStepping) {
+    Start();
+    struct Case {
+        int left, top, right, bottom, angle, srcLeft, srcTop, srcRight, srcBottom;
+        bool mirror;
+    };
+    const Case cases[] = {{100, 50, 161, 97, 37, 0, 0, 32, 16, false},  {0, 0, 45, 33, 211, 2, 1, 30, 15, false},
+                          {10, 10, 30, 20, 123, 0, 0, 32, 16, false},   {0, 0, 64, 40, 290, 0, 0, 32, 16, true},
+                          {60, 20, 160, 100, 359, 4, 3, 28, 13, true},  {20, 30, 81, 71, 180, 0, 0, 32, 16, true}};
+    for (const Case& k : cases) {
+        for (const bool clipped : {false, true}) {
+            krDraw::ClearScreen();
+            krScreen.clip = clipped ? plat::Rect{k.left + 7, k.top + 5, k.right - 9, k.bottom - 3} : plat::Rect{0, 0, 800, 600};
+            if (k.mirror)
+                krDraw::RotateMirrorBlit(k.left, k.top, k.right, k.bottom, k.angle, sprite, k.srcLeft, k.srcTop, k.srcRight,
+                                         k.srcBottom);
+            else
+                krDraw::RotateBlit(k.left, k.top, k.right, k.bottom, k.angle, sprite, k.srcLeft, k.srcTop, k.srcRight,
+                                   k.srcBottom);
+            const int w = k.right - k.left, h = k.bottom - k.top, hw = w / 2, hh = h / 2;
+            const int ox = (w + k.srcLeft - k.srcRight) / 2, oy = (h + k.srcTop - k.srcBottom) / 2;
+            const int sine = krScreen.sine[k.angle], cosine = krScreen.sine[k.angle + 90];
+            int U = 360 * hw + hh * sine - hw * cosine, V = 360 * hh - hw * sine - hh * cosine;
+            for (int j = 0; j < h; ++j, U -= sine, V += cosine) {
+                int u = U, v = V;
+                for (int i = 0; i < w; ++i, u += cosine, v += sine) {
+                    int sx = u / 360 - ox, sy = v / 360 - oy;
+                    if (k.mirror) sx = std::abs(sx), sy = std::abs(sy);
+                    const int x = k.left + i, y = k.top + j;
+                    const plat::Rect& c = krScreen.clip;
+                    const bool shown = sx >= 0 && sx < k.srcRight - k.srcLeft && sy >= 0 && sy < k.srcBottom - k.srcTop &&
+                                       x >= c.left && x < c.right && y >= c.top && y < c.bottom;
+                    ASSERT_EQ(BackPixel(x, y), shown ? GradientPixel(k.srcLeft + sx, k.srcTop + sy) : 0u)
+                        << "angle " << k.angle << (clipped ? " clipped" : "") << " at " << i << "," << j;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(DrawRotation, ZoomTurnsAndScalesAboutTheBoxCentre) {
     Start();
     krDraw::RotateBlit(100, 50, 140, 80, 0, sprite, 0, 0, 32, 16);

@@ -90,6 +90,48 @@ TEST(EffectKernels, RotationMatchesReference) {
     }
 }
 
+// The integer stepping of the plain rotations: 360ths truncated toward
+// zero, so coordinate 0 spans twice the others; the span solving must
+// agree with the per-pixel division on every side of 0.
+TEST(EffectKernels, SteppedRotationMatchesReference) {
+    std::mt19937 rng(11);
+    for (int bits : {16, 24, 32}) {
+        for (int round = 0; round < 80; ++round) {
+            Pic source(30 + static_cast<int>(rng() % 30), 20 + static_cast<int>(rng() % 20), bits, rng, 15);
+            Pic fast(120, 90, bits, rng, 0);
+            Pic slow(120, 90, bits, rng, 0);
+            CopyPixels(*slow.s, *fast.s);
+            RotateArgs a;
+            a.dst = fast.s;
+            a.boxLeft = static_cast<int>(rng() % 40) - 20, a.boxTop = static_cast<int>(rng() % 40) - 20;
+            const int w = 60 + static_cast<int>(rng() % 60), h = 40 + static_cast<int>(rng() % 50);
+            a.colBegin = std::max(0, -a.boxLeft), a.colEnd = std::min(w, 120 - a.boxLeft);
+            a.rowBegin = std::max(0, -a.boxTop), a.rowEnd = std::min(h, 90 - a.boxTop);
+            a.src = source.s;
+            a.srcLeft = static_cast<int>(rng() % 10) - 5, a.srcTop = static_cast<int>(rng() % 10) - 5;
+            const int sw = 25, sh = 18;
+            a.minX = std::max(0, -a.srcLeft), a.maxX = std::min(sw, source.s->width - a.srcLeft);
+            a.minY = std::max(0, -a.srcTop), a.maxY = std::min(sh, source.s->height - a.srcTop);
+            const double turn = (rng() % 360) * 3.14159265358979 / 180.0;
+            const std::int64_t sine = static_cast<std::int64_t>(std::sin(turn) * 360);
+            const std::int64_t cosine = static_cast<std::int64_t>(std::cos(turn) * 360);
+            const std::int64_t hw = w / 2, hh = h / 2;
+            a.step = RotateStep::kStepped360;
+            a.offsetX = (w - sw) / 2 + static_cast<int>(rng() % 9) - 4, a.offsetY = (h - sh) / 2;
+            a.u0 = 360 * hw + hh * sine - hw * cosine, a.v0 = 360 * hh - hw * sine - hh * cosine;
+            a.uCol = cosine, a.vCol = sine, a.uRow = -sine, a.vRow = cosine;
+            if (round % 9 == 4) a.uCol = 0, a.vRow = 0;
+            a.mirror = round % 3 == 1;
+            a.channels = ChannelsOf(fast.s->format);
+            RotateAffine(a);
+            RotateArgs b = a;
+            b.dst = slow.s;
+            ReferenceRotateAffine(b);
+            ASSERT_TRUE(SamePixels(*fast.s, *slow.s)) << bits << " bits, round " << round;
+        }
+    }
+}
+
 TEST(EffectKernels, SmoothingMatchesReference) {
     std::mt19937 rng(11);
     for (int bits : {15, 16, 24, 32, -16, -32}) {  // negative: the kernels below AVX2

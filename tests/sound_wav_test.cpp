@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -167,6 +168,26 @@ TEST(SoundWavConversion, TurnsFloatAndCompandedSamplesInto16Bits) {
     EXPECT_EQ(Sample16(out.bytes, 1), 16384);
     EXPECT_EQ(Sample16(out.bytes, 2), -32768);
     EXPECT_EQ(Sample16(out.bytes, 3), 32767);  // clipped
+
+    // Long enough for the vector path: the same rounding and clipping, NaN
+    // silent, infinities at full scale, stereo alike.
+    const float nan = std::nanf(""), inf = HUGE_VALF;
+    const std::vector<float> values = {0.25f, -0.75f, 1.0f, -1.0f, 3.0f, -3.0f, nan, inf, -inf,
+                                       0.5f / 32768.0f, 1.5f / 32768.0f, -2.5f / 32768.0f, 0.1f, -0.3f, 0.9999f, 1e-9f, 7.0f};
+    Bytes raw;
+    for (float v : values) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        Put32(raw, bits);
+    }
+    const std::vector<int> expected = {8192, -24576, 32767, -32768, 32767, -32768, 0, 32767, -32768,
+                                       0, 2, -2, 3277, -9830, 32765, 0, 32767};
+    ASSERT_TRUE(Playable(FormatRecord(FormatFields(3, 1, 44100, 32)), raw, out));
+    ASSERT_EQ(out.bytes.size(), 2 * values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(Sample16(out.bytes, i), expected[i]) << i;
+    raw.resize(16 * 4);  // eight stereo frames
+    ASSERT_TRUE(Playable(FormatRecord(FormatFields(3, 2, 44100, 32)), raw, out));
+    for (std::size_t i = 0; i < 16; ++i) EXPECT_EQ(Sample16(out.bytes, i), expected[i]) << i;
 
     ASSERT_TRUE(Playable(FormatRecord(FormatFields(7, 1, 8000, 8)), {0xFF, 0x00, 0x80}, out));  // mu-law
     EXPECT_EQ(Sample16(out.bytes, 0), 0);

@@ -68,7 +68,7 @@ int Build(const std::string& packPath, const std::string& folder, bool append) {
     std::vector<std::uint8_t> bytes;
     int skipped = 0;
     for (const std::string& file : pack::BmpFilesIn(folder)) {
-        const std::string name = pack::UpperCase(plat::Utf8ToCp932(file));
+        const std::string name = plat::UpperCase(plat::Utf8ToCp932(file));
         if (name.empty() || name.size() > pack::kMaxEntryName) {
             Fail(file + ": name too long for a pack entry, skipped");
             ++skipped;
@@ -117,7 +117,7 @@ int Extract(const std::string& packPath, const std::string& requested, const std
     File file;
     std::uint64_t size = 0;
     if (!OpenPack(packPath, file, size)) return Fail(packPath + ": cannot be read");
-    const std::string name = pack::UpperCase(plat::Utf8ToCp932(requested));
+    const std::string name = plat::UpperCase(plat::Utf8ToCp932(requested));
     pack::Entry entry;
     switch (pack::Find(file.get(), size, name, entry)) {
         case pack::Lookup::kMissing:
