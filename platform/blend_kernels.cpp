@@ -269,20 +269,32 @@ namespace sse2 {
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#if defined(__clang__)  // clang takes its target regions this way
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#endif
 namespace avx2 {
 #define KR_BLEND_VECTOR_BYTES 32
 #include "platform/blend_kernels_body.inc"
 #undef KR_BLEND_VECTOR_BYTES
 }  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw")
+#if defined(__clang__)  // clang takes its target regions this way
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw"))), apply_to = function)
+#endif
 namespace avx512 {
 #define KR_BLEND_VECTOR_BYTES 64
 #include "platform/blend_kernels_body.inc"
 #undef KR_BLEND_VECTOR_BYTES
 }  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 namespace {
