@@ -82,11 +82,11 @@ BENCHMARK(BM_ReadWave_Ours);
 void BM_ReadWave_SdlLoadWav(benchmark::State& state) {
     const auto image = WaveImage(FloatRecord(), FloatSamples());
     for (auto _ : state) {
-        SDL_AudioSpec spec;
+        SDL_AudioSpec format;
         Uint8* buffer = nullptr;
         Uint32 length = 0;
         SDL_RWops* rw = SDL_RWFromConstMem(image.data(), static_cast<int>(image.size()));
-        if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length)) state.SkipWithError(SDL_GetError());
+        if (!SDL_LoadWAV_RW(rw, 1, &format, &buffer, &length)) state.SkipWithError(SDL_GetError());
         benchmark::DoNotOptimize(buffer);
         SDL_FreeWAV(buffer);
     }
