@@ -2,6 +2,7 @@
 // pulls the mixer, and KR_AUDIO_DUMP records what it played into a WAV file
 // that is read back here: format, length, level and pitch.
 #include <SDL2/SDL.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,7 +72,8 @@ void WaitForDump(const std::string& path, std::uintmax_t bytes) {
 class SdlAudioTest : public testing::Test {
 protected:
     void SetUp() override {
-        dumpPath_ = testing::TempDir() + "kr_sdl_audio_dump.wav";
+        // One file per process: ctest runs these tests side by side.
+        dumpPath_ = testing::TempDir() + "kr_sdl_audio_dump_" + std::to_string(getpid()) + ".wav";
         std::remove(dumpPath_.c_str());
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("KR_AUDIO_DUMP", dumpPath_.c_str(), 1);
