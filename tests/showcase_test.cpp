@@ -1,6 +1,7 @@
 // The headless showcase as a program: every scene reached by the keys (and
 // back), its arguments and input scripts checked, the recording's length.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -13,7 +14,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kRunDir = KR_RUN_DIR;
-const fs::path kWork = fs::path(KR_BINARY_DIR) / "showcase_test";
+// One folder per process: ctest runs these tests side by side.
+const fs::path kWork = fs::path(KR_BINARY_DIR) / ("showcase_test_" + std::to_string(getpid()));
 
 struct Outcome {
     int status = -1;
