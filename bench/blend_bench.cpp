@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "draw/krDraw.h"
-#include "platform/blit_kernels.h"
+#include "platform/pixels/blit_kernels.h"
 #include "platform/headless/headless.h"
 #include "system/krSystem.h"
 

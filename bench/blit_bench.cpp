@@ -12,8 +12,8 @@
 #include <random>
 #include <vector>
 
-#include "platform/blit_kernels.h"
-#include "platform/surface.h"
+#include "platform/pixels/blit_kernels.h"
+#include "platform/pixels/surface.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "draw/krDraw.h"
-#include "platform/blit_kernels.h"
-#include "platform/effect_kernels.h"
+#include "platform/pixels/blit_kernels.h"
+#include "platform/pixels/effect_kernels.h"
 #include "platform/headless/headless.h"
 #include "system/krSystem.h"
 

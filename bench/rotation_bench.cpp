@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "draw/krDraw.h"
-#include "platform/effect_kernels.h"
+#include "platform/pixels/effect_kernels.h"
 #include "platform/headless/headless.h"
 #include "system/krSystem.h"
 

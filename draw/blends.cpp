@@ -10,7 +10,7 @@
 // transparent), unlock the source and then the back screen, return 1.
 //
 // The rules work on every display depth through the component kernels of
-// platform/blend_kernels.h. The 16-bit effect tables of the screen set-up
+// platform/pixels/blend_kernels.h. The 16-bit effect tables of the screen set-up
 // define the table members' arithmetic on 5-bit components; the kernels
 // compute the same values directly (the tests hold them to the tables),
 // which serves the depths that have no tables and avoids three look-ups
@@ -48,8 +48,8 @@
 
 #include "draw/krDraw.h"
 #include "draw/objects_internal.h"
-#include "platform/blend_kernels.h"
-#include "platform/blit_kernels.h"
+#include "platform/pixels/blend_kernels.h"
+#include "platform/pixels/blit_kernels.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 //
 // The filters change a rectangle of the back screen in place, working on
 // components (5 bits on 15- and 16-bit displays, put back at the 5-bit
-// shifts; 8 bits on 24- and 32-bit ones; platform/effect_kernels.h). The
+// shifts; 8 bits on 24- and 32-bit ones; platform/pixels/effect_kernels.h). The
 // region is first cut to the back screen; a region outside it changes
 // nothing. The smoke and the noise draw from the random table of the screen
 // set-up (a table of the same kind is made here on displays that have none)
@@ -19,8 +19,8 @@
 
 #include "draw/krDraw.h"
 #include "draw/objects_internal.h"
-#include "platform/canvas.h"
-#include "platform/effect_kernels.h"
+#include "platform/pixels/canvas.h"
+#include "platform/pixels/effect_kernels.h"
 #include "system/krSystem.h"
 
 namespace krDraw {

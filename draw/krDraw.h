@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 
 struct krPixelFormat {
     std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;

@@ -5,9 +5,9 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/canvas.h"
-#include "platform/font.h"
-#include "platform/surface.h"
+#include "platform/pixels/canvas.h"
+#include "platform/text/font.h"
+#include "platform/pixels/surface.h"
 
 // The classic 60-byte font description record.
 struct krLogFont {

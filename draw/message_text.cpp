@@ -15,8 +15,8 @@
 
 #include "draw/krDraw.h"
 #include "draw/krFont.h"
-#include "platform/cp932.h"
-#include "platform/effect_kernels.h"
+#include "platform/text/cp932.h"
+#include "platform/pixels/effect_kernels.h"
 #include "system/krSystem.h"
 
 namespace krDraw {

@@ -7,8 +7,8 @@
 
 #include "draw/krDraw.h"
 #include "draw/objects_internal.h"
-#include "platform/bmp.h"
-#include "platform/window.h"
+#include "platform/images/bmp.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 krObjectRecord krObjects[krObjectCount];

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 
 namespace krDraw::pack {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/surface.h"
+#include "platform/pixels/surface.h"
 
 namespace krDraw::pack {
 

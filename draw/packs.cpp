@@ -16,8 +16,8 @@
 #include "draw/krDraw.h"
 #include "draw/objects_internal.h"
 #include "draw/pack_format.h"
-#include "platform/cp932.h"
-#include "platform/window.h"
+#include "platform/text/cp932.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 namespace {

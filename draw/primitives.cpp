@@ -9,8 +9,8 @@
 
 #include "draw/krDraw.h"
 #include "draw/krFrameRate.h"
-#include "platform/canvas.h"
-#include "platform/window.h"
+#include "platform/pixels/canvas.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // from the sine table (entries scaled by 360). RotateBlit and
 // RotateMirrorBlit follow that stepping exactly, truncating u / 360 toward
 // zero (the span kernel's kStepped360 map); the zooming members divide the same increments by the zoom into
-// 1/65536-pixel fixed point (platform/effect_kernels.h) and turn about the
+// 1/65536-pixel fixed point (platform/pixels/effect_kernels.h) and turn about the
 // box centre too. A source pixel of value 0 is transparent everywhere.
 //
 // Every member draws on 15-, 16-, 24- and 32-bit displays alike (the
@@ -21,7 +21,7 @@
 
 #include "draw/krDraw.h"
 #include "draw/objects_internal.h"
-#include "platform/effect_kernels.h"
+#include "platform/pixels/effect_kernels.h"
 
 namespace {
 

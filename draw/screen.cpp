@@ -1,7 +1,7 @@
 // The screen: set-up of the display (back screen, the four internal
 // sprites, the pixel-format record and the effect tables), the present step
 // that shows the back screen in the window, the restore of lost surfaces,
-// and the release at shut-down. Surfaces come from platform/surface.h; the
+// and the release at shut-down. Surfaces come from platform/pixels/surface.h; the
 // front surface belongs to the platform's window.
 #include <bit>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include "draw/krDraw.h"
 #include "draw/objects_internal.h"
 #include "input/krJoystick.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
 

@@ -8,7 +8,7 @@
 
 #include "draw/krDraw.h"
 #include "draw/krFont.h"
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 
 krFontStateRecord krFontState;
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/bmp.h"
-#include "platform/surface.h"
+#include "platform/images/bmp.h"
+#include "platform/pixels/surface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const int kDepths[4] = {15, 16, 24, 32};

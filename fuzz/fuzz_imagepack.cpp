@@ -10,7 +10,7 @@
 #include <string>
 
 #include "draw/pack_format.h"
-#include "platform/surface.h"
+#include "platform/pixels/surface.h"
 
 namespace {
 

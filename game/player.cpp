@@ -6,7 +6,7 @@
 
 #include "draw/krDraw.h"
 #include "game/game_state.h"
-#include "platform/types.h"
+#include "platform/os/types.h"
 #include "system/krSystem.h"
 
 float playerX = 300.0f;

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "input/krJoystick.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 krJoystickRecord krJoysticks[2];

@@ -2,7 +2,7 @@
 // four-valued press states, the press-and-release wait, and the cursor's
 // placement and confinement.
 #include "draw/krDraw.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 namespace {

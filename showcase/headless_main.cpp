@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "draw/krDraw.h"
-#include "platform/backend.h"
-#include "platform/bmp.h"
+#include "platform/os/backend.h"
+#include "platform/images/bmp.h"
 #include "platform/headless/headless.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "showcase/headless_audio.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "draw/krDraw.h"
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 

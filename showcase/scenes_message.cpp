@@ -1,8 +1,8 @@
 // The message window: Japanese text laid out with line breaking inside a
 // box and revealed glyph by glyph, in plain and in smooth text.
 #include "draw/krDraw.h"
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 

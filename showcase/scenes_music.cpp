@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "draw/krDraw.h"
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 #include "showcase/showcase.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "draw/krDraw.h"
-#include "platform/types.h"
+#include "platform/os/types.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 

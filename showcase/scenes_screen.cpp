@@ -3,7 +3,7 @@
 // scene change (showcase/shell.cpp); the transition scene repeats it on
 // Space. The background scene turns the drifting tiles and the tall band on.
 #include "draw/krDraw.h"
-#include "platform/types.h"
+#include "platform/os/types.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 

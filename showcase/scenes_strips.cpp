@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "draw/krDraw.h"
-#include "platform/types.h"
+#include "platform/os/types.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 

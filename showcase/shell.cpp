@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "draw/krDraw.h"
-#include "platform/types.h"
+#include "platform/os/types.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
 namespace krSound::internal {

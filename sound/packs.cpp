@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/audio/mixer.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "sound/krSound.h"
 #include "sound/sound_internal.h"
 #include "system/krSystem.h"

@@ -14,7 +14,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
 namespace krSound::internal {

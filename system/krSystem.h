@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/os/types.h"
 
 struct krSystemStateRecord {
     // Window and start-up.

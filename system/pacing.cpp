@@ -1,7 +1,7 @@
 // Frame pacing, the frame clock, the ten wait timers and the busy delay, all
 // on the wrapping millisecond clock.
 #include "draw/krDraw.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "draw/krDraw.h"
-#include "platform/cp932.h"
-#include "platform/window.h"
+#include "platform/text/cp932.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // of the program runs exactly once.
 #include "draw/krDraw.h"
 #include "platform/audio/mci.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/blend_kernels.h"
-#include "platform/blit_kernels.h"
+#include "platform/pixels/blend_kernels.h"
+#include "platform/pixels/blit_kernels.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/bmp.h"
-#include "platform/surface.h"
+#include "platform/images/bmp.h"
+#include "platform/pixels/surface.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <utility>
 
-#include "platform/canvas.h"
+#include "platform/pixels/canvas.h"
 
 namespace {
 

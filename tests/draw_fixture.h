@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "draw/krDraw.h"
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 #include "platform/headless/headless.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "shell_fixture.h"
 
 class DrawTest : public ShellTest {

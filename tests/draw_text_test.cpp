@@ -13,7 +13,7 @@
 #include "draw/krFont.h"
 #include "draw_fixture.h"
 #include "screenshot_folder.h"
-#include "platform/font.h"
+#include "platform/text/font.h"
 
 namespace {
 

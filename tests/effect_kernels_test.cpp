@@ -8,8 +8,8 @@
 #include <cstring>
 #include <random>
 
-#include "platform/blit_kernels.h"
-#include "platform/effect_kernels.h"
+#include "platform/pixels/blit_kernels.h"
+#include "platform/pixels/effect_kernels.h"
 
 namespace {
 

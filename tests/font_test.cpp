@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/canvas.h"
-#include "platform/cp932.h"
-#include "platform/font.h"
+#include "platform/pixels/canvas.h"
+#include "platform/text/cp932.h"
+#include "platform/text/font.h"
 
 namespace {
 

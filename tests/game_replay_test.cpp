@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "game/game_state.h"
-#include "platform/bmp.h"
-#include "platform/surface.h"
+#include "platform/images/bmp.h"
+#include "platform/pixels/surface.h"
 
 namespace fs = std::filesystem;
 

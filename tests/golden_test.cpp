@@ -13,8 +13,8 @@
 #include <memory>
 #include <sstream>
 
-#include "platform/bmp.h"
-#include "platform/surface.h"
+#include "platform/images/bmp.h"
+#include "platform/pixels/surface.h"
 
 namespace fs = std::filesystem;
 

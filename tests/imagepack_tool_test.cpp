@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "draw_fixture.h"
-#include "platform/bmp.h"
+#include "platform/images/bmp.h"
 
 namespace {
 

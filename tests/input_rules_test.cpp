@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "input/krJoystick.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "shell_fixture.h"
 
 using namespace plat;

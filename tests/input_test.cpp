@@ -5,7 +5,7 @@
 
 #include "draw/krDraw.h"
 #include "input/krJoystick.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "shell_fixture.h"
 
 using namespace plat;

@@ -1,7 +1,7 @@
 // Test runner: every test starts on the headless backend.
 #include <gtest/gtest.h>
 
-#include "platform/backend.h"
+#include "platform/os/backend.h"
 #include "platform/headless/headless.h"
 
 int main(int argc, char** argv) {

@@ -16,7 +16,7 @@
 #include "platform/audio/mci.h"
 #include "platform/audio/midi_player.h"
 #include "platform/audio/mixer.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "shell_fixture.h"
 #include "sound/krSound.h"
 

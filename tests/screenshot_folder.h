@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 class ScreenshotFolder {
 public:

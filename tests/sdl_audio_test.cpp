@@ -21,10 +21,10 @@
 #include "platform/audio/mci.h"
 #include "platform/audio/midi_player.h"
 #include "platform/audio/mixer.h"
-#include "platform/backend.h"
+#include "platform/os/backend.h"
 #include "platform/headless/headless.h"
 #include "platform/sdl/sdl_backend.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 namespace {
 

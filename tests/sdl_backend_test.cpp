@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 #include "platform/headless/headless.h"
 #include "platform/sdl/instance_guard.h"
 #include "platform/sdl/presenter.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_internal.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 namespace {

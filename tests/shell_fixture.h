@@ -2,7 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "platform/backend.h"
+#include "platform/os/backend.h"
 #include "platform/headless/headless.h"
 #include "system/krSystem.h"
 

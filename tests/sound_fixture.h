@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "platform/audio/mixer.h"
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 #include "platform/headless/headless.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "shell_fixture.h"
 #include "sound/krSound.h"
 #include "sound_files.h"

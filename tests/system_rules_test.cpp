@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "draw/krDraw.h"
-#include "platform/cp932.h"
-#include "platform/window.h"
+#include "platform/text/cp932.h"
+#include "platform/os/window.h"
 #include "shell_fixture.h"
 
 namespace fs = std::filesystem;

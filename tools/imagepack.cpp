@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "draw/pack_format.h"
-#include "platform/bmp.h"
-#include "platform/cp932.h"
-#include "platform/surface.h"
+#include "platform/images/bmp.h"
+#include "platform/text/cp932.h"
+#include "platform/pixels/surface.h"
 
 namespace {
 

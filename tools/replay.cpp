@@ -19,10 +19,10 @@
 
 #include "draw/krDraw.h"
 #include "game/game_state.h"
-#include "platform/backend.h"
-#include "platform/bmp.h"
+#include "platform/os/backend.h"
+#include "platform/images/bmp.h"
 #include "platform/headless/headless.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 #include "system/krSystem.h"
 
 namespace {

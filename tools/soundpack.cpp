@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
 namespace {

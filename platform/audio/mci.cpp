@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/audio/midi_player.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 namespace plat {
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/os/types.h"
 
 namespace plat {
 

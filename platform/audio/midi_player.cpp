@@ -20,7 +20,7 @@
 
 #include "platform/audio/midi_file.h"
 #include "platform/audio/mixer.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 namespace plat::audio {
 namespace {

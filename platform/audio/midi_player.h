@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/types.h"
+#include "platform/os/types.h"
 
 namespace plat::audio {
 

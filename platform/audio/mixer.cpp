@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/audio/voice_mix.h"
-#include "platform/backend.h"
+#include "platform/os/backend.h"
 
 namespace plat::audio {
 namespace {

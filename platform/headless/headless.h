@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
+#include "platform/os/backend.h"
 
 namespace plat::headless {
 

@@ -3,7 +3,7 @@
 
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/presenter.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 namespace plat::sdl {
 namespace {

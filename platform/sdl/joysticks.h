@@ -5,7 +5,7 @@
 #pragma once
 #include <SDL2/SDL.h>
 
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 namespace plat::sdl {
 

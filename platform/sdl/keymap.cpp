@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "platform/types.h"
+#include "platform/os/types.h"
 
 namespace plat::sdl {
 namespace {

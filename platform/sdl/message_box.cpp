@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/types.h"
+#include "platform/os/types.h"
 
 namespace plat::sdl {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "platform/bmp.h"
+#include "platform/images/bmp.h"
 
 namespace plat::sdl {
 

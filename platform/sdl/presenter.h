@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/surface.h"
+#include "platform/pixels/surface.h"
 
 namespace plat::sdl {
 

@@ -2,7 +2,7 @@
 // events as window messages, present through a streaming texture, cursor,
 // message boxes, joysticks and the cross-process single-instance guard.
 #pragma once
-#include "platform/backend.h"
+#include "platform/os/backend.h"
 
 namespace plat::sdl {
 

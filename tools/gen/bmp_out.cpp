@@ -5,7 +5,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/bmp.h"
+#include "platform/images/bmp.h"
 
 namespace gen {
 

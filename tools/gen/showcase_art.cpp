@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/bmp.h"
+#include "platform/images/bmp.h"
 
 namespace {
 

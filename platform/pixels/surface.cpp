@@ -1,8 +1,8 @@
 // Pixel-buffer surfaces: creation and the registry of live surfaces, pixel
 // formats and colour conversion, locks, source colour keys, the lost state,
 // and the clipped copies, scaled copies and fills. The per-pixel work of
-// copies and fills is done by the kernels of platform/blit_kernels.cpp.
-#include "platform/surface.h"
+// copies and fills is done by the kernels of platform/pixels/blit_kernels.cpp.
+#include "platform/pixels/surface.h"
 
 #include <algorithm>
 #include <bit>
@@ -12,7 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/blit_kernels.h"
+#include "platform/pixels/blit_kernels.h"
 
 namespace plat {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/os/types.h"
 
 namespace plat {
 

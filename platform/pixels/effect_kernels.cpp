@@ -16,9 +16,9 @@
 // neighbours. The AVX2 kernel computes that weighted prefix sum across
 // eight 32-bit lanes per component, chosen at run time; components are
 // left at their place in the pixel where the sums fit (all of 5-6-5).
-#include "platform/effect_kernels.h"
+#include "platform/pixels/effect_kernels.h"
 
-#include "platform/blit_kernels.h"
+#include "platform/pixels/blit_kernels.h"
 
 #include <immintrin.h>
 

@@ -5,7 +5,7 @@
 // brightening rule multiplies floats and must give the reference's values
 // bit for bit, so this file is built without contraction of multiply-adds
 // (cmake/blends.cmake).
-#include "platform/blend_kernels.h"
+#include "platform/pixels/blend_kernels.h"
 
 #include <algorithm>
 #include <bit>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/blit_kernels.h"
+#include "platform/pixels/blit_kernels.h"
 
 #include <immintrin.h>
 
@@ -263,7 +263,7 @@ void ReferenceBlend(const Rows& a, const Components& c, const Params& p) {
 
 namespace sse2 {
 #define KR_BLEND_VECTOR_BYTES 16
-#include "platform/blend_kernels_body.inc"
+#include "platform/pixels/blend_kernels_body.inc"
 #undef KR_BLEND_VECTOR_BYTES
 }  // namespace sse2
 
@@ -274,7 +274,7 @@ namespace sse2 {
 #endif
 namespace avx2 {
 #define KR_BLEND_VECTOR_BYTES 32
-#include "platform/blend_kernels_body.inc"
+#include "platform/pixels/blend_kernels_body.inc"
 #undef KR_BLEND_VECTOR_BYTES
 }  // namespace avx2
 #if defined(__clang__)
@@ -289,7 +289,7 @@ namespace avx2 {
 #endif
 namespace avx512 {
 #define KR_BLEND_VECTOR_BYTES 64
-#include "platform/blend_kernels_body.inc"
+#include "platform/pixels/blend_kernels_body.inc"
 #undef KR_BLEND_VECTOR_BYTES
 }  // namespace avx512
 #if defined(__clang__)

@@ -1,6 +1,6 @@
 // CP932 decoding through iconv, one character at a time so that a bad
 // sequence costs one replacement character and never the rest of the text.
-#include "platform/cp932.h"
+#include "platform/text/cp932.h"
 
 #include <iconv.h>
 

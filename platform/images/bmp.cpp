@@ -3,7 +3,7 @@
 // Every read is bounds-checked against the bytes given; every size and
 // offset in the headers is checked before it is used. Also the 24-bit
 // writer that screenshots and frame dumps share.
-#include "platform/bmp.h"
+#include "platform/images/bmp.h"
 
 #include <algorithm>
 #include <array>

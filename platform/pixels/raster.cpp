@@ -1,6 +1,6 @@
 // Scan conversion for the canvas and the text renderer: contour filling,
 // round-pen strokes and clipped one-pixel lines.
-#include "platform/raster.h"
+#include "platform/pixels/raster.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,14 +1,14 @@
 // The drawing canvas: pens, brushes and hatches on a surface, shapes through
 // the shared scan converter, pixels, inversion, scaled copies, and text
 // through the font module.
-#include "platform/canvas.h"
+#include "platform/pixels/canvas.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
 
-#include "platform/raster.h"
+#include "platform/pixels/raster.h"
 
 namespace plat {
 namespace {

@@ -1,11 +1,11 @@
 // The edge of the platform layer towards the operating system. The shared
-// logic of platform/window.cpp calls these operations of the active backend.
+// logic of platform/os/window.cpp calls these operations of the active backend.
 #pragma once
 #include <cstdint>
 #include <string>
 
 #include "platform/audio/mixer.h"
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 // The window system's shared logic: window class and window bookkeeping, the
 // message queue and dispatch, key state, the cursor's display counter, message
 // boxes, the clock and file names. The active backend supplies the OS edge.
-#include "platform/window.h"
+#include "platform/os/window.h"
 
 #include <dirent.h>
 #include <strings.h>
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/cp932.h"
+#include "platform/os/backend.h"
+#include "platform/text/cp932.h"
 #include "platform/headless/headless.h"
 
 namespace plat {

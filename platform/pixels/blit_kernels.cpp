@@ -5,7 +5,7 @@
 // AVX-512BW a masked store skips the key lanes without reading the
 // destination. The AVX2 and AVX-512 variants are compiled for their targets
 // only and picked at run time, so the build runs on any x86-64.
-#include "platform/blit_kernels.h"
+#include "platform/pixels/blit_kernels.h"
 
 #include <emmintrin.h>
 #include <immintrin.h>

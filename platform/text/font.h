@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 
 namespace plat {
 

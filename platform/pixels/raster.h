@@ -8,8 +8,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 
 namespace plat::raster {
 

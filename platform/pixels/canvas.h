@@ -8,9 +8,9 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/font.h"
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/text/font.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 
 namespace plat {
 

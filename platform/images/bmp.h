@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/surface.h"
+#include "platform/pixels/surface.h"
 
 namespace plat {
 

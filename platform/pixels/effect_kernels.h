@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/surface.h"
+#include "platform/pixels/surface.h"
 
 namespace plat::kernels {
 

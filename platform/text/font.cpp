@@ -2,7 +2,7 @@
 // bit per pixel, and this module caches faces, sizes and glyphs and lays
 // out code page 932 text (single lines, word-wrapped boxes).
 // Depends on platform/cp932 for decoding and platform/raster for filling.
-#include "platform/font.h"
+#include "platform/text/font.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -20,8 +20,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include "platform/cp932.h"
-#include "platform/raster.h"
+#include "platform/text/cp932.h"
+#include "platform/pixels/raster.h"
 
 namespace plat {
 namespace {

@@ -4,14 +4,14 @@
 // millisecond clock, the desktop, the front surface and joystick readings.
 //
 // The message queue, key state, cursor counter and message-box text
-// conversion live here once; a Backend (platform/backend.h) is only the edge
+// conversion live here once; a Backend (platform/os/backend.h) is only the edge
 // towards the operating system, and one backend is active at a time.
 #pragma once
 #include <cstdint>
 #include <string>
 
-#include "platform/surface.h"
-#include "platform/types.h"
+#include "platform/pixels/surface.h"
+#include "platform/os/types.h"
 
 namespace plat {
 
