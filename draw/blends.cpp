@@ -50,6 +50,7 @@
 #include "draw/objects_internal.h"
 #include "platform/pixels/blend_kernels.h"
 #include "platform/pixels/blit_kernels.h"
+#include "platform/pixels/effect_kernels.h"
 
 namespace {
 
@@ -304,75 +305,6 @@ void ForPixelSize(const Area& area, Draw draw) {
     }
 }
 
-// x / divisor without a division per pixel: a multiplication by the
-// reciprocal, corrected by one where rounding left it off.
-class Quotient {
-public:
-    explicit Quotient(std::uint32_t divisor) : divisor_(divisor), reciprocal_(1.0 / divisor) {}
-    std::uint32_t operator()(std::uint32_t x) const {
-        std::uint32_t q = static_cast<std::uint32_t>(x * reciprocal_);
-        if (static_cast<std::uint64_t>(q) * divisor_ > x) --q;
-        else if (static_cast<std::uint64_t>(q + 1) * divisor_ <= x) ++q;
-        return q;
-    }
-
-private:
-    std::uint32_t divisor_;
-    double reciprocal_;
-};
-
-// Blur: running sums of the block's 5-bit components. Column sums over the
-// block's rows are kept for the current row and moved one row at a time,
-// so the work per pixel does not grow with the block and the memory is one
-// row's worth whatever the block size.
-template <int B>
-void Blur(const Area& area, int size) {
-    const int w = area.Width(), h = area.Height();
-    const int bw = std::min(size, w), bh = std::min(size, h);
-    const Quotient average(static_cast<std::uint32_t>(bw) * static_cast<std::uint32_t>(bh));
-    std::vector<std::uint32_t> columnSums(static_cast<std::size_t>(w) * 3, 0);
-    std::vector<std::uint32_t> prefix(static_cast<std::size_t>(w + 1) * 3, 0);
-    // Copies that the stores cannot alias, so they stay in registers.
-    const blend::Components c = area.c;
-    const auto transparent = [colour = area.colour](std::uint32_t p) { return (p & colour) == 0; };
-    auto addRow = [&](int j, std::uint32_t sign) {
-        const std::uint8_t* row = area.Src(0, j);
-        std::uint32_t* sums = columnSums.data();
-        for (int i = 0; i < w; ++i, row += B, sums += 3) {
-            const std::uint32_t s = Load<B>(row);
-            sums[0] += sign * blend::Five(c, s, 0);
-            sums[1] += sign * blend::Five(c, s, 1);
-            sums[2] += sign * blend::Five(c, s, 2);
-        }
-    };
-    for (int j = 0; j < bh; ++j) addRow(j, 1);
-    int blockTop = 0;
-    for (int j = 0; j < h; ++j) {
-        // The block starts at this row unless that would run past the bottom.
-        const int wantTop = std::min(j, h - bh);
-        for (; blockTop < wantTop; ++blockTop) {
-            addRow(blockTop, ~0u);  // minus one, modulo 2^32
-            addRow(blockTop + bh, 1);
-        }
-        // Running totals in registers: a loop reading back the element it
-        // stored three places before stalls on every iteration.
-        std::uint32_t totals[3] = {};
-        for (std::size_t i = 0; i < static_cast<std::size_t>(w) * 3; i += 3) {
-            for (int k = 0; k < 3; ++k) prefix[i + 3 + k] = totals[k] += columnSums[i + k];
-        }
-        const std::uint8_t* src = area.Src(0, j);
-        std::uint8_t* dst = area.Dst(0, j);
-        for (int i = 0; i < w; ++i, src += B, dst += B) {
-            if (transparent(Load<B>(src))) continue;
-            const std::size_t left = static_cast<std::size_t>(std::min(i, w - bw)) * 3;
-            const std::size_t right = left + static_cast<std::size_t>(bw) * 3;
-            Store<B>(dst, blend::PlaceFive(c, 0, average(prefix[right] - prefix[left])) |
-                              blend::PlaceFive(c, 1, average(prefix[right + 1] - prefix[left + 1])) |
-                              blend::PlaceFive(c, 2, average(prefix[right + 2] - prefix[left + 2])));
-        }
-    }
-}
-
 // ---- flips and smears: rows built in a buffer, then keyed copies ----
 
 // A keyed copy (0 is transparent) of one row of n pixels.
@@ -596,7 +528,14 @@ int GrayBlit(int x, int y, int slot, int left, int top, int right, int bottom) {
 int BlurBlit(int x, int y, int blockSize, int slot, int left, int top, int right, int bottom) {
     if (blockSize < 1) return 0;
     return Blended(x, y, slot, left, top, right, bottom, [&](const Area& area) {
-        ForPixelSize(area, [&]<int B>() { Blur<B>(area, blockSize); });
+        plat::kernels::BlurArgs a;
+        a.src = area.Src(0, 0), a.srcPitch = area.srcPitch;
+        a.dst = area.Dst(0, 0), a.dstPitch = area.dstPitch;
+        a.width = area.Width(), a.height = area.Height();
+        a.block = blockSize;
+        a.bytesPerPixel = area.Bpp();
+        for (int i = 0; i < 3; ++i) a.shift[i] = area.c.shift[i], a.bits[i] = area.c.bits[i];
+        plat::kernels::BlurRect(a);
     });
 }
 

@@ -64,6 +64,11 @@ public:
     int Result() const { return empty_ ? 1 : 0; }
     bool Ready() const { return locked_; }
     const plat::kernels::RegionArgs& Args() const { return args_; }
+    // Keeps at most width x height pixels of the region, from its corner.
+    void CapSize(int width, int height) {
+        args_.width = std::min(args_.width, width);
+        args_.height = std::min(args_.height, height);
+    }
     const Channels& Ch() const { return args_.channels; }
     int Bpp() const { return args_.channels.bytesPerPixel; }
     std::uint8_t* At(int x, int y) const {
@@ -82,30 +87,41 @@ unsigned Flags(int red, int green, int blue) { return (red ? 1u : 0u) | (green ?
 
 // ---- the random table and its position ----
 
-struct RandomWalk {
+struct RandomState {
     int counter = 0;
     int position = 0;
     std::vector<std::uint8_t> ownTable;  // for displays without the screen's table
 };
-RandomWalk randomWalk;
+RandomState randomState;
 
 const std::vector<std::uint8_t>& RandomTable() {
     if (krScreen.randomTable.size() == 10000) return krScreen.randomTable;
-    if (randomWalk.ownTable.size() != 10000) {
-        randomWalk.ownTable.resize(10000);
-        for (std::uint8_t& value : randomWalk.ownTable) value = static_cast<std::uint8_t>(std::rand() % 3);
+    if (randomState.ownTable.size() != 10000) {
+        randomState.ownTable.resize(10000);
+        for (std::uint8_t& value : randomState.ownTable) value = static_cast<std::uint8_t>(std::rand() % 3);
     }
-    return randomWalk.ownTable;
+    return randomState.ownTable;
 }
 
-// The current entry; the position moves on, and after entry 9999 restarts
-// at a random place among the first thousand.
-int NextRandomEntry(const std::vector<std::uint8_t>& table) {
-    if (randomWalk.position < 0 || randomWalk.position >= 10000) randomWalk.position = 0;
-    const int entry = table[static_cast<std::size_t>(randomWalk.position)];
-    if (++randomWalk.position > 9999) randomWalk.position = std::rand() % 1000;
-    return entry;
-}
+// The process-wide walk through the table, lent to one kernel call.
+class Walk {
+public:
+    Walk() {
+        walk_.table = RandomTable().data();
+        walk_.position = randomState.position;
+        walk_.counter = randomState.counter;
+    }
+    ~Walk() {
+        randomState.position = walk_.position;
+        randomState.counter = walk_.counter;
+    }
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
+    plat::kernels::RandomWalk& operator*() { return walk_; }
+
+private:
+    plat::kernels::RandomWalk walk_;
+};
 
 // ---- filters ----
 
@@ -116,75 +132,19 @@ int Smooth(int x, int y, int width, int height, unsigned flags) {
     return 1;
 }
 
-// Each inner pixel's value goes one row up: a plain copy whenever the
-// running counter has reached the current random entry, else the average of
-// its four (unchanged) neighbours. The row above is written only at
-// columns already passed, so every neighbour read is still the original.
-template <int Bpp>
-void SmokeRows(const LockedRegion& region, const std::vector<std::uint8_t>& table, unsigned flags) {
-    using plat::kernels::LoadPixel;
-    const Channels& ch = region.Ch();
-    const plat::kernels::RegionArgs& a = region.Args();
-    const std::ptrdiff_t pitch = a.surface->pitch;
-    for (int j = 1; j < a.height - 1; ++j) {
-        std::uint8_t* at = region.At(1, j);
-        for (int i = 1; i < a.width - 1; ++i, at += Bpp) {
-            std::uint32_t value[3];
-            const int entry = table[static_cast<std::size_t>(std::clamp(randomWalk.position, 0, 9999))];
-            const std::uint32_t up = LoadPixel(at - pitch, Bpp);
-            if (randomWalk.counter >= entry) {
-                const std::uint32_t p = LoadPixel(at, Bpp);
-                for (int c = 0; c < 3; ++c) value[c] = ch.Get(p, c);
-                randomWalk.counter = 0;
-                NextRandomEntry(table);
-            } else {
-                const std::uint32_t l = LoadPixel(at - Bpp, Bpp), r = LoadPixel(at + Bpp, Bpp);
-                const std::uint32_t d = LoadPixel(at + pitch, Bpp);
-                for (int c = 0; c < 3; ++c)
-                    value[c] = (ch.Get(l, c) + ch.Get(r, c) + ch.Get(up, c) + ch.Get(d, c)) >> 2;
-                ++randomWalk.counter;
-            }
-            std::uint32_t out = up;
-            for (int c = 0; c < 3; ++c) {
-                if (flags & (1u << c)) out = ch.Replace(out, c, value[c]);
-            }
-            plat::kernels::StorePixel(at - pitch, Bpp, out);
-        }
-    }
-}
-
 int Smoke(int x, int y, int width, int height, unsigned flags) {
     LockedRegion region(x, y, width, height);
     if (!region.Ready()) return region.Result();
-    const std::vector<std::uint8_t>& table = RandomTable();
-    switch (region.Bpp()) {
-        case 2: SmokeRows<2>(region, table, flags); break;
-        case 3: SmokeRows<3>(region, table, flags); break;
-        default: SmokeRows<4>(region, table, flags); break;
-    }
+    Walk walk;
+    plat::kernels::SmokeRegion(region.Args(), *walk, flags);
     return 1;
 }
 
 int Noise(int x, int y, int width, int height, int shift, unsigned flags) {
     LockedRegion region(x, y, width, height);
     if (!region.Ready()) return region.Result();
-    const Channels& ch = region.Ch();
-    const std::vector<std::uint8_t>& table = RandomTable();
-    shift = std::clamp(shift, 0, ch.bits);
-    const int max = static_cast<int>(ch.Max());
-    const plat::kernels::RegionArgs& a = region.Args();
-    for (int j = 0; j < a.height; ++j) {
-        for (int i = 0; i < a.width; ++i) {
-            const int delta = (NextRandomEntry(table) - 1) * (1 << shift);
-            std::uint32_t out = region.Get(i, j);
-            for (int c = 0; c < 3; ++c) {
-                if (!(flags & (1u << c))) continue;
-                const int v = std::clamp(static_cast<int>(ch.Get(out, c)) + delta, 0, max);
-                out = ch.Replace(out, c, static_cast<std::uint32_t>(v));
-            }
-            region.Put(i, j, out);
-        }
-    }
+    Walk walk;
+    plat::kernels::NoiseRegion(region.Args(), *walk, shift, flags);
     return 1;
 }
 
@@ -344,13 +304,13 @@ int SmokeRectRGB(int x, int y, int width, int height, int red, int green, int bl
 int EnlargeRect(int x, int y, int width, int height, int scanlines) {
     plat::Surface* buffer = internal::SurfaceAt(0);
     if (!buffer || !krScreen.back || buffer->format.bytesPerPixel != krScreen.back->format.bytesPerPixel) return 0;
-    // Twice the region must fit into the Buffer sprite.
-    width = std::min(width, buffer->width / 2);
-    height = std::min(height, buffer->height / 2);
-    int left = 0, top = 0, doubledWidth = 0, doubledHeight = 0;
+    std::int64_t left = 0, top = 0;
+    int doubledWidth = 0, doubledHeight = 0;
     {
         LockedRegion region(x, y, width, height);
         if (!region.Ready()) return region.Result();
+        // Twice the part on the screen must fit into the Buffer sprite.
+        region.CapSize(buffer->width / 2, buffer->height / 2);
         std::uint8_t* bits = nullptr;
         int pitch = 0;
         if (plat::Lock(buffer, &bits, &pitch) != plat::DD_OK) return 0;
@@ -361,9 +321,15 @@ int EnlargeRect(int x, int y, int width, int height, int scanlines) {
             default: DoubleInto<4>(region, *buffer, scanlines != 0); break;
         }
         plat::Unlock(buffer);
-        left = a.x, top = a.y, doubledWidth = 2 * a.width, doubledHeight = 2 * a.height;
+        // The enlarged picture keeps (x, y) as its corner: the part cut
+        // away above and left of the screen is doubled away too.
+        left = std::int64_t{x} + 2 * (std::int64_t{a.x} - x);
+        top = std::int64_t{y} + 2 * (std::int64_t{a.y} - y);
+        doubledWidth = 2 * a.width, doubledHeight = 2 * a.height;
     }
-    BlitOpaque(left, top, 0, 0, 0, doubledWidth, doubledHeight);
+    // A corner beyond the screen's right or bottom edge shows nothing.
+    if (left >= krScreen.back->width || top >= krScreen.back->height) return 1;
+    BlitOpaque(static_cast<int>(left), static_cast<int>(top), 0, 0, 0, doubledWidth, doubledHeight);
     return 1;
 }
 
@@ -371,30 +337,13 @@ int MosaicRect(int x, int y, int width, int height, int cellSize) {
     if (cellSize < 1) return 0;
     LockedRegion region(x, y, width, height);
     if (!region.Ready()) return region.Result();
-    const Channels& ch = region.Ch();
-    const plat::kernels::RegionArgs& a = region.Args();
-    const double radius = cellSize / 2.0;
-    for (int cellTop = 0; cellTop < a.height; cellTop += cellSize) {
-        for (int cellLeft = 0; cellLeft < a.width; cellLeft += cellSize) {
-            const int cellRight = std::min(a.width, cellLeft + cellSize), cellBottom = std::min(a.height, cellTop + cellSize);
-            std::uint64_t sum[3] = {0, 0, 0};
-            for (int j = cellTop; j < cellBottom; ++j)
-                for (int i = cellLeft; i < cellRight; ++i)
-                    for (int c = 0; c < 3; ++c) sum[c] += ch.Get(region.Get(i, j), c);
-            const std::uint64_t count = static_cast<std::uint64_t>(cellRight - cellLeft) * (cellBottom - cellTop);
-            const std::uint32_t colour = ch.Put(static_cast<std::uint32_t>(sum[0] / count),
-                                                static_cast<std::uint32_t>(sum[1] / count),
-                                                static_cast<std::uint32_t>(sum[2] / count));
-            const double cx = cellLeft + (cellSize - 1) / 2.0, cy = cellTop + (cellSize - 1) / 2.0;
-            for (int j = cellTop; j < cellBottom; ++j) {
-                for (int i = cellLeft; i < cellRight; ++i) {
-                    const bool inside = std::sqrt((i - cx) * (i - cx) + (j - cy) * (j - cy)) <= radius;
-                    const std::uint32_t keep = region.Get(i, j) & ch.Spare();
-                    region.Put(i, j, keep | (inside ? colour : 0));
-                }
-            }
-        }
-    }
+    // The cells are laid from (x, y), so a region cut at the screen's edge
+    // keeps its grid.
+    plat::kernels::MosaicArgs m;
+    m.region = region.Args();
+    m.anchorX = x, m.anchorY = y;
+    m.cellSize = cellSize;
+    plat::kernels::MosaicRegion(m);
     return 1;
 }
 

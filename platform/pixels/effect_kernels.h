@@ -99,4 +99,68 @@ struct RegionArgs {
 void SmoothRegion(const RegionArgs& a, unsigned flags);
 void ReferenceSmoothRegion(const RegionArgs& a, unsigned flags);
 
+// ---- rising smoke, noise and the circular mosaic ----
+//
+// The smoke and the noise draw entries from a table of 10000 random values
+// through one walk: position and counter persist between calls; after
+// entry 9999 the position restarts at std::rand() % 1000, called exactly
+// when entry 9999 has been taken.
+struct RandomWalk {
+    const std::uint8_t* table = nullptr;  // 10000 entries
+    int position = 0;
+    int counter = 0;
+};
+
+// Rows 1 .. height - 2, columns 1 .. width - 2, in reading order: when the
+// counter has reached the current entry, the pixel itself (counter back to
+// 0, next entry), else the average (sum >> 2) of its four neighbours
+// (counter + 1); the flagged components of that value replace those of the
+// pixel one row up. Every read sees the region as it was before the call.
+void SmokeRegion(const RegionArgs& a, RandomWalk& walk, unsigned flags);
+void ReferenceSmokeRegion(const RegionArgs& a, RandomWalk& walk, unsigned flags);
+
+// Every pixel in reading order takes one entry e: its flagged components
+// move by (e - 1) * 2^shift (shift 0 .. bits), held between 0 and the
+// largest component.
+void NoiseRegion(const RegionArgs& a, RandomWalk& walk, int shift, unsigned flags);
+void ReferenceNoiseRegion(const RegionArgs& a, RandomWalk& walk, int shift, unsigned flags);
+
+// Cells of cellSize x cellSize pixels laid from the anchor (anchorX,
+// anchorY), surface coordinates at or above and left of the region's
+// corner, so that a region cut at the surface's edge keeps its grid. Each
+// cell's part inside the region becomes the average of its components
+// inside a disc (pixel centres within cellSize / 2 of the cell's centre,
+// by the square root) and 0 outside it; the bits outside the three fields
+// are kept.
+struct MosaicArgs {
+    RegionArgs region;
+    std::int64_t anchorX = 0, anchorY = 0;
+    int cellSize = 1;  // at least 1
+};
+void MosaicRegion(const MosaicArgs& a);
+void ReferenceMosaicRegion(const MosaicArgs& a);
+
+// ---- the block blur of an object's rectangle ----
+//
+// Every source pixel that is not transparent (no colour bit set) is
+// replaced, at the same place in the destination, by the average of the
+// block of min(block, width) x min(block, height) source pixels starting
+// at it, moved up and left to stay inside the rectangle: sums of the top
+// five bits of each component, divided by the block's pixel count
+// (truncated), put back at the top of the field (a six-bit field's lowest
+// bit 0, an eight-bit field's low bits repeating the top ones).
+struct BlurArgs {
+    const std::uint8_t* src = nullptr;
+    std::ptrdiff_t srcPitch = 0;  // bytes
+    std::uint8_t* dst = nullptr;
+    std::ptrdiff_t dstPitch = 0;  // bytes
+    int width = 0, height = 0;
+    int block = 1;  // at least 1
+    int bytesPerPixel = 2;
+    int shift[3] = {11, 5, 0};  // red, green, blue: where each field starts
+    int bits[3] = {5, 6, 5};    // each field's width: 5, 6 or 8
+};
+void BlurRect(const BlurArgs& a);
+void ReferenceBlurRect(const BlurArgs& a);
+
 }  // namespace plat::kernels

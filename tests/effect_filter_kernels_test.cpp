@@ -1,0 +1,224 @@
+// The fast smoke, noise, mosaic and blur kernels against their per-pixel
+// references at every kernel level the processor offers, on random
+// pictures of every pixel size with random regions; the random walk must
+// end where the reference leaves it, including across the table's end.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "platform/pixels/blit_kernels.h"
+#include "platform/pixels/effect_kernels.h"
+
+namespace {
+
+using namespace plat::kernels;
+
+struct Picture {
+    plat::Surface* s;
+    Picture(int w, int h, int bits, std::mt19937& rng, int zeroShare = 0)
+        : s(plat::CreateSurface(w, h, plat::FormatForBits(bits))) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                plat::PutPixel(*s, x, y, static_cast<int>(rng() % 100) < zeroShare ? 0 : rng());
+    }
+    Picture(const Picture& from) : s(plat::CreateSurface(from.s->width, from.s->height, from.s->format)) {
+        for (int y = 0; y < s->height; ++y)
+            std::memcpy(s->Row(y), from.s->Row(y), static_cast<std::size_t>(s->width) * s->format.bytesPerPixel);
+    }
+    ~Picture() { plat::DestroySurface(s); }
+    bool operator==(const Picture& o) const {
+        for (int y = 0; y < s->height; ++y)
+            if (std::memcmp(s->Row(y), o.s->Row(y), static_cast<std::size_t>(s->width) * s->format.bytesPerPixel) != 0)
+                return false;
+        return true;
+    }
+};
+
+// Every level this processor can run, the best last.
+std::vector<KernelLevel> Levels() {
+    std::vector<KernelLevel> levels;
+    for (KernelLevel l : {KernelLevel::kSse2, KernelLevel::kAvx2, KernelLevel::kAvx512})
+        if (UseKernelLevel(l)) levels.push_back(l);
+    return levels;
+}
+
+class EffectFilterKernels : public ::testing::Test {
+protected:
+    void TearDown() override { UseKernelLevel(BestKernelLevel()); }
+
+    RegionArgs RandomRegion(plat::Surface* s, std::mt19937& rng) {
+        RegionArgs a;
+        a.surface = s;
+        a.width = 1 + static_cast<int>(rng() % s->width);
+        a.height = 1 + static_cast<int>(rng() % s->height);
+        a.x = static_cast<int>(rng() % (s->width - a.width + 1));
+        a.y = static_cast<int>(rng() % (s->height - a.height + 1));
+        a.channels = ChannelsOf(s->format);
+        return a;
+    }
+
+    std::vector<std::uint8_t> Table(std::mt19937& rng, int values) {
+        std::vector<std::uint8_t> t(10000);
+        for (auto& e : t) e = static_cast<std::uint8_t>(rng() % values);
+        return t;
+    }
+};
+
+TEST_F(EffectFilterKernels, NoiseMatchesReferenceAndWalksTheSameEntries) {
+    std::mt19937 rng(21);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {15, 16, 24, 32}) {
+            for (int round = 0; round < 30; ++round) {
+                const std::vector<std::uint8_t> table = Table(rng, round % 5 == 4 ? 256 : 3);
+                Picture fast(97, 41, bits, rng);
+                Picture slow(fast);
+                RegionArgs a = RandomRegion(fast.s, rng);
+                RandomWalk wf{table.data(), static_cast<int>(rng() % 10000), 0};
+                if (round % 3 == 0) wf.position = 9999 - static_cast<int>(rng() % 50);  // wraps inside the region
+                RandomWalk ws = wf;
+                const int shift = static_cast<int>(rng() % 12) - 2;
+                const unsigned flags = round % 4 == 0 ? static_cast<unsigned>(rng() % 8) : 7u;
+                const unsigned seed = rng();
+                std::srand(seed);
+                NoiseRegion(a, wf, shift, flags);
+                const int afterFast = std::rand();
+                RegionArgs b = a;
+                b.surface = slow.s;
+                std::srand(seed);
+                ReferenceNoiseRegion(b, ws, shift, flags);
+                ASSERT_EQ(std::rand(), afterFast) << "the restarts drew as many random numbers";
+                ASSERT_TRUE(fast == slow) << bits << " bits, round " << round << ", " << ActiveKernelName();
+                ASSERT_EQ(wf.position, ws.position);
+            }
+        }
+    }
+}
+
+TEST_F(EffectFilterKernels, SmokeMatchesReferenceAndKeepsTheCounter) {
+    std::mt19937 rng(22);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {15, 16, 24, 32}) {
+            for (int round = 0; round < 30; ++round) {
+                const std::vector<std::uint8_t> table = Table(rng, round % 5 == 4 ? 7 : 3);
+                Picture fast(83, 37, bits, rng);
+                Picture slow(fast);
+                RegionArgs a = RandomRegion(fast.s, rng);
+                RandomWalk wf{table.data(), 9990 - static_cast<int>(rng() % 3000), static_cast<int>(rng() % 3)};
+                RandomWalk ws = wf;
+                const unsigned flags = round % 4 == 0 ? static_cast<unsigned>(rng() % 8) : 7u;
+                const unsigned seed = rng();
+                std::srand(seed);
+                // Two calls in a row: the second starts from the state the first left.
+                for (int call = 0; call < 2; ++call) SmokeRegion(a, wf, flags);
+                const int afterFast = std::rand();
+                RegionArgs b = a;
+                b.surface = slow.s;
+                std::srand(seed);
+                for (int call = 0; call < 2; ++call) ReferenceSmokeRegion(b, ws, flags);
+                ASSERT_EQ(std::rand(), afterFast);
+                ASSERT_TRUE(fast == slow) << bits << " bits, round " << round << ", " << ActiveKernelName();
+                ASSERT_EQ(wf.position, ws.position);
+                ASSERT_EQ(wf.counter, ws.counter);
+            }
+        }
+    }
+}
+
+TEST_F(EffectFilterKernels, MosaicMatchesReferenceWithAnchorsOutsideTheRegion) {
+    std::mt19937 rng(23);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {15, 16, 24, 32}) {
+            for (int round = 0; round < 30; ++round) {
+                Picture fast(90, 50, bits, rng);
+                Picture slow(fast);
+                MosaicArgs m;
+                m.region = RandomRegion(fast.s, rng);
+                m.cellSize = round % 7 == 6 ? 1000000 + static_cast<int>(rng() % 1000) : 1 + static_cast<int>(rng() % 19);
+                m.anchorX = m.region.x - (round % 2 ? static_cast<int>(rng() % 50) : 0);
+                m.anchorY = m.region.y - (round % 3 ? static_cast<int>(rng() % 50) : 0);
+                MosaicRegion(m);
+                MosaicArgs r = m;
+                r.region.surface = slow.s;
+                ReferenceMosaicRegion(r);
+                ASSERT_TRUE(fast == slow) << bits << " bits, round " << round << ", cell " << m.cellSize << ", "
+                                          << ActiveKernelName();
+            }
+        }
+    }
+}
+
+// The rule itself on a tiny case: a 2 x 2 block of 5-6-5 pixels averages
+// the top five bits of each component and leaves green's lowest bit 0.
+TEST_F(EffectFilterKernels, BlurAveragesTheBlockStartingAtEachPixel) {
+    std::uint16_t src[2 * 3] = {0xFFFF, 0x0000, 0x0821, 0x0000, 0x0000, 0x0000};  // rows of 3
+    std::uint16_t dst[6] = {1, 1, 1, 1, 1, 1};
+    BlurArgs a;
+    a.src = reinterpret_cast<const std::uint8_t*>(src), a.srcPitch = 6;
+    a.dst = reinterpret_cast<std::uint8_t*>(dst), a.dstPitch = 6;
+    a.width = 3, a.height = 2, a.block = 2;
+    BlurRect(a);
+    EXPECT_EQ(dst[0], (31 / 4) << 11 | (31 / 4) << 6 | 31 / 4) << "white over four pixels";
+    EXPECT_EQ(dst[1], 1) << "transparent pixels keep the destination";
+    EXPECT_EQ(dst[2], 0) << "the block moves left to stay inside: (0 + 1 + 0 + 0) / 4 of each";
+}
+
+TEST_F(EffectFilterKernels, BlurMatchesReferenceAtEveryBlockSize) {
+    std::mt19937 rng(24);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {15, 16, 24, 32}) {
+            for (int round = 0; round < 40; ++round) {
+                Picture source(70, 45, bits, rng, 15);
+                Picture fast(70, 45, bits, rng);
+                Picture slow(fast);
+                const RegionArgs r = RandomRegion(source.s, rng);
+                const int block = round < 35 ? 1 + round : 40 + static_cast<int>(rng() % 2000);
+                BlurArgs a;
+                const int bpp = source.s->format.bytesPerPixel;
+                a.src = source.s->Row(r.y) + r.x * bpp, a.srcPitch = source.s->pitch;
+                a.dst = fast.s->Row(r.y) + r.x * bpp, a.dstPitch = fast.s->pitch;
+                a.width = r.width, a.height = r.height, a.block = block, a.bytesPerPixel = bpp;
+                const plat::PixelFormat& f = source.s->format;
+                const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                for (int c = 0; c < 3; ++c) a.shift[c] = __builtin_ctz(masks[c]), a.bits[c] = __builtin_popcount(masks[c]);
+                BlurRect(a);
+                BlurArgs b = a;
+                b.dst = slow.s->Row(r.y) + r.x * bpp;
+                ReferenceBlurRect(b);
+                ASSERT_TRUE(fast == slow) << bits << " bits, block " << block << ", " << r.width << " x " << r.height
+                                          << ", " << ActiveKernelName();
+            }
+        }
+    }
+}
+
+// Blocks whose sums leave 16 bits (more than 2114 pixels) take 32-bit
+// lanes; a wide, flat picture reaches them on few rows.
+TEST_F(EffectFilterKernels, BlurOfLargeBlocksMatchesReference) {
+    std::mt19937 rng(25);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        Picture source(700, 8, 16, rng, 10);
+        Picture fast(700, 8, 16, rng);
+        Picture slow(fast);
+        for (int block : {300, 700}) {
+            BlurArgs a;
+            a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+            a.dst = fast.s->Row(0), a.dstPitch = fast.s->pitch;
+            a.width = 700, a.height = 8, a.block = block;
+            BlurRect(a);
+            BlurArgs b = a;
+            b.dst = slow.s->Row(0);
+            ReferenceBlurRect(b);
+            ASSERT_TRUE(fast == slow) << "block " << block << ", " << ActiveKernelName();
+        }
+    }
+}
+
+}  // namespace
