@@ -83,7 +83,11 @@ template <typename L>
 
 template <typename L>
 [[gnu::always_inline]] inline L Divide(L x, std::uint64_t mul, int shift) {
-    if constexpr (sizeof(L) == 2) return static_cast<L>((static_cast<std::uint32_t>(x) * static_cast<std::uint32_t>(mul)) >> shift);
+    // The high half of a 16-bit product, then the rest of the shift: one
+    // vector multiply of the high half.
+    if constexpr (sizeof(L) == 2)
+        return static_cast<L>(static_cast<L>((static_cast<std::uint32_t>(x) * static_cast<std::uint32_t>(mul)) >> 16) >>
+                              (shift - 16));
     else return static_cast<L>((static_cast<std::uint64_t>(x) * mul) >> shift);
 }
 
@@ -266,7 +270,7 @@ void BlurPixels(const BlurArgs& a) {
     const std::uint64_t count = static_cast<std::uint64_t>(std::min(a.block, a.width)) *
                                 static_cast<std::uint64_t>(std::min(a.block, a.height));
     const std::uint64_t largest = 31 * count;
-    if (largest <= 0xFFFF && ExactDivision(count, largest, 16, k.mul, k.shift) && k.shift < 32) {
+    if (largest <= 0xFFFF && ExactDivision(count, largest, 16, k.mul, k.shift) && k.shift >= 16) {
         Blur<T, std::uint16_t>(a, k).Run();
         return;
     }
