@@ -16,7 +16,7 @@ endif()
 
 add_executable(krshowcase-headless showcase/headless_main.cpp)
 target_compile_options(krshowcase-headless PRIVATE ${KR_CXX_FLAGS})
-target_link_libraries(krshowcase-headless PRIVATE kr_showcase)
+target_link_libraries(krshowcase-headless PRIVATE kr_showcase kr_driver)
 set_target_properties(krshowcase-headless PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KR_RUN_DIR})
 
 add_executable(showcase_art tools/gen/showcase_art.cpp)

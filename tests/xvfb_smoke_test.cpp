@@ -15,10 +15,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -316,3 +318,97 @@ TEST(NoDisplaySmokeTest, ProgramSaysSoInOneLineAndFails) {
 }
 
 }  // namespace
+
+// ---- a session recorded in the window replays headless ----
+
+namespace {
+
+// A frame's pixels cut to 5-6-5 (the display's own depth), so that the
+// window's 8-bit read-back and the headless expansion compare exactly;
+// nullopt for the all-black picture a window shows before its first frame.
+std::optional<std::string> Reduced(const std::string& pixels) {
+    if (pixels.find_first_not_of('\0') == std::string::npos) return std::nullopt;
+    std::string out = pixels;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const int shift = i % 3 == 1 ? 2 : 3;  // B, G, R
+        out[i] = static_cast<char>(static_cast<unsigned char>(out[i]) >> shift);
+    }
+    return out;
+}
+
+// The dumped frames of a folder in the order they were first presented.
+std::vector<std::string> DumpedFrames(const std::string& dir) {
+    std::vector<std::string> names = FilesIn(dir);
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> frames;
+    for (const std::string& name : names) {
+        if (std::optional<std::string> f = Reduced(BmpPixels(name))) frames.push_back(*f);
+    }
+    return frames;
+}
+
+}  // namespace
+
+TEST_F(XvfbSmokeTest, ASessionRecordedInTheWindowReplaysHeadlessFrameForFrame) {
+    const std::string recording = work + "/session.txt";
+    std::vector<std::string> env = Environment({{"DISPLAY", display},
+                                                {"WAYLAND_DISPLAY", ""},
+                                                {"SDL_VIDEODRIVER", "x11"},
+                                                {"SDL_AUDIODRIVER", "dummy"},
+                                                {"KR_DESKTOP_BITS", ""},
+                                                {"KR_INSTANCE_SUFFIX", "-record-" + std::to_string(getpid())},
+                                                {"KR_RECORD", recording},
+                                                {"KR_PRESENT_DUMP", work + "/dump"}});
+    pid_t game = Spawn({kProgram}, env, KR_RUN_DIR, work + "/game.log");
+    children.push_back(game);
+    const std::string window = WaitForWindow(game);
+    ASSERT_FALSE(window.empty()) << ReadFile(work + "/game.log");
+    X("xdotool windowfocus " + window);
+    SleepMs(400);
+    X("xdotool keydown Right");
+    SleepMs(120);
+    X("xdotool keydown Down");
+    SleepMs(80);
+    X("xdotool keyup Right keyup Down");
+    SleepMs(200);
+    X("xdotool key c");
+    SleepMs(200);
+    X("xdotool key Escape");
+    ASSERT_TRUE(EndedWith(game, 0)) << ReadFile(work + "/game.log");
+    const std::string recorded = ReadFile(recording);
+    ASSERT_NE(recorded.find("count passes\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find(" RIGHT down\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find(" ESCAPE down\n"), std::string::npos) << recorded;
+
+    // The replay runs the game until the recorded Escape ends it.
+    mkdir((work + "/replayed").c_str(), 0755);
+    const std::string replay = std::string(KR_RUN_DIR) + "/pokotanba-replay";
+    std::vector<std::string> headless = Environment({{"KR_DESKTOP_BITS", ""}, {"KR_PRESENT_DUMP", work + "/replayed"}});
+    pid_t run = Spawn({replay, "--frames", "100000", "--input", recording, "--trace", work + "/trace.txt"}, headless,
+                      KR_RUN_DIR, work + "/replay.log");
+    ASSERT_GT(run, 0);
+    children.push_back(run);
+    ASSERT_TRUE(EndedWith(run, 0, 60000)) << ReadFile(work + "/replay.log");
+    const std::string trace = ReadFile(work + "/trace.txt");
+    const long frames = static_cast<long>(std::count(trace.begin(), trace.end(), '\n'));
+    ASSERT_GT(frames, 10) << ReadFile(work + "/replay.log");
+
+    // Every distinct frame the window showed, in order, and no other.
+    const std::vector<std::string> shown = DumpedFrames(work + "/dump");
+    const std::vector<std::string> replayed = DumpedFrames(work + "/replayed");
+    ASSERT_GT(shown.size(), 3u) << "the session moved nothing";
+    ASSERT_LT(shown.size(), 63u) << "the dump stops at 64 frames: make the session shorter";
+    ASSERT_EQ(replayed.size(), shown.size()) << "frames " << frames << "\n" << recorded;
+    for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_TRUE(replayed[i] == shown[i]) << "distinct frame " << i;
+
+    // The last frame, through the ordinary screenshot of the replay.
+    pid_t last = Spawn({replay, "--frames", std::to_string(frames), "--input", recording, "--screenshot",
+                        work + "/last.bmp"},
+                       Environment({{"KR_DESKTOP_BITS", ""}, {"KR_PRESENT_DUMP", ""}}), KR_RUN_DIR, work + "/last.log");
+    children.push_back(last);
+    ASSERT_TRUE(EndedWith(last, 0, 60000)) << ReadFile(work + "/last.log");
+    const std::optional<std::string> lastFrame = Reduced(BmpPixels(work + "/last.bmp"));
+    ASSERT_TRUE(lastFrame.has_value());
+    EXPECT_TRUE(std::find(shown.begin(), shown.end(), *lastFrame) != shown.end())
+        << "the replay's last frame was never shown in the window";
+}

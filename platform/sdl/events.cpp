@@ -3,6 +3,7 @@
 
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/presenter.h"
+#include "platform/sdl/recorder.h"
 #include "platform/os/window.h"
 
 namespace plat::sdl {
@@ -13,6 +14,7 @@ constexpr std::uintptr_t kMkControl = 0x0008;
 
 void Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     PostMessage(MainWindow(), message, wParam, lParam);
+    Recorder().Posted(message, wParam, lParam);
 }
 
 bool ForWindow(std::uint32_t eventWindow, std::uint32_t windowId) {

@@ -19,6 +19,7 @@
 #include "platform/sdl/joysticks.h"
 #include "platform/sdl/message_box.h"
 #include "platform/sdl/presenter.h"
+#include "platform/sdl/recorder.h"
 #include "platform/sdl/sdl_internal.h"
 
 namespace plat::sdl {
@@ -143,7 +144,7 @@ public:
         fullScreen_ = on;
         if (window_ && MainWindow() != 0) {
             Point origin = ClientOrigin();
-            PostMessage(MainWindow(), WM_MOVE, 0, MakeLParam(origin.x, origin.y));
+            PostRecorded(WM_MOVE, 0, MakeLParam(origin.x, origin.y));
         }
         return true;
     }
@@ -151,6 +152,12 @@ public:
     // ---- events ----
 
     void PumpEvents() override {
+        PumpSdlEvents();
+        // An empty queue now means that a pass of frame work follows.
+        Recorder().PumpEnded(PendingMessageCount() == 0);
+    }
+
+    void PumpSdlEvents() {
         if (int raises = guard_.PollRaiseRequests()) {
             raisesSeen_ += raises;
             RaiseWindow();
@@ -238,7 +245,11 @@ public:
 
     // ---- time ----
 
-    std::uint32_t Ticks() override { return SDL_GetTicks(); }
+    std::uint32_t Ticks() override {
+        const std::uint32_t now = SDL_GetTicks();
+        Recorder().ClockRead(now);
+        return now;
+    }
     void Sleep(std::uint32_t ms) override { SDL_Delay(ms); }
 
     // ---- joysticks ----
@@ -263,6 +274,11 @@ public:
 private:
     // KR_WINDOW_SCALE=N opens the window at N times the client size (1 to
     // 8, and never so large that the size no longer fits an int).
+    static void PostRecorded(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+        PostMessage(MainWindow(), message, wParam, lParam);
+        Recorder().Posted(message, wParam, lParam);
+    }
+
     static int StartScale(int width, int height) {
         const char* text = std::getenv("KR_WINDOW_SCALE");
         if (!text || !*text) return 1;
@@ -395,7 +411,7 @@ private:
         if (flags & SDL_WINDOW_HIDDEN) return;
         announcePending_ = false;
         Point origin = ClientOrigin();
-        PostMessage(MainWindow(), WM_MOVE, 0, MakeLParam(origin.x, origin.y));
+        PostRecorded(WM_MOVE, 0, MakeLParam(origin.x, origin.y));
         if (flags & SDL_WINDOW_INPUT_FOCUS) events_.SetActive(true);
     }
 

@@ -1,0 +1,61 @@
+// Recording a session in the window as an input script (format in
+// platform/os/input_script.h): every message the SDL edge posts (keys,
+// mouse, activation, moves, close) and the clock the frames see, so that the
+// headless script driver replays the session frame for frame.
+//
+// Frame numbers count passes of the main loop: a look at the queue that
+// finds it empty is followed by one pass of frame work, and the events
+// posted before it belong to that pass. Each pass records the clock of its
+// first reading (the frame clock's measurement); frame 0 the first reading
+// of the program.
+//
+// Started by KR_RECORD=<file> or by a program's --record <file> switch.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace plat::sdl {
+
+class SessionRecorder {
+public:
+    SessionRecorder() = default;
+    SessionRecorder(const SessionRecorder&) = delete;
+    SessionRecorder& operator=(const SessionRecorder&) = delete;
+    ~SessionRecorder() { Close(); }
+
+    // Starts a recording into `path` (replacing any running one); false
+    // when the file cannot be written.
+    bool Open(const std::string& path, const std::string& programName);
+    // Ends the recording; false when some of it could not be written.
+    bool Close();
+    bool Recording() const { return file_ != nullptr; }
+
+    // A message the edge posted to the main window.
+    void Posted(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    // The edge's events are pumped; `queueEmpty` when nothing waits now.
+    void PumpEnded(bool queueEmpty);
+    // A clock reading handed to the program.
+    void ClockRead(std::uint32_t ms);
+
+private:
+    void Line(const std::string& text);
+
+    std::FILE* file_ = nullptr;
+    long passesBegun_ = 0;
+    bool firstRead_ = true;
+    bool clockWanted_ = false;
+    bool failed_ = false;
+};
+
+// The edge's recorder; on first use it starts recording when KR_RECORD
+// names a file (a file that cannot be written is reported on standard
+// error, and the program runs unrecorded).
+SessionRecorder& Recorder();
+
+// For a windowed program's main: takes "--record <file>" out of the
+// arguments and starts recording. Returns 0, or 2 after one line on
+// standard error when the value is missing or the file cannot be written.
+int TakeRecordSwitch(int& argc, char** argv);
+
+}  // namespace plat::sdl
