@@ -214,7 +214,7 @@ int Session::Finish(int result) {
 }
 
 void Session::Startup() {
-    std::srand(1);  // the same random effects in every run
+    std::srand(script_.seed);  // the recorded seed, else 1: the same random effects in every run
     if (program_.steps.startup) program_.steps.startup();
     audio_.Open(options_.audio);  // the mixer's output format is set now
 }

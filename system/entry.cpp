@@ -170,7 +170,7 @@ int Entry(const char* commandLine, int showCommand) {
     }
     ShowGameWindow(showCommand);
     krSystemState.instance = 1;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    std::srand(plat::RandomSeed());
     EnableIME(0);
 
     if (gameSteps.startup) gameSteps.startup();

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +82,9 @@ TEST(InputScript, NamesAreCaseBlindAndOldScriptsStillRead) {
     std::string error;
     EXPECT_TRUE(script::ParseLine("# 1 UP down", e, skip, passes, error) && skip && !passes);
     EXPECT_TRUE(script::ParseLine("count passes", e, skip, passes, error) && skip && passes);
+    ASSERT_TRUE(script::ParseLine("seed 0xFFFFFFFF", e, skip, passes, error) && !skip);
+    EXPECT_TRUE(e.kind == script::EventKind::Seed && e.seed == 0xFFFFFFFFu);
+    EXPECT_EQ(script::FormatEvent(e), "seed 4294967295");
 }
 
 TEST(InputScript, HostileLinesAreRefusedWithAReason) {
@@ -89,7 +93,8 @@ TEST(InputScript, HostileLinesAreRefusedWithAReason) {
                          "1 clock",            "1 clock -5",         "1 clock 4294967296",     "1 mouse fly 1 2",
                          "1 mouse move 1",     "1 mouse move x 2",   "1 mouse move 1 99999",   "1 message 0x12 0 0",
                          "1 message 0 0 0",    "1 message 0x10000 0 0", "1 message 0x10 zz 0", "count frames",
-                         "99999999999999999999999 UP down",          "1 0x UP down"};
+                         "99999999999999999999999 UP down",          "1 0x UP down",
+                         "seed",               "seed -1",            "seed 4294967296",        "seed 1 2"};
     for (const char* line : bad) {
         script::Event e;
         std::string error;
@@ -105,13 +110,14 @@ struct Seen {
     int mouseX, mouseY;
     bool leftDown;
     int active;
+    int random;
 };
 std::vector<Seen> seen;
 
 void TinyStartup() { krSystemState.scene = 1; }
 void TinyFrame() {
     seen.push_back(Seen{krSystemState.frameStamp, krSystemState.mouseX, krSystemState.mouseY,
-                        (plat::GetKeyState(plat::VK_LEFT) & 0x80) != 0, krSystemState.active});
+                        (plat::GetKeyState(plat::VK_LEFT) & 0x80) != 0, krSystemState.active, std::rand()});
 }
 void TinyTrace(std::FILE* file, long frame) { std::fprintf(file, "frame %ld at %u\n", frame, seen.back().frameStamp); }
 
@@ -165,6 +171,21 @@ TEST_F(DriverRun, EventsAndClockLandBeforeTheFrameTheyName) {
         for (std::string line; std::getline(trace, line);) (first.empty() ? first : last) = line;
         EXPECT_EQ(last, "frame 4 at " + std::to_string(seen[3].frameStamp));
     }
+}
+
+TEST_F(DriverRun, TheRecordedSeedStartsTheRandomNumbers) {
+    const auto firstDraws = [](unsigned seed) {
+        std::srand(seed);
+        const int a = std::rand();
+        return std::vector<int>{a, std::rand()};
+    };
+    ASSERT_EQ(Run("seed 48271\n", {"--frames", "2"}), 0);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ((std::vector<int>{seen[0].random, seen[1].random}), firstDraws(48271));
+    seen.clear();
+    ASSERT_EQ(Run("1 UP down\n", {"--frames", "1"}), 0);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].random, firstDraws(1)[0]) << "without a seed line every run starts from 1";
 }
 
 TEST_F(DriverRun, AClockThatGoesBackIsFollowedAndTheRunStillEnds) {

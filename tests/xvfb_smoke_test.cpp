@@ -377,6 +377,7 @@ TEST_F(XvfbSmokeTest, ASessionRecordedInTheWindowReplaysHeadlessFrameForFrame) {
     ASSERT_TRUE(EndedWith(game, 0)) << ReadFile(work + "/game.log");
     const std::string recorded = ReadFile(recording);
     ASSERT_NE(recorded.find("count passes\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("\nseed "), std::string::npos) << "the random seed belongs to the session";
     EXPECT_NE(recorded.find(" RIGHT down\n"), std::string::npos) << recorded;
     EXPECT_NE(recorded.find(" ESCAPE down\n"), std::string::npos) << recorded;
 

@@ -63,6 +63,9 @@ public:
     // Time.
     virtual std::uint32_t Ticks() = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
+    // The seed of the program's random numbers: the calendar time, unless
+    // the edge replays a session that fixed it.
+    virtual std::uint32_t RandomSeed();
 
     // Joysticks.
     virtual bool ReadJoystick(int id, JoystickReading& out) = 0;

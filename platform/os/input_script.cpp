@@ -181,6 +181,14 @@ bool ParseLine(const std::string& line, Event& out, bool& skip, bool& countPasse
         countPasses = skip = true;
         return true;
     }
+    if (f[0] == "seed") {
+        long long seed = 0;
+        if (f.size() != 2 || !ParseNumber(f[1], 0, UINT32_MAX, seed)) return Fail(error, "expected 'seed <n>'");
+        out = Event{};
+        out.kind = EventKind::Seed;
+        out.seed = static_cast<std::uint32_t>(seed);
+        return true;
+    }
     if (f.size() > 5) return Fail(error, "too many fields");
     return ParseEvent(f, out, error);
 }
@@ -206,7 +214,8 @@ bool ReadScript(const std::string& path, Script& out, std::string& error) {
             good = ParseLine(buffer, event, skip, countPasses, reason);
         if (!good) error = path + ":" + std::to_string(number) + ": " + reason;
         out.countsPasses = out.countsPasses || countPasses;
-        if (good && !skip) out.events.push_back(event);
+        if (good && !skip && event.kind == EventKind::Seed) out.seed = event.seed;
+        else if (good && !skip) out.events.push_back(event);
     }
     if (good && std::ferror(file)) {
         error = "cannot read the input script '" + path + "'";
@@ -227,6 +236,8 @@ std::string FormatEvent(const Event& e) {
             return frame + "mouse " + MouseOf(e.mouse).name + " " + std::to_string(e.x) + " " + std::to_string(e.y);
         case EventKind::Clock:
             return frame + "clock " + std::to_string(e.clock);
+        case EventKind::Seed:
+            return "seed " + std::to_string(e.seed);
         case EventKind::Message:
             return frame + "message " + Hex(e.message) + " " + Hex(static_cast<unsigned long long>(e.wParam)) + " " +
                    Hex(static_cast<unsigned long long>(static_cast<long long>(e.lParam)));
@@ -255,6 +266,7 @@ void EventMessage(const Event& e, std::uint32_t& message, std::uintptr_t& wParam
             lParam = e.lParam;
             break;
         case EventKind::Clock:
+        case EventKind::Seed:
             break;
     }
 }

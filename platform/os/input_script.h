@@ -11,6 +11,8 @@
 //   <frame> message <msg> <wParam> <lParam>   any other window message
 //   count passes                          frame numbers count passes of the
 //                                         main loop, not game frames
+//   seed <n>                              the random generator's seed at
+//                                         start-up (1 when no line says)
 //
 // Keys are LEFT, UP, RIGHT, DOWN, SPACE, RETURN, TAB, SHIFT, PGUP, PGDN,
 // HOME, END, ESCAPE, a letter or digit, or a virtual-key code 1-255; names
@@ -28,7 +30,7 @@ namespace plat::script {
 constexpr long kMaxFrame = 100000000;
 constexpr std::size_t kMaxLineLength = 510;
 
-enum class EventKind { Key, Mouse, Clock, Message };
+enum class EventKind { Key, Mouse, Clock, Message, Seed };
 enum class MouseAction { Move, LeftDown, LeftUp, LeftDouble, RightDown, RightUp, RightDouble };
 
 struct Event {
@@ -39,6 +41,7 @@ struct Event {
     MouseAction mouse = MouseAction::Move;  // Mouse
     int x = 0, y = 0;
     std::uint32_t clock = 0;  // Clock
+    std::uint32_t seed = 0;   // Seed (a directive: ReadScript keeps it apart)
     std::uint32_t message = 0;  // Message
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
@@ -47,6 +50,7 @@ struct Event {
 struct Script {
     std::vector<Event> events;  // sorted by frame, file order kept within a frame
     bool countsPasses = false;
+    std::uint32_t seed = 1;
 };
 
 // Reads a whole script. On failure returns false with a one-line reason

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <string>
@@ -281,6 +282,10 @@ bool RaiseOtherInstance(const char* name) { return ActiveBackend().RaiseOtherIns
 std::uint32_t TimeGetTime() { return ActiveBackend().Ticks(); }
 
 void Sleep(std::uint32_t ms) { ActiveBackend().Sleep(ms); }
+
+std::uint32_t Backend::RandomSeed() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
+std::uint32_t RandomSeed() { return ActiveBackend().RandomSeed(); }
 
 // ---- program and files ----
 

@@ -98,6 +98,7 @@ bool RaiseOtherInstance(const char* name);
 // ---- time ----
 std::uint32_t TimeGetTime();  // milliseconds, wraps at 32 bits
 void Sleep(std::uint32_t ms);
+std::uint32_t RandomSeed();  // the seed for the program's random numbers
 
 // ---- program and files ----
 // Full path of the running program.

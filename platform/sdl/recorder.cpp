@@ -91,6 +91,13 @@ void SessionRecorder::PumpEnded(bool queueEmpty) {
     clockWanted_ = true;
 }
 
+void SessionRecorder::SeedChosen(std::uint32_t seed) {
+    script::Event e;
+    e.kind = script::EventKind::Seed;
+    e.seed = seed;
+    Line(script::FormatEvent(e));
+}
+
 void SessionRecorder::ClockRead(std::uint32_t ms) {
     if (file_ == nullptr || !(firstRead_ || clockWanted_)) return;
     script::Event e;

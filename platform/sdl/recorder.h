@@ -37,6 +37,8 @@ public:
     void PumpEnded(bool queueEmpty);
     // A clock reading handed to the program.
     void ClockRead(std::uint32_t ms);
+    // The seed the program's random numbers start from.
+    void SeedChosen(std::uint32_t seed);
 
 private:
     void Line(const std::string& text);

@@ -251,6 +251,11 @@ public:
         return now;
     }
     void Sleep(std::uint32_t ms) override { SDL_Delay(ms); }
+    std::uint32_t RandomSeed() override {
+        const std::uint32_t seed = Backend::RandomSeed();
+        Recorder().SeedChosen(seed);
+        return seed;
+    }
 
     // ---- joysticks ----
 
