@@ -193,14 +193,16 @@ TEST_F(SdlAudioTest, TheDumpRecordsTheWholeRunAcrossReopeningsAndNumbersNewForma
     audio::CloseOutput();  // as krSound::PlaySystemSound does
     const std::uintmax_t first = DumpBytes(dumpPath_);
     ASSERT_GE(first, 8000u);
+    audio::ReleaseVoice(voice);  // another level after the reopening
+    audio::Play(kr_test::MakeVoice(audio::PcmFormat{44100, 2, 16}, 4410, [](int) { return 4321; }), true);
     ASSERT_TRUE(audio::OpenOutput());
     WaitForDump(dumpPath_, first + 8000);
     audio::CloseOutput();
     Wav same = ReadDump(dumpPath_);
     ASSERT_TRUE(same.valid);
     EXPECT_GE(same.samples.size() * 2, first + 8000);  // appended, not begun afresh
-    EXPECT_EQ(same.samples.front(), 1234);
-    EXPECT_EQ(same.samples.back(), 1234);
+    EXPECT_EQ(same.samples.front(), 1234);  // what came before is kept
+    EXPECT_EQ(same.samples.back(), 4321);
 
     // Another format: a numbered file of its own; the first stays whole.
     ASSERT_TRUE(audio::SetOutputFormat(audio::PcmFormat{22050, 1, 16}));
