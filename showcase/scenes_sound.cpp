@@ -100,7 +100,9 @@ void FrameObjects() {
 
     // The effects advance once per frame.
     krSound::Echo(slots.bell, 250, 4, 6);
-    krSound::EchoPan(slots.blip, 120, 10, 2, 80);
+    // The sweep moves as each echo comes (by 25 at 60 frames a second), so
+    // the ten echoes travel from one side to the other and back.
+    krSound::EchoPan(slots.blip, 120, 10, 2, 15);
     if (s.sweeping) {
         s.pitch += 100.0f * krSystemState.frameTime;
         krSound::SetFrequency(slots.whistle, static_cast<int>(s.pitch), 0);

@@ -79,8 +79,9 @@ void ReloadObjects() {
         krSoundObject& o = krSoundObjects[slot];
         if (!o.inUse) continue;
         krSoundDevice.reloadSlot = slot;
-        // A sound loaded without the echo keeps it off.
-        const int mix = (o.echoState == -1 && o.mixCount > 1) ? -o.mixCount : o.mixCount;
+        // The echo state comes back from the mix count alone: available
+        // whenever there are several buffers, whatever sign the load gave.
+        const int mix = o.mixCount;
         if (o.packed) {
             std::snprintf(krSoundDevice.packPath, sizeof krSoundDevice.packPath, "%s", o.stream.packPath);
             if (o.stream.dataSize > 0)

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/audio/mci.h"
+#include "platform/audio/midi_player.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
 
@@ -29,6 +30,9 @@ void RewindAndPlay() {
 int InitMidi() {
     midiOpen = 0;
     midiLoop = 1;
+    // The SoundFont loads now, off the main thread, so that the first
+    // PlayMidi does not hold up a frame.
+    if (krSoundDevice.ready) plat::audio::MidiPreload();
     return 1;
 }
 

@@ -91,6 +91,20 @@ std::uint32_t RefillSize(const krSoundStreamRecord& s, std::uint32_t blockAlign)
     return s.half;
 }
 
+// A looping refill that reads to the data's end goes on with whole loop
+// periods for as long as they fit in two seconds, so that a loop shorter
+// than a refill plays exactly instead of leaving stale ring bytes behind.
+// False when the pack no longer holds the loop.
+bool AppendLoopPeriods(std::FILE* pack, const krSoundStreamRecord& s, std::vector<std::uint8_t>& bytes) {
+    if (s.consumed + bytes.size() < s.dataSize) return true;
+    const std::uint32_t period = s.dataSize - (s.loopStart - s.dataStart);
+    if (period == 0 || bytes.size() + period > s.half) return true;
+    std::vector<std::uint8_t> loop;
+    if (!ReadAt(pack, s.loopStart, period, loop)) return false;
+    while (bytes.size() + period <= s.half) bytes.insert(bytes.end(), loop.begin(), loop.end());
+    return true;
+}
+
 // Writes a refill of `count` bytes (or silence when `bytes` is null) at the
 // ring's next write offset and moves the ring bookkeeping on.
 void WriteRefill(krSoundObject& o, std::uint32_t cursor, const std::uint8_t* bytes, std::uint32_t count) {
@@ -111,14 +125,18 @@ int RefillStream(int slot, std::uint32_t cursor) {
         krSound::Stop(slot, -1);
         return 1;
     }
-    const std::uint32_t count = RefillSize(s, static_cast<std::uint32_t>(audio::VoiceFormat(o.buffers[0]).BlockAlign()));
+    std::uint32_t count = RefillSize(s, static_cast<std::uint32_t>(audio::VoiceFormat(o.buffers[0]).BlockAlign()));
     std::vector<std::uint8_t> bytes;
     // The refill after the last data is silence: nothing to read for it.
     if (s.endCountdown != 1) {
         PackFile pack(s.packPath);
         if (!pack.get()) return StreamFailed(slot, kNoPack);
         if (!ReadAt(pack.get(), s.filePosition, count, bytes)) return StreamFailed(slot, kCannotStream);
+        if (o.loop == 1 && !AppendLoopPeriods(pack.get(), s, bytes)) return StreamFailed(slot, kCannotStream);
     }
+    // Loop periods end on the data's end, so the bookkeeping below wraps to
+    // the loop start as after any refill that read to the end.
+    if (bytes.size() > count) count = static_cast<std::uint32_t>(bytes.size());
     s.filePosition += count;
     s.consumed += count;
     if (s.consumed >= s.dataSize) {

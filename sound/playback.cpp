@@ -207,11 +207,11 @@ void Echo(int slot, int interval, int repeats, int decay) {
     if (EchoDue(o, interval, repeats)) PlayEcho(slot, *o, repeats, decay);
 }
 
-// The sweep moves with the frames (100 x sweep per second, as its unit says)
-// and each echo takes the pan of where it stands.
+// The sweep moves only when an echo is due, by the frame's share of
+// 100 x sweep per second, and that echo takes the pan of where it stands.
 void EchoPan(int slot, int interval, int repeats, int decay, int sweep) {
     krSoundObject* o = Object(slot);
-    if (!o || o->echoState < 1 || repeats < 1) return;
+    if (!EchoDue(o, interval, repeats)) return;
     o->sweepPosition += static_cast<float>(o->sweepDirection) * krSystemState.frameTime * kUnit * static_cast<float>(sweep);
     if (o->sweepPosition < -kSweepLimit) {
         o->sweepPosition = -kSweepLimit;
@@ -220,7 +220,6 @@ void EchoPan(int slot, int interval, int repeats, int decay, int sweep) {
         o->sweepPosition = kSweepLimit;
         o->sweepDirection = -o->sweepDirection;
     }
-    if (!EchoDue(o, interval, repeats)) return;
     SetPan(slot, static_cast<int>(o->sweepPosition), kRotation);
     PlayEcho(slot, *o, repeats, decay);
 }

@@ -151,7 +151,7 @@ TEST(MidiFileTest, BrokenTracksKeepWhatCanBeRead) {
     EXPECT_EQ(song.events.size(), 1u);
 }
 
-TEST(MidiFileTest, SystemExclusiveIsSkippedAndEndsRunningStatus) {
+TEST(MidiFileTest, SystemExclusiveIsKeptForTheSynthAndEndsRunningStatus) {
     MidiSong song;
     ASSERT_TRUE(Parse(Smf(0, 96,
                           {Events()
@@ -161,9 +161,49 @@ TEST(MidiFileTest, SystemExclusiveIsSkippedAndEndsRunningStatus) {
                                .At(0, {0xF0, 0x10, 0x01})  // length past the track
                                .At(0, {0x90, 62, 1})}),
                       song));
-    EXPECT_EQ(song.events.size(), 2u);
+    ASSERT_EQ(song.events.size(), 3u);
+    const MidiEvent& sysex = song.events[1];
+    EXPECT_EQ(sysex.status, 0xF0);
+    ASSERT_EQ(sysex.sysexLength, 2u);  // without the framing F0 and F7
+    ASSERT_LE(sysex.sysexOffset + sysex.sysexLength, song.sysex.size());
+    EXPECT_EQ(song.sysex[sysex.sysexOffset], 0x7E);
+    EXPECT_EQ(song.sysex[sysex.sysexOffset + 1], 0x7F);
+    // A GM reset and a GS reset in a format 1 file, each whole, in time order.
+    ASSERT_TRUE(Parse(Smf(1, 96,
+                          {Events().At(10, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}).End(),
+                           Events().At(5, {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7}).End()}),
+                      song));
+    ASSERT_EQ(song.events.size(), 2u);
+    EXPECT_EQ(song.events[0].sysexLength, 9u);
+    EXPECT_EQ(song.sysex[song.events[0].sysexOffset], 0x41);
+    EXPECT_EQ(song.events[1].sysexLength, 4u);
+    // An escape packet (F7) is not a message of its own.
+    ASSERT_TRUE(Parse(Smf(0, 96, {Events().At(0, {0xF7, 0x02, 0x43, 0x12}).At(0, {0x90, 60, 1}).End()}), song));
+    EXPECT_EQ(song.events.size(), 1u);
     ASSERT_TRUE(Parse(Smf(0, 96, {Events().At(0, {0x90, 60, 100}).At(0, {0xF0, 0x01, 0xF7}).At(0, {61, 100})}), song));
     EXPECT_EQ(song.events.size(), 1u);  // no running status after a system exclusive
+}
+
+TEST(MidiFileTest, RunningStatusCarriesOverMetaEvents) {
+    // Meta events (a tempo, a marker, a text) between running-status notes:
+    // the rest of the track must not be dropped.
+    MidiSong song;
+    ASSERT_TRUE(Parse(Smf(0, 500,
+                          {Events()
+                               .At(0, {0x91, 60, 100})
+                               .Tempo(0, 500000)
+                               .At(100, {62, 100})
+                               .At(0, {0xFF, 0x06, 0x01, 'A'})
+                               .At(100, {64, 100})
+                               .At(0, {0xFF, 0x01, 0x00})
+                               .At(100, {60, 0})
+                               .End()}),
+                      song));
+    ASSERT_EQ(song.events.size(), 4u);
+    for (const MidiEvent& e : song.events) EXPECT_EQ(e.status, 0x91);
+    EXPECT_EQ(song.events[3].data1, 60);
+    EXPECT_EQ(song.events[3].data2, 0);
+    EXPECT_EQ(Times(song), (std::vector<std::uint64_t>{0, 100000, 200000, 300000}));
 }
 
 TEST(MidiFileTest, HugeDeltaTimesAreDroppedNotWaitedFor) {

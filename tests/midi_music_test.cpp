@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "platform/audio/mci.h"
 #include "platform/audio/midi_player.h"
 #include "platform/audio/mixer.h"
+#include "platform/audio/notices.h"
 #include "platform/os/window.h"
 #include "shell_fixture.h"
 #include "sound/krSound.h"
@@ -299,7 +302,7 @@ TEST_F(MidiTest, WithoutASoundFontThereIsNoMusicAndOneLineSaysWhy) {
     krSound::PlayMidi(name.c_str(), 1);
     const std::string said = testing::internal::GetCapturedStderr();
     unsetenv("KR_SOUNDFONT");
-    EXPECT_EQ(said, "pokotanba: no music (the SoundFont /no/such/font.sf2 was not found)\n");
+    EXPECT_EQ(said, audio::ProgramLabel() + ": no music (the SoundFont /no/such/font.sf2 was not found)\n");
     EXPECT_FALSE(audio::MidiIsOpen());
     EXPECT_EQ(krSound::midiOpen, 1);
     EXPECT_EQ(kr_test::Peak(Render(200)), 0);
@@ -312,7 +315,131 @@ TEST_F(MidiTest, WithoutAnAudioDeviceThereIsNoMusicAndOneLineSaysWhy) {
     testing::internal::CaptureStderr();
     krSound::PlayMidi(name.c_str(), 1);
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "pokotanba: no music (no audio device)\n");
+    EXPECT_EQ(said, audio::ProgramLabel() + ": no music (no audio device)\n");
+    EXPECT_FALSE(audio::MidiIsOpen());
+}
+
+TEST_F(MidiTest, ALoopingPieceThatEndsOnVolumeZeroIsHeardAgain) {
+    // The pass ends by turning channel 0's volume (controller 7) down to 0;
+    // the restart must begin from a reset synthesiser, at full volume.
+    const std::string name = Piece("fade.mid", kr_test::Smf(0, 500,
+                                                             {Events()
+                                                                  .At(0, {0xB0, 91, 0})
+                                                                  .At(0, {0xC0, 80})
+                                                                  .At(0, {0x90, 69, 120})
+                                                                  .At(100, {0x80, 69, 0})
+                                                                  .At(100, {0xB0, 7, 0})
+                                                                  .End(100)}));
+    krSound::PlayMidi(name.c_str(), 1);
+    const int loud = kr_test::Peak(Render(100));
+    ASSERT_GT(loud, 2000);
+    Render(300);
+    ASSERT_EQ(Pump(), (std::vector<std::uintptr_t>{plat::MCI_NOTIFY_SUCCESSFUL}));
+    EXPECT_GT(kr_test::Peak(Render(100)), loud / 2);  // the second pass sounds
+}
+
+TEST_F(MidiTest, ASecondPieceStartsFromAResetSynthesiser) {
+    // The first piece silences channel 0 and bends it; the second only plays.
+    const std::string first = Piece("first.mid", kr_test::Smf(0, 500,
+                                                               {Events()
+                                                                    .At(0, {0xB0, 7, 0})
+                                                                    .At(0, {0xB0, 11, 0})
+                                                                    .At(0, {0xE0, 0x00, 0x00})
+                                                                    .End(200)}));
+    const std::string second = Piece("second.mid", kr_test::Smf(0, 500,
+                                                                 {Events()
+                                                                      .At(0, {0xB0, 91, 0})
+                                                                      .At(0, {0xC0, 79})
+                                                                      .At(0, {0x90, 69, 120})
+                                                                      .At(300, {0x80, 69, 0})
+                                                                      .End(100)}));
+    krSound::PlayMidi(first.c_str(), 0);
+    Render(100);
+    krSound::PlayMidi(second.c_str(), 0);
+    const std::vector<std::int16_t> opening = Render(100);
+    EXPECT_GT(kr_test::Peak(opening), 2000);  // sound within the first 100 ms
+    const std::vector<std::int16_t> held = Render(150);
+    EXPECT_NEAR(kr_test::CountZeroCrossings(kr_test::Channel(held, 2, 0)), 132, 10);  // 440 Hz, unbent
+}
+
+TEST_F(MidiTest, SystemExclusiveMessagesReachTheSynthesiser) {
+    // Volume 0, then a General MIDI reset: the note after it is heard only
+    // if the reset reached the synthesiser.
+    const std::string name = Piece("gm.mid", kr_test::Smf(0, 500,
+                                                           {Events()
+                                                                .At(0, {0xB0, 7, 0})
+                                                                .At(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})
+                                                                .At(10, {0xC0, 80})
+                                                                .At(0, {0x90, 69, 120})
+                                                                .At(200, {0x80, 69, 0})
+                                                                .End(100)}));
+    krSound::PlayMidi(name.c_str(), 0);
+    EXPECT_GT(kr_test::Peak(Render(150)), 2000);
+}
+
+TEST_F(MidiTest, TheGamesMusicSitsAtBackgroundLevelWithRoomForEffects) {
+    const std::string music = std::string(KR_RUN_DIR) + "/music.mid";
+    if (!std::filesystem::exists(music)) GTEST_SKIP() << "no " << music;
+    ASSERT_EQ(plat::MciSendString(("open \"" + music + "\" type sequencer alias midi").c_str(), nullptr, 0, 0), 0u);
+    plat::MciSendString("play midi", nullptr, 0, 0);
+    // RMS over the 100 ms windows that sound, in dB of full scale.
+    const std::vector<std::int16_t> s = Render(12000);
+    double sum = 0;
+    long counted = 0;
+    int peak = 0;
+    const std::size_t window = 2 * kRate / 10;
+    for (std::size_t at = 0; at + window <= s.size(); at += window) {
+        double w = 0;
+        for (std::size_t i = at; i < at + window; ++i) w += static_cast<double>(s[i]) * s[i];
+        if (w / window < 1.0) continue;  // silence between passes
+        sum += w;
+        counted += static_cast<long>(window);
+        peak = std::max(peak, kr_test::Peak(s, at, at + window));
+    }
+    ASSERT_GT(counted, 0);
+    const double dbfs = 10 * std::log10(sum / counted / (32768.0 * 32768.0));
+    std::printf("music: %.1f dBFS RMS while sounding, peak %d\n", dbfs, peak);
+    EXPECT_NEAR(dbfs, -22.0, 2.5);
+    // Effects play on top: the music's own peaks stay 4 dB or more under
+    // full scale.
+    EXPECT_LT(peak, 20675);
+}
+
+TEST_F(MidiTest, TheSystemsGeneralMidiAlternativeComesBeforeNamedFiles) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::path(Base()) / folder_ / "root";
+    const fs::path sf2 = root / "usr/share/sounds/sf2";
+    fs::create_directories(sf2);
+    fs::create_directories(root / "etc/alternatives");
+    for (const char* name : {"FluidR3_GM.sf2", "chosen.sf2", "another.sf2"}) kr_test::WriteBytes((sf2 / name).string(), {1});
+    // default-GM.sf2 -> /etc/alternatives/default-GM.sf2 -> chosen.sf2, as Debian links them.
+    fs::create_symlink("../../../../etc/alternatives/default-GM.sf2", sf2 / "default-GM.sf2");
+    fs::create_symlink("../../usr/share/sounds/sf2/chosen.sf2", root / "etc/alternatives/default-GM.sf2");
+    unsetenv("KR_SOUNDFONT");
+    std::string why;
+    const std::vector<std::string> order = audio::SoundFontCandidates(root.string(), why);
+    const std::string real = fs::canonical(sf2).string() + "/";
+    EXPECT_EQ(order, (std::vector<std::string>{real + "chosen.sf2", real + "FluidR3_GM.sf2", real + "another.sf2"}));
+    // Without the alternative, the known name leads.
+    fs::remove(root / "etc/alternatives/default-GM.sf2");
+    EXPECT_EQ(audio::SoundFontCandidates(root.string(), why).front(), real + "FluidR3_GM.sf2");
+    fs::remove_all(root);
+    EXPECT_TRUE(audio::SoundFontCandidates(root.string(), why).empty());
+    EXPECT_EQ(why, "no General MIDI SoundFont installed");
+}
+
+TEST_F(MidiTest, ABrokenSoundFontIsReportedOnceAndTheLibraryStaysQuiet) {
+    const std::string name = Piece("one.mid", ShortPiece());
+    const std::string broken = Base() + folder_ + "/broken.sf2";
+    kr_test::WriteBytes(broken, {'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'});
+    setenv("KR_SOUNDFONT", broken.c_str(), 1);
+    testing::internal::CaptureStderr();
+    for (int play = 0; play < 3; ++play) krSound::PlayMidi(name.c_str(), 1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    unsetenv("KR_SOUNDFONT");
+    const std::string me = audio::ProgramLabel() + ": ";
+    EXPECT_EQ(said, me + "the SoundFont " + broken + " could not be loaded\n" + me +
+                        "no music (no General MIDI SoundFont could be loaded)\n");
     EXPECT_FALSE(audio::MidiIsOpen());
 }
 

@@ -72,8 +72,10 @@ void WaitForDump(const std::string& path, std::uintmax_t bytes) {
 class SdlAudioTest : public testing::Test {
 protected:
     void SetUp() override {
-        // One file per process: ctest runs these tests side by side.
-        dumpPath_ = testing::TempDir() + "kr_sdl_audio_dump_" + std::to_string(getpid()) + ".wav";
+        // One file per process and test: ctest runs these tests side by
+        // side, and a run records into one dump for as long as its name holds.
+        dumpPath_ = testing::TempDir() + "kr_sdl_audio_dump_" + std::to_string(getpid()) + "_" +
+                    testing::UnitTest::GetInstance()->current_test_info()->name() + ".wav";
         std::remove(dumpPath_.c_str());
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("KR_AUDIO_DUMP", dumpPath_.c_str(), 1);
@@ -87,6 +89,7 @@ protected:
         audio::ResetMixer();
         unsetenv("KR_AUDIO_DUMP");
         std::remove(dumpPath_.c_str());
+        for (int n = 2; n <= 3; ++n) std::remove((dumpPath_.substr(0, dumpPath_.size() - 4) + "-" + std::to_string(n) + ".wav").c_str());
     }
     std::string dumpPath_;
 };
@@ -169,6 +172,114 @@ TEST_F(SdlAudioTest, MusicPlaysThroughTheDeviceAndItsEndComesBackAsAMessage) {
     std::vector<std::int16_t> held(start + 4410, start + 13230);
     EXPECT_GT(kr_test::Peak(held), 1000);
     EXPECT_NEAR(kr_test::CountZeroCrossings(held), 176, 12);
+}
+
+std::uintmax_t DumpBytes(const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error || size < 44 ? 0 : size - 44;
+}
+
+// The numbered file the dump starts at its n-th format.
+std::string Numbered(const std::string& path, int n) {
+    return path.substr(0, path.size() - 4) + "-" + std::to_string(n) + ".wav";
+}
+
+TEST_F(SdlAudioTest, TheDumpRecordsTheWholeRunAcrossReopeningsAndNumbersNewFormats) {
+    const int voice = kr_test::MakeVoice(audio::PcmFormat{44100, 2, 16}, 4410, [](int) { return 1234; });
+    audio::Play(voice, true);
+    ASSERT_TRUE(audio::OpenOutput());
+    WaitForDump(dumpPath_, 8000);
+    audio::CloseOutput();  // as krSound::PlaySystemSound does
+    const std::uintmax_t first = DumpBytes(dumpPath_);
+    ASSERT_GE(first, 8000u);
+    audio::ReleaseVoice(voice);  // another level after the reopening
+    audio::Play(kr_test::MakeVoice(audio::PcmFormat{44100, 2, 16}, 4410, [](int) { return 4321; }), true);
+    ASSERT_TRUE(audio::OpenOutput());
+    WaitForDump(dumpPath_, first + 8000);
+    audio::CloseOutput();
+    Wav same = ReadDump(dumpPath_);
+    ASSERT_TRUE(same.valid);
+    EXPECT_GE(same.samples.size() * 2, first + 8000);  // appended, not begun afresh
+    EXPECT_EQ(same.samples.front(), 1234);  // what came before is kept
+    EXPECT_EQ(same.samples.back(), 4321);
+
+    // Another format: a numbered file of its own; the first stays whole.
+    ASSERT_TRUE(audio::SetOutputFormat(audio::PcmFormat{22050, 1, 16}));
+    ASSERT_TRUE(audio::OpenOutput());
+    WaitForDump(Numbered(dumpPath_, 2), 4000);
+    ASSERT_TRUE(audio::SetOutputFormat(audio::PcmFormat{44100, 2, 16}));
+    WaitForDump(Numbered(dumpPath_, 3), 4000);
+    audio::CloseOutput();
+    const Wav second = ReadDump(Numbered(dumpPath_, 2));
+    const Wav third = ReadDump(Numbered(dumpPath_, 3));
+    EXPECT_TRUE(second.valid);
+    EXPECT_EQ(second.rate, 22050);
+    EXPECT_EQ(second.channels, 1);
+    EXPECT_TRUE(third.valid);
+    EXPECT_EQ(third.rate, 44100);
+    EXPECT_EQ(ReadDump(dumpPath_).samples.size(), same.samples.size());
+    std::remove(Numbered(dumpPath_, 2).c_str());
+    std::remove(Numbered(dumpPath_, 3).c_str());
+}
+
+// Our device as SDL numbers it: the one that is playing.
+SDL_AudioDeviceID PlayingDevice() {
+    for (SDL_AudioDeviceID id = 1; id < 64; ++id)
+        if (SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_PLAYING) return id;
+    return 0;
+}
+
+void PushDeviceEvent(Uint32 type, Uint32 which) {
+    SDL_Event event{};
+    event.type = type;
+    event.adevice.which = which;
+    event.adevice.iscapture = 0;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    plat::ActiveBackend().PumpEvents();
+}
+
+// Waits until the voice's cursor has moved `bytes` past `from` (or 5 s).
+void WaitForCursor(int voice, std::uint32_t from, std::uint32_t bytes) {
+    for (int waited = 0; waited < 5000 && audio::GetPosition(voice) < from + bytes; waited += 10) SDL_Delay(10);
+}
+
+TEST_F(SdlAudioTest, ARemovedDeviceLeavesTheMixRunningSilentlyUntilOneReturns) {
+    // Four seconds of a level, playing once: its cursor is the mix's time.
+    const int voice = kr_test::MakeVoice(audio::PcmFormat{44100, 2, 16}, 4 * 44100, [](int) { return 777; });
+    audio::Play(voice, false);
+    ASSERT_TRUE(audio::OpenOutput());
+    WaitForDump(dumpPath_, 8000);
+    const SDL_AudioDeviceID ours = PlayingDevice();
+    ASSERT_NE(ours, 0u);
+
+    testing::internal::CaptureStderr();
+    PushDeviceEvent(SDL_AUDIODEVICEREMOVED, ours + 100);  // another device: nothing happens
+    const std::uintmax_t heard = DumpBytes(dumpPath_);
+    PushDeviceEvent(SDL_AUDIODEVICEREMOVED, ours);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("the audio device was removed"), std::string::npos) << said;
+    // The program goes on: the voice keeps its time, nothing more is heard.
+    const std::uint32_t lostAt = audio::GetPosition(voice);
+    const std::uintmax_t atLoss = DumpBytes(dumpPath_);
+    WaitForCursor(voice, lostAt, 8820 * 4);
+    EXPECT_GE(audio::GetPosition(voice), lostAt + 8820 * 4);
+    EXPECT_EQ(DumpBytes(dumpPath_), atLoss);
+    EXPECT_GE(atLoss, heard);
+    EXPECT_TRUE(audio::OutputOpen());
+    EXPECT_TRUE(audio::IsPlaying(voice));
+
+    // A device arrives: the default one opens again and the voice is heard
+    // where it has got to, still playing.
+    PushDeviceEvent(SDL_AUDIODEVICEADDED, 0);
+    WaitForDump(dumpPath_, atLoss + 8000);
+    EXPECT_GE(DumpBytes(dumpPath_), atLoss + 8000);
+    EXPECT_TRUE(audio::IsPlaying(voice));
+    EXPECT_NE(PlayingDevice(), 0u);
+    audio::CloseOutput();
+    const Wav wav = ReadDump(dumpPath_);
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.samples.back(), 777);
 }
 
 TEST_F(SdlAudioTest, NoDeviceMeansNoOutput) {

@@ -176,7 +176,7 @@ TEST_F(SoundObjects, SelectFormatSetsTheOutputAndKeepsEverySetting) {
     EXPECT_EQ(audio::GetFrequency(Voice(a, 0)), 23050);
     EXPECT_EQ(krSoundObjects[a].nextBuffer, 2);
     EXPECT_EQ(krSoundObjects[a].echoState, 0);
-    EXPECT_EQ(krSoundObjects[b].echoState, -1);  // loaded with -2: still no echo
+    EXPECT_EQ(krSoundObjects[b].echoState, 0);  // loaded with -2: the rebuild goes by the mix count
     EXPECT_EQ(krSoundObjects[b].mixCount, 2);
     EXPECT_FALSE(audio::IsPlaying(Voice(a, 0)));  // rebuilt buffers start stopped
 
@@ -209,6 +209,24 @@ TEST_F(SoundObjects, ReleaseThenRebuildRestoresTheObjects) {
     const int old = Voice(a, 0);
     krSound::Rebuild();
     EXPECT_EQ(audio::VoiceBytes(old), 0u);
+}
+
+TEST_F(SoundObjects, RebuildSetsTheEchoStateFromTheMixCountAlone) {
+    const int negative = krSound::LoadObject(WriteRamp("a.wav", 1, 22050, 100).c_str(), -3);
+    const int single = krSound::LoadObject(WriteRamp("b.wav", 1, 22050, 100).c_str(), -1);
+    const int plain = krSound::LoadObject(WriteRamp("c.wav", 1, 22050, 100).c_str(), 2);
+    ASSERT_EQ(krSoundObjects[negative].echoState, -1);
+    krSound::Play(plain, -2);
+    ASSERT_EQ(krSoundObjects[plain].echoState, 1);
+    krSound::Release();
+    krSound::Rebuild();
+    EXPECT_EQ(krSoundObjects[negative].echoState, 0);  // more than one buffer
+    EXPECT_EQ(krSoundObjects[negative].mixCount, 3);
+    EXPECT_EQ(krSoundObjects[single].echoState, -1);
+    EXPECT_EQ(krSoundObjects[plain].echoState, 0);  // a running echo is idle again
+    krSystemState.frameTime = 1.0f;
+    krSound::Play(negative, -2);
+    EXPECT_EQ(krSoundObjects[negative].echoState, 1);
 }
 
 TEST_F(SoundObjects, PlaySystemSoundPlaysToItsEndAndRebuilds) {

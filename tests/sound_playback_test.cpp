@@ -1,6 +1,7 @@
 // Playback controls on the headless mix: rotation, channels, the clamps of
 // each family, pause and resume, and the echo with its volumes, spacing and
 // pan sweep, heard in the rendered samples where the rule is exact.
+#include <algorithm>
 #include <cmath>
 
 #include "audio_helpers.h"
@@ -228,28 +229,79 @@ TEST_F(SoundPlayback, EchoPanSweepsBetweenTheLimits) {
     krSoundObject& o = krSoundObjects[slot];
     o.sweepDirection = 1;
     krSystemState.frameTime = 1.0f / 60.0f;
-    // A long interval: the sweep moves with the frames, no echo sounds.
+    // A long interval: no echo is due, so the sweep stays where it is.
+    for (int frame = 0; frame < 30; ++frame) krSound::EchoPan(slot, 1000000, 5, 6, 1);
+    EXPECT_EQ(o.sweepPosition, 0.0f);
+    EXPECT_EQ(o.echoState, 1);
+    // An echo every frame: each moves the sweep by 100/60 and takes its pan,
+    // reversing at -30 and 30, at most 3000 aside.
     float previous = o.sweepPosition;
     bool reachedTop = false, reachedBottom = false;
     for (int frame = 0; frame < 200; ++frame) {
-        krSound::EchoPan(slot, 1000000, 5, 6, 1);
+        const int next = o.nextBuffer;
+        krSound::EchoPan(slot, 0, 1000, 1, 1);
         const float step = std::fabs(o.sweepPosition - previous);
         EXPECT_TRUE(std::fabs(step - 100.0f / 60.0f) < 1e-3f || std::fabs(o.sweepPosition) == 30.0f) << frame;
-        EXPECT_LE(std::fabs(o.sweepPosition), 30.0f);
+        EXPECT_EQ(o.pan[next], static_cast<int>(o.sweepPosition) * 100) << frame;
+        EXPECT_LE(std::abs(o.pan[next]), 3000);
         reachedTop |= o.sweepPosition == 30.0f;
         reachedBottom |= o.sweepPosition == -30.0f;
         previous = o.sweepPosition;
     }
     EXPECT_TRUE(reachedTop);
     EXPECT_TRUE(reachedBottom);
-    EXPECT_EQ(o.echoState, 1);
-    // Every frame an echo: each takes the sweep's pan, at most 3000 aside.
-    std::vector<int> pans;
-    for (int frame = 0; frame < 4; ++frame) {
-        const int next = o.nextBuffer;
-        krSound::EchoPan(slot, 0, 100, 1, 30);
-        pans.push_back(o.pan[next]);
-        EXPECT_EQ(o.pan[next], static_cast<int>(o.sweepPosition) * 100);
-        EXPECT_LE(std::abs(o.pan[next]), 3000);
+}
+
+TEST_F(SoundPlayback, TheShowcasesPanSweepIsHeardTravellingFromSideToSide) {
+    // The showcase's blip echo (120 ms apart, 10 echoes, 2 dB, sweep 15) on
+    // a 10 ms sound, so that each echo sounds alone in its frame.
+    const int slot = LoadConstant(8, 441);
+    krSystemState.frameTime = 1.0f / 60.0f;
+    krSound::Play(slot, -2);
+    std::vector<int> balances;  // per sounding frame: right peak - left peak
+    for (int frame = 0; frame < 200; ++frame) {
+        const auto out = Render(735);
+        const int left = kr_test::Peak(kr_test::Channel(out, 2, 0));
+        const int right = kr_test::Peak(kr_test::Channel(out, 2, 1));
+        if (std::max(left, right) > 1000 && frame > 0) balances.push_back(right - left);
+        krSound::EchoPan(slot, 120, 10, 2, 15);
     }
+    ASSERT_EQ(balances.size(), 10u);
+    const int leftHeavy = static_cast<int>(std::count_if(balances.begin(), balances.end(), [](int b) { return b < -1000; }));
+    const int rightHeavy = static_cast<int>(std::count_if(balances.begin(), balances.end(), [](int b) { return b > 1000; }));
+    EXPECT_GE(leftHeavy, 3);
+    EXPECT_GE(rightHeavy, 3);
+    std::sort(balances.begin(), balances.end());
+    EXPECT_GE(std::unique(balances.begin(), balances.end()) - balances.begin(), 5);  // travelling, not two places
+}
+
+TEST_F(SoundPlayback, PlayLoopThenEchoLoopsEveryEchoBuffer) {
+    const int slot = LoadConstant(4, 441);
+    krSystemState.frameTime = 0.02f;
+    krSound::PlayLoop(slot, -2);
+    for (int frame = 0; frame < 40; ++frame) {
+        Render(kChunk);
+        krSound::Echo(slot, 200, 3, 6);
+    }
+    ASSERT_EQ(krSoundObjects[slot].echoState, 0);  // all three echoes came
+    for (int j = 0; j < 4; ++j) EXPECT_TRUE(audio::IsLooping(Voice(slot, j))) << j;
+    EXPECT_EQ(krSoundObjects[slot].loop, 1);
+    // Long after the 10 ms sound's end, every buffer still sounds.
+    const auto out = Render(4410);
+    EXPECT_GT(kr_test::Peak(out), 16000);
+}
+
+TEST_F(SoundPlayback, SetFrequencyIsAbsoluteFromTheBaseRate) {
+    const int slot = krSound::LoadObject(WriteRamp("a.wav", 1, 22050, 100).c_str(), 2);
+    const krSoundObject& o = krSoundObjects[slot];
+    krSound::SetFrequency(slot, 5, 0);
+    krSound::SetFrequency(slot, 5, 0);
+    EXPECT_EQ(o.frequency[0], 22550);
+    krSound::AddFrequency(slot, 30, -1);
+    krSound::SetFrequency(slot, -5, -1);
+    EXPECT_EQ(o.frequency[0], 21550);
+    EXPECT_EQ(o.frequency[1], 21550);
+    EXPECT_EQ(audio::GetFrequency(Voice(slot, 1)), 21550);
+    krSound::SetFrequency(slot, 0, 1);
+    EXPECT_EQ(o.frequency[1], 22050);
 }

@@ -143,6 +143,101 @@ TEST_F(SoundStreaming, ALoopingStreamGoesOnFromItsLoopOffset) {
     }
 }
 
+TEST_F(SoundStreaming, ALoopShorterThanARefillPlaysExactly) {
+    // Five seconds looping over their last 10 ms (220 frames): each refill
+    // goes on with whole loop periods instead of leaving stale ring bytes.
+    const std::uint32_t dataSize = 5 * kBytesPerSecond;
+    const std::size_t frames = dataSize / 4, loopFrames = frames - 220;
+    UsePack({Song("SONG.WAV", dataSize)});
+    const int slot = krSound::LoadStream("SONG.WAV", static_cast<int>(loopFrames * 4));
+    ASSERT_GE(slot, 0);
+    krSound::PlayLoop(slot, -1);
+    const Run run = PlayFor(slot, 8);
+    EXPECT_FALSE(run.stopped);
+    ASSERT_GE(run.left.size(), 8u * kRate - kFrameChunk);
+    std::size_t expected = 0;
+    for (std::size_t i = 0; i < run.left.size(); ++i) {
+        ASSERT_EQ(run.left[i], RampLeft(expected)) << "at " << i;
+        if (++expected == frames) expected = loopFrames;
+    }
+    for (std::uint32_t refill : run.refills) EXPECT_LE(refill, 2 * kBytesPerSecond);
+}
+
+TEST_F(SoundStreaming, ResetStreamRestartsFromTheStartMidDataAndDuringTheEnding) {
+    const std::uint32_t dataSize = 485100;  // 5.5 s
+    const std::size_t frames = dataSize / 4;
+    UsePack({Song("SONG.WAV", dataSize)});
+    const int slot = krSound::LoadStream("song.wav", 0);
+    ASSERT_GE(slot, 0);
+    const krSoundStreamRecord& s = krSoundObjects[slot].stream;
+    // Once a second in (data still to read), once while the ending counts
+    // down (all read by the refill at 2 s, the silence written at 3.75 s).
+    for (double into : {1.0, 4.5}) {
+        krSound::Play(slot, -1);
+        const Run before = PlayFor(slot, into);
+        ASSERT_FALSE(before.stopped) << into;
+        if (into < 2) ASSERT_EQ(s.endCountdown, 0);
+        else ASSERT_NE(s.endCountdown, 0) << "the ending has begun";
+        ASSERT_EQ(krSound::ResetStream(slot), 1);
+        EXPECT_EQ(s.lastWrite, 0u);
+        EXPECT_EQ(s.nextWrite, s.half);
+        EXPECT_EQ(s.consumed, s.half);
+        EXPECT_EQ(s.filePosition, s.dataStart + s.half);
+        EXPECT_EQ(s.wrapMark, krNoWrapMark);
+        EXPECT_EQ(s.lastCursor, 0u);
+        EXPECT_EQ(s.endCountdown, 0);
+        krSound::Play(slot, -1);  // rewinds again and starts at 0
+        const Run after = PlayFor(slot, 10);
+        EXPECT_TRUE(after.stopped) << into;
+        ASSERT_GE(after.left.size(), frames) << into;
+        for (std::size_t i = 0; i < frames; ++i) ASSERT_EQ(after.left[i], RampLeft(i)) << into << " at " << i;
+        for (std::size_t i = frames; i < after.left.size(); ++i) ASSERT_EQ(after.left[i], 0) << into << " at " << i;
+    }
+}
+
+TEST_F(SoundStreaming, AStreamPlayedOncePausedAndResumedKeepsItsRingLooping) {
+    const std::uint32_t dataSize = 10 * kBytesPerSecond;
+    UsePack({Song("SONG.WAV", dataSize)});
+    const int slot = krSound::LoadStream("song.wav", 0);
+    krSound::Play(slot, 0);  // loop flag 0: the data ends, the ring still wraps
+    const Run first = PlayFor(slot, 1);
+    krSound::Pause(slot, -1);
+    ASSERT_FALSE(audio::IsPlaying(Voice(slot)));
+    Render(kRate / 2);  // nothing moves while paused
+    krSound::Pause(slot, -1);
+    EXPECT_TRUE(audio::IsLooping(Voice(slot)));
+    // Five seconds more: past the ring's end and on, sample for sample.
+    const Run rest = PlayFor(slot, 5);
+    EXPECT_FALSE(rest.stopped);
+    ASSERT_EQ(rest.left.size(), 150u * kFrameChunk);
+    for (std::size_t i = 0; i < rest.left.size(); ++i) ASSERT_EQ(rest.left[i], RampLeft(first.left.size() + i)) << i;
+}
+
+TEST_F(SoundStreaming, StreamingRefillsOnlyPlayingStreams) {
+    UsePack({Song("A.WAV", 6 * kBytesPerSecond), Song("B.WAV", 6 * kBytesPerSecond), Song("C.WAV", 6 * kBytesPerSecond)});
+    const int playing = krSound::LoadStream("a.wav", 0);
+    const int idle = krSound::LoadStream("b.wav", 0);
+    const int paused = krSound::LoadStream("c.wav", 0);
+    krSound::PlayLoop(playing, 0);
+    krSound::PlayLoop(paused, 0);
+    Render(kFrameChunk);
+    krSound::Pause(paused, -1);
+    const krSoundStreamRecord idleBefore = krSoundObjects[idle].stream;
+    const krSoundStreamRecord pausedBefore = krSoundObjects[paused].stream;
+    for (int frame = 0; frame < 90; ++frame) {
+        Render(kFrameChunk);
+        ASSERT_EQ(krSound::Streaming(), 1);
+    }
+    EXPECT_NE(krSoundObjects[playing].stream.consumed, 2 * kBytesPerSecond);  // refilled
+    for (auto [slot, before] : {std::pair{idle, idleBefore}, {paused, pausedBefore}}) {
+        const krSoundStreamRecord& now = krSoundObjects[slot].stream;
+        EXPECT_EQ(now.consumed, before.consumed) << slot;
+        EXPECT_EQ(now.nextWrite, before.nextWrite) << slot;
+        EXPECT_EQ(now.lastCursor, before.lastCursor) << slot;
+        EXPECT_EQ(now.filePosition, before.filePosition) << slot;
+    }
+}
+
 TEST_F(SoundStreaming, LoopOffsetsOutsideTheDataOrInsideAFrameAreTamed) {
     UsePack({Song("SONG.WAV", 5 * kBytesPerSecond)});
     const int past = krSound::LoadStream("SONG.WAV", static_cast<int>(9 * kBytesPerSecond));

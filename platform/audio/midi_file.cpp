@@ -1,6 +1,7 @@
 // Reader of standard MIDI files: the header chunk, each "MTrk" chunk's
-// events with running status, tempo changes, and the merge of all tracks
-// into one list in microseconds. Every read is bounded by the chunk it
+// events with running status (kept across meta events, which carry no
+// channel data), system exclusive messages, tempo changes, and the merge of
+// all tracks into one list in microseconds. Every read is bounded by the chunk it
 // belongs to; a track stops at its first malformed event.
 #include "platform/audio/midi_file.h"
 
@@ -53,13 +54,15 @@ std::uint32_t Be32(const std::uint8_t* p) {
 }
 std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
 
-enum class Kind : std::uint8_t { Channel, Tempo, End };
+enum class Kind : std::uint8_t { Channel, Tempo, End, Exclusive };
 
 struct TickEvent {
     std::uint64_t tick = 0;
     Kind kind = Kind::Channel;
     std::uint8_t status = 0, data1 = 0, data2 = 0;
     std::uint32_t tempo = 0;
+    const std::uint8_t* body = nullptr;  // system exclusive bytes in the file
+    std::uint32_t length = 0;
 };
 
 // How ticks become microseconds.
@@ -127,7 +130,6 @@ bool ReadTrack(Reader r, std::vector<TickEvent>& out) {
             if (!r.Byte(type) || !r.VarLen(length) || length > r.Left()) break;
             const std::uint8_t* body = r.Here();
             r.Skip(length);
-            running = 0;
             if (type == 0x2F) {
                 e.kind = Kind::End;
                 out.push_back(e);
@@ -141,12 +143,21 @@ bool ReadTrack(Reader r, std::vector<TickEvent>& out) {
             readSomething = true;
             lastTick = tick;
             continue;
-        } else if (b == 0xF0 || b == 0xF7) {  // system exclusive: skipped
+        } else if (b == 0xF0 || b == 0xF7) {
             std::uint32_t length;
-            if (!r.VarLen(length) || !r.Skip(length)) break;
+            const std::uint8_t* body = nullptr;
+            if (!r.VarLen(length) || (body = r.Here(), !r.Skip(length))) break;
             running = 0;
             readSomething = true;
             lastTick = tick;
+            // A whole message (F0 ... F7) goes to the synthesiser without its
+            // framing; escapes and continuation packets (F7) do not.
+            if (b == 0xF0 && length > 0) {
+                e.kind = Kind::Exclusive;
+                e.body = body;
+                e.length = body[length - 1] == 0xF7 ? length - 1 : length;
+                if (e.length > 0) out.push_back(e);
+            }
             continue;
         } else {
             break;  // real-time and common messages have no place in a file
@@ -189,6 +200,10 @@ void Time(const std::vector<TickEvent>& ticks, const Division& division, MidiSon
             tempo = e.tempo;
         } else if (e.kind == Kind::Channel) {
             song.events.push_back(MidiEvent{micros, e.status, e.data1, e.data2});
+        } else if (e.kind == Kind::Exclusive) {
+            const auto offset = static_cast<std::uint32_t>(song.sysex.size());
+            song.sysex.insert(song.sysex.end(), e.body, e.body + e.length);
+            song.events.push_back(MidiEvent{micros, 0xF0, 0, 0, offset, e.length});
         }
         song.lengthMicros = std::max(song.lengthMicros, micros);
     }

@@ -12,13 +12,17 @@ namespace plat::audio {
 
 struct MidiEvent {
     std::uint64_t micros = 0;  // from the start of the piece
-    std::uint8_t status = 0;   // a channel message: 0x80..0xEF
+    std::uint8_t status = 0;   // a channel message 0x80..0xEF, or 0xF0 (system exclusive)
     std::uint8_t data1 = 0, data2 = 0;
+    // System exclusive: the message's bytes between F0 and F7 in the song's
+    // `sysex` store.
+    std::uint32_t sysexOffset = 0, sysexLength = 0;
 };
 
 struct MidiSong {
     std::vector<MidiEvent> events;  // in playing order
     std::uint64_t lengthMicros = 0; // the last event, end-of-track marks included
+    std::vector<std::uint8_t> sysex;
 };
 
 // Longest piece kept; events later than this are dropped (a lying delta

@@ -1,11 +1,15 @@
-// The MIDI player over FluidSynth. One synthesiser for the process, created
-// with the first piece and kept (loading a General MIDI SoundFont is slow).
+// The MIDI player over FluidSynth. One synthesiser for the process, kept
+// once made: loading a General MIDI SoundFont takes a few hundred
+// milliseconds, so where the audio runs in real time MidiPreload makes it on
+// a worker thread when music is initialised, and the first open only joins
+// that worker (which has long finished by the time a game plays music).
 //
 // Locking: the mixer calls Render under its own lock, and Render takes the
 // player's lock. The main thread therefore never calls into the mixer while
 // it holds the player's lock.
 #include "platform/audio/midi_player.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 #include <sys/stat.h>
 
@@ -16,21 +20,22 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "platform/audio/midi_file.h"
 #include "platform/audio/mixer.h"
+#include "platform/audio/notices.h"
+#include "platform/os/backend.h"
 #include "platform/os/window.h"
 
 namespace plat::audio {
 namespace {
 
 constexpr int kBlockFrames = 512;  // longest stretch rendered without looking at events
-constexpr double kSynthGain = 0.3;
-
-const char* const kSoundFontFolders[] = {"/usr/share/sounds/sf2", "/usr/share/sounds/sf3", "/usr/share/soundfonts"};
-const char* const kPreferredSoundFonts[] = {"FluidR3_GM.sf2", "default-GM.sf2", "FluidR3_GM.sf3", "default-GM.sf3",
-                                            "default.sf2"};
+// Brings the music to about -22 dBFS RMS while it sounds, a few decibels
+// under the effects, with its peaks well clear of full scale.
+constexpr double kSynthGain = 0.55;
 
 struct Notice {
     HWND window = 0;
@@ -38,8 +43,22 @@ struct Notice {
     std::uint32_t deviceId = 0;
 };
 
+// A synthesiser with its SoundFont, made by the preloading worker.
+struct Staged {
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    int rate = 0;
+    int soundFontId = -1;
+    std::string soundFontPath;
+};
+
 struct Player {
     std::mutex mutex;
+    // The preloading worker and what it made; the main thread reads `staged`
+    // only after joining it.
+    std::thread worker;
+    Staged staged;
+    std::set<std::string> brokenFonts;  // SoundFonts that failed to load
     // The synthesiser (created once).
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
@@ -71,88 +90,142 @@ Player& Self() {
 // Set on the mixing thread when a piece with a pending notification ends.
 std::atomic<bool> endSignal{false};
 
-void SayNoMusic(const std::string& why) {
-    static std::set<std::string> said;
-    static std::mutex saidMutex;
-    std::lock_guard<std::mutex> lock(saidMutex);
-    if (!said.insert(why).second) return;
-    std::fprintf(stderr, "pokotanba: no music (%s)\n", why.c_str());
-}
+const char* const kSoundFontFolders[] = {"/usr/share/sounds/sf2", "/usr/share/sounds/sf3", "/usr/share/soundfonts"};
+// The system's General MIDI alternative, as Debian links it.
+const char* const kAlternatives[] = {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf3/default-GM.sf3",
+                                     "/etc/alternatives/default-GM.sf2", "/etc/alternatives/default-GM.sf3"};
+const char* const kPreferredSoundFonts[] = {"FluidR3_GM.sf2", "FluidR3_GM.sf3", "default.sf2"};
 
 bool IsFile(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// $KR_SOUNDFONT, else a General MIDI SoundFont where Debian puts them.
-std::string FindSoundFont(std::string& why) {
-    if (const char* chosen = std::getenv("KR_SOUNDFONT"); chosen && *chosen) {
-        if (IsFile(chosen)) return chosen;
-        why = std::string("the SoundFont ") + chosen + " was not found";
-        return {};
-    }
-    for (const char* folder : kSoundFontFolders)
-        for (const char* name : kPreferredSoundFonts)
-            if (IsFile(std::string(folder) + "/" + name)) return std::string(folder) + "/" + name;
-    std::vector<std::string> found;
-    for (const char* folder : kSoundFontFolders) {
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-            const std::string ext = entry.path().extension().string();
-            if ((ext == ".sf2" || ext == ".sf3") && IsFile(entry.path().string())) found.push_back(entry.path().string());
-        }
-    }
-    std::sort(found.begin(), found.end());
-    if (!found.empty()) return found.front();
-    why = "no General MIDI SoundFont installed";
-    return {};
+// Where a path leads through its links, or the path itself.
+std::string Resolved(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    return error ? path : target.string();
 }
+
+void AddOnce(std::vector<std::string>& list, const std::string& path) {
+    if (std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path);
+}
+
+void SayNoMusic(const std::string& why) { SayOnce("no music (" + why + ")"); }
 
 void Silence(int, const char*, void*) {}
 
-bool CreateSynth(Player& p, int rate) {
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, &Silence, nullptr);
-    p.settings = new_fluid_settings();
-    if (!p.settings) return false;
-    fluid_settings_setnum(p.settings, "synth.sample-rate", rate);
-    fluid_settings_setnum(p.settings, "synth.gain", kSynthGain);
-    fluid_settings_setint(p.settings, "synth.threadsafe-api", 0);  // the player's lock serialises every call
-    fluid_settings_setint(p.settings, "synth.cpu-cores", 1);
-    p.synth = new_fluid_synth(p.settings);
-    if (!p.synth) {
-        delete_fluid_settings(p.settings);
-        p.settings = nullptr;
+void SilentGlibLog(const char*, int, const char*, void*) {}
+
+// The library's own log lines never reach the terminal; set before the
+// first call into it, on whichever thread that is. Its SoundFont loaders
+// also log through GLib (a file they cannot read gives "CRITICAL" lines);
+// GLib is in the process only for them, so its default log goes quiet too.
+// It is looked up at run time, as the synthesiser brings it in.
+void QuietLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, &Silence, nullptr);
+        using GlibLogFunction = void (*)(const char*, int, const char*, void*);
+        using SetDefaultHandler = GlibLogFunction (*)(GlibLogFunction, void*);
+        if (void* set = dlsym(RTLD_DEFAULT, "g_log_set_default_handler"))
+            reinterpret_cast<SetDefaultHandler>(set)(&SilentGlibLog, nullptr);
+    });
+}
+
+bool MakeSynth(Staged& s, int rate) {
+    QuietLibrary();
+    s.settings = new_fluid_settings();
+    if (!s.settings) return false;
+    fluid_settings_setnum(s.settings, "synth.sample-rate", rate);
+    fluid_settings_setnum(s.settings, "synth.gain", kSynthGain);
+    fluid_settings_setint(s.settings, "synth.threadsafe-api", 0);  // the player's lock serialises every call
+    fluid_settings_setint(s.settings, "synth.cpu-cores", 1);
+    s.synth = new_fluid_synth(s.settings);
+    if (!s.synth) {
+        delete_fluid_settings(s.settings);
+        s.settings = nullptr;
         return false;
     }
-    p.synthRate = rate;
+    s.rate = rate;
     return true;
+}
+
+// Loads the first of the candidates that loads, skipping those that failed
+// before; each failure is said once.
+bool LoadFirstSoundFont(Staged& s, const std::vector<std::string>& candidates, std::set<std::string>& broken,
+                        std::string& why) {
+    for (const std::string& path : candidates) {
+        if (s.soundFontId >= 0 && s.soundFontPath == path) return true;
+        if (broken.count(path)) continue;
+        const int id = fluid_synth_sfload(s.synth, path.c_str(), 1);
+        if (id == FLUID_FAILED) {
+            broken.insert(path);
+            SayOnce("the SoundFont " + path + " could not be loaded");
+            continue;
+        }
+        if (s.soundFontId >= 0) fluid_synth_sfunload(s.synth, s.soundFontId, 1);
+        s.soundFontId = id;
+        s.soundFontPath = path;
+        fluid_synth_program_reset(s.synth);
+        return true;
+    }
+    if (why.empty()) why = "no General MIDI SoundFont could be loaded";
+    return false;
+}
+
+void Adopt(Player& p, Staged& s) {
+    p.settings = s.settings;
+    p.synth = s.synth;
+    p.synthRate = s.rate;
+    p.soundFontId = s.soundFontId;
+    p.soundFontPath = s.soundFontPath;
+    s = Staged{};
+}
+
+// Waits for the preloading worker and takes its synthesiser when none is
+// made yet.
+void JoinPreload(Player& p) {
+    if (!p.worker.joinable()) return;
+    p.worker.join();
+    if (!p.synth && p.staged.synth) Adopt(p, p.staged);
+    if (p.staged.synth) {
+        delete_fluid_synth(p.staged.synth);
+        delete_fluid_settings(p.staged.settings);
+        p.staged = Staged{};
+    }
 }
 
 // Makes sure the synthesiser exists with the chosen SoundFont, made for
 // `rate`. Called on the main thread with the player's lock held (the mixer
-// does not render the player while no piece is open, so the slow load
-// blocks nobody).
+// does not render the player while no piece is open, so a load here
+// blocks nobody but the caller).
 bool EnsureSynth(Player& p, int rate, std::string& why) {
-    const std::string path = FindSoundFont(why);
-    if (path.empty()) return false;
-    if (p.synth && p.soundFontId >= 0 && p.soundFontPath == path) return true;
-    if (!p.synth && !CreateSynth(p, rate)) {
-        why = "the synthesiser could not be created";
-        return false;
+    JoinPreload(p);
+    const std::vector<std::string> candidates = SoundFontCandidates("", why);
+    if (candidates.empty()) return false;
+    if (!p.synth) {
+        Staged made;
+        if (!MakeSynth(made, rate)) {
+            why = "the synthesiser could not be created";
+            return false;
+        }
+        Adopt(p, made);
     }
-    const int id = fluid_synth_sfload(p.synth, path.c_str(), 1);
-    if (id == FLUID_FAILED) {
-        why = "the SoundFont " + path + " could not be loaded";
-        return false;
-    }
-    if (p.soundFontId >= 0) fluid_synth_sfunload(p.synth, p.soundFontId, 1);
-    p.soundFontId = id;
-    p.soundFontPath = path;
-    fluid_synth_program_reset(p.synth);
-    return true;
+    Staged current{p.settings, p.synth, p.synthRate, p.soundFontId, p.soundFontPath};
+    const bool loaded = LoadFirstSoundFont(current, candidates, p.brokenFonts, why);
+    p.soundFontId = current.soundFontId;
+    p.soundFontPath = current.soundFontPath;
+    return loaded;
 }
 
-void Send(fluid_synth_t* synth, const MidiEvent& e) {
+void Send(fluid_synth_t* synth, const MidiSong& song, const MidiEvent& e) {
+    if (e.status == 0xF0) {  // GM/GS resets, part assignments, tunings
+        const char* bytes = reinterpret_cast<const char*>(song.sysex.data() + e.sysexOffset);
+        fluid_synth_sysex(synth, bytes, static_cast<int>(e.sysexLength), nullptr, nullptr, nullptr, 0);
+        return;
+    }
     const int channel = e.status & 0x0F;
     switch (e.status & 0xF0) {
         case 0x80:
@@ -209,7 +282,7 @@ void FollowRate(Player& p, int rate) {
 // rendered before the next one (or the end) is due.
 int Advance(Player& p, int wanted) {
     while (p.cursor < p.song.events.size() && FrameOf(p.song.events[p.cursor].micros, p.positionRate) <= p.position)
-        Send(p.synth, p.song.events[p.cursor++]);
+        Send(p.synth, p.song, p.song.events[p.cursor++]);
     const std::uint64_t next = p.cursor < p.song.events.size() ? FrameOf(p.song.events[p.cursor].micros, p.positionRate)
                                                                : FrameOf(p.song.lengthMicros, p.positionRate);
     if (p.cursor == p.song.events.size() && p.position >= next) {
@@ -273,7 +346,63 @@ void Rewind(Player& p) {
     if (p.synth) fluid_synth_system_reset(p.synth);
 }
 
+void JoinAtExit() {
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (p.worker.joinable()) p.worker.join();
+}
+
 }  // namespace
+
+std::vector<std::string> SoundFontCandidates(const std::string& root, std::string& why) {
+    std::vector<std::string> found;
+    if (const char* chosen = std::getenv("KR_SOUNDFONT"); chosen && *chosen) {
+        if (IsFile(chosen)) return {chosen};
+        why = std::string("the SoundFont ") + chosen + " was not found";
+        return {};
+    }
+    for (const char* link : kAlternatives)
+        if (IsFile(root + link)) AddOnce(found, Resolved(root + link));
+    for (const char* folder : kSoundFontFolders)
+        for (const char* name : kPreferredSoundFonts)
+            if (IsFile(root + folder + "/" + name)) AddOnce(found, Resolved(root + folder + "/" + name));
+    std::vector<std::string> others;
+    for (const char* folder : kSoundFontFolders) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(root + folder, error)) {
+            const std::string ext = entry.path().extension().string();
+            if ((ext == ".sf2" || ext == ".sf3") && IsFile(entry.path().string())) others.push_back(Resolved(entry.path().string()));
+        }
+    }
+    std::sort(others.begin(), others.end());
+    for (const std::string& path : others) AddOnce(found, path);
+    if (found.empty()) why = "no General MIDI SoundFont installed";
+    return found;
+}
+
+void MidiPreload() {
+    if (!ActiveBackend().AudioRunsInRealTime()) return;  // rendering on demand waits for nobody
+    Player& p = Self();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (p.synth || p.worker.joinable()) return;
+    std::string why;
+    std::vector<std::string> candidates = SoundFontCandidates("", why);
+    if (candidates.empty()) return;  // the first open says why
+    static std::once_flag atExit;
+    std::call_once(atExit, [] { std::atexit(&JoinAtExit); });
+    const int rate = OutputFormat().rate;
+    // The worker touches only `staged` and its own copies.
+    p.worker = std::thread([&staged = p.staged, candidates = std::move(candidates), rate] {
+        if (!MakeSynth(staged, rate)) return;
+        std::set<std::string> broken;
+        std::string ignored;
+        if (!LoadFirstSoundFont(staged, candidates, broken, ignored)) {
+            delete_fluid_synth(staged.synth);
+            delete_fluid_settings(staged.settings);
+            staged = Staged{};
+        }
+    });
+}
 
 bool MidiOpen(const std::string& path) {
     MidiClose();

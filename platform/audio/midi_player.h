@@ -6,11 +6,14 @@
 // thread through an atomic and posted as MM_MCINOTIFY from the message pump,
 // never from the mixing thread.
 //
-// SoundFont: $KR_SOUNDFONT, else the first General MIDI SoundFont found
-// where Debian installs them. It is loaded on the first open and kept.
+// SoundFont: $KR_SOUNDFONT, else the one the system's General MIDI
+// alternative points to, else a General MIDI SoundFont found by name where
+// Debian installs them. It is loaded by MidiPreload on a worker (real-time
+// edges) or by the first open, and kept.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/os/types.h"
 
@@ -39,5 +42,15 @@ std::uint64_t MidiPositionMicros();
 
 // Whether a SoundFont can be loaded (loads it if not yet done).
 bool MidiSynthAvailable();
+
+// Starts loading the SoundFont on a worker thread when the active edge's
+// audio runs in real time, so that no frame waits for it later.
+void MidiPreload();
+
+// The SoundFonts to try, in order: $KR_SOUNDFONT alone when set; else the
+// General MIDI alternative, the known names, then any other in the system's
+// SoundFont folders (all looked up under `root`, "" for the system itself).
+// Empty, with `why`, when there is none.
+std::vector<std::string> SoundFontCandidates(const std::string& root, std::string& why);
 
 }  // namespace plat::audio

@@ -20,7 +20,12 @@ public:
     bool Open(const std::string& path, const PcmFormat& format);
     void Append(const void* bytes, std::size_t size);
     void Close();
+    // Brings the header up to date and keeps the file open for more.
+    void Flush() {
+        if (file_) WriteHeader(false);
+    }
     bool IsOpen() const { return file_ != nullptr; }
+    const PcmFormat& Format() const { return format_; }
 
 private:
     void WriteHeader(bool final);

@@ -76,6 +76,9 @@ public:
     // False when there is no device. The mixer's lock is the only lock.
     virtual bool OpenAudio(const audio::PcmFormat& format) { return false; }
     virtual void CloseAudio() {}
+    // True where a device pulls the mix by itself in real time (slow set-up
+    // is then better done ahead, off the main thread).
+    virtual bool AudioRunsInRealTime() const { return false; }
 };
 
 // Makes a backend the active one (not owned). Until one is set, a headless

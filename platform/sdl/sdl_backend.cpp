@@ -268,6 +268,7 @@ public:
 
     bool OpenAudio(const audio::PcmFormat& format) override { return audio_.Open(format); }
     void CloseAudio() override { audio_.Close(); }
+    bool AudioRunsInRealTime() const override { return true; }
 
     // ---- for the tests ----
 
@@ -386,6 +387,12 @@ private:
                 return;
             case SDL_JOYDEVICEREMOVED:
                 joysticks_.OnDeviceRemoved(event.jdevice.which);
+                return;
+            case SDL_AUDIODEVICEADDED:
+                if (!event.adevice.iscapture) audio_.OnDeviceAdded();
+                return;
+            case SDL_AUDIODEVICEREMOVED:
+                if (!event.adevice.iscapture) audio_.OnDeviceRemoved(event.adevice.which);
                 return;
             case SDL_RENDER_DEVICE_RESET:
                 presenter_.Recreate();
