@@ -10,7 +10,7 @@ packages=(
 )
 # The test suite also needs the test frameworks and a virtual X display.
 if [ "${1:-}" = "--test" ]; then
-  packages+=(libgtest-dev libbenchmark-dev xvfb xdotool imagemagick clang libclang-rt-14-dev)
+  packages+=(libgtest-dev libbenchmark-dev xvfb xdotool imagemagick clang libclang-rt-14-dev doxygen)
 fi
 
 missing=()

@@ -14,6 +14,9 @@ cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DKR_BENCH=
 cmake --build "$root/build/release" -j"$jobs"
 ctest --test-dir "$root/build/release" -j"$jobs" --output-on-failure --timeout 300
 
+echo "== the kit: reference, install, the starter built outside the tree, its golden frames =="
+bash "$root/scripts/kit_test.sh" "$root/build/release"
+
 echo "== benchmarks (a short pass; each peer runs beside ours) =="
 "$root/build/release/kr_bench" --benchmark_min_time=0.05
 

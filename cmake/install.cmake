@@ -1,0 +1,126 @@
+# The kit: `cmake --install <build> --prefix <P>` (component `kit`) lays out
+# what a game outside this tree builds against:
+#   include/kr/      the services' public headers and every platform header
+#                    they reach, under the names the engine's own programs use
+#   lib/             the static libraries of the engine, the platform with its
+#                    headless edge, and the SDL edge
+#   lib/cmake/kr/    the CMake package: kr::engine (SDL edge), kr::headless
+#   lib/pkgconfig/   kr.pc (SDL edge) and kr-headless.pc
+#   bin/             the imagepack and soundpack tools
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(KR_KIT_VERSION 1.0.0)
+set(KR_KIT_COMPONENT kit)
+set(KR_KIT_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/kr)
+set(KR_KIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kr)
+
+# The headers a game reaches: the services' chief headers, the two edges'
+# headers (a game's main picks its edge), and whatever they include in turn.
+function(kr_public_headers out)
+  file(GLOB roots RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS
+       ${CMAKE_SOURCE_DIR}/system/kr*.h ${CMAKE_SOURCE_DIR}/input/kr*.h
+       ${CMAKE_SOURCE_DIR}/draw/kr*.h ${CMAKE_SOURCE_DIR}/sound/kr*.h
+       ${CMAKE_SOURCE_DIR}/platform/sdl/sdl_backend.h ${CMAKE_SOURCE_DIR}/platform/headless/*.h)
+  set(pending ${roots})
+  set(found)
+  while(pending)
+    list(POP_FRONT pending header)
+    if(header IN_LIST found)
+      continue()
+    endif()
+    list(APPEND found ${header})
+    set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${header})
+    file(STRINGS ${CMAKE_SOURCE_DIR}/${header} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    get_filename_component(folder ${header} DIRECTORY)
+    foreach(line ${lines})
+      string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" name "${line}")
+      if(EXISTS ${CMAKE_SOURCE_DIR}/${name})
+        list(APPEND pending ${name})
+      elseif(EXISTS ${CMAKE_SOURCE_DIR}/${folder}/${name})
+        list(APPEND pending ${folder}/${name})
+      endif()
+    endforeach()
+  endwhile()
+  list(SORT found)
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+kr_public_headers(KR_KIT_HEADERS)
+foreach(header ${KR_KIT_HEADERS})
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES ${CMAKE_SOURCE_DIR}/${header} DESTINATION ${KR_KIT_INCLUDE_DIR}/${folder}
+          COMPONENT ${KR_KIT_COMPONENT})
+endforeach()
+
+# Inside the tree the headers are found at the source root; installed, at
+# include/kr, so that "system/krSystem.h" means the same file in both.
+set_property(TARGET kr_platform PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+             $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}> $<INSTALL_INTERFACE:${KR_KIT_INCLUDE_DIR}>)
+
+# Engine strings are code page 932: a game's narrow literals that reach the
+# engine (Japanese text, file names) must be compiled to it too, as the
+# engine's own programs are. g++ only; other compilers leave them UTF-8.
+set(KR_KIT_CHARSET $<$<CXX_COMPILER_ID:GNU>:-fexec-charset=CP932>)
+
+# The targets are taken at the end of the top folder, once every piece (the
+# tools' among them, and any later library) has defined its own.
+function(kr_install_kit)
+  # The two faces of the kit. The headless edge (and every source added beside
+  # it in platform/headless/) is part of the platform library by its glob; a
+  # separate headless library, when the build has one, joins kr::headless.
+  add_library(kr_kit_engine INTERFACE)
+  target_link_libraries(kr_kit_engine INTERFACE kr_engine kr_platform_sdl)
+  target_compile_options(kr_kit_engine INTERFACE ${KR_KIT_CHARSET})
+  add_library(kr_kit_headless INTERFACE)
+  target_link_libraries(kr_kit_headless INTERFACE kr_engine)
+  target_compile_options(kr_kit_headless INTERFACE ${KR_KIT_CHARSET})
+  set(KR_KIT_TARGETS kr_kit_engine kr_kit_headless kr_engine kr_platform kr_platform_sdl)
+  set(KR_KIT_HEADLESS_LIBS "-lkr_engine -lkr_platform")
+  if(TARGET kr_headless)
+    target_link_libraries(kr_kit_headless INTERFACE kr_headless)
+    list(APPEND KR_KIT_TARGETS kr_headless)
+    set(KR_KIT_HEADLESS_LIBS "-lkr_headless ${KR_KIT_HEADLESS_LIBS}")
+  endif()
+  set_target_properties(kr_kit_engine PROPERTIES EXPORT_NAME engine)
+  set_target_properties(kr_kit_headless PROPERTIES EXPORT_NAME headless)
+  set_target_properties(kr_engine PROPERTIES EXPORT_NAME services)
+  set_target_properties(kr_platform PROPERTIES EXPORT_NAME platform)
+  set_target_properties(kr_platform_sdl PROPERTIES EXPORT_NAME sdl)
+
+  install(TARGETS ${KR_KIT_TARGETS} EXPORT krTargets
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${KR_KIT_COMPONENT})
+  install(EXPORT krTargets NAMESPACE kr:: DESTINATION ${KR_KIT_CMAKE_DIR} COMPONENT ${KR_KIT_COMPONENT})
+
+  configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/krConfig.cmake.in ${CMAKE_BINARY_DIR}/kit/krConfig.cmake
+                                INSTALL_DESTINATION ${KR_KIT_CMAKE_DIR})
+  write_basic_package_version_file(${CMAKE_BINARY_DIR}/kit/krConfigVersion.cmake VERSION ${KR_KIT_VERSION}
+                                   COMPATIBILITY SameMajorVersion)
+  install(FILES ${CMAKE_BINARY_DIR}/kit/krConfig.cmake ${CMAKE_BINARY_DIR}/kit/krConfigVersion.cmake
+          DESTINATION ${KR_KIT_CMAKE_DIR} COMPONENT ${KR_KIT_COMPONENT})
+
+  # pkg-config: the libraries are static, so their own dependencies are
+  # public requirements, not private ones. The prefix is found from the .pc
+  # file's own place, so a kit unpacked elsewhere still works.
+  file(RELATIVE_PATH KR_KIT_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+  string(REGEX REPLACE "/$" "" KR_KIT_PC_TO_PREFIX "${KR_KIT_PC_TO_PREFIX}")
+  foreach(face engine headless)
+    if(face STREQUAL "engine")
+      set(KR_PC_NAME kr)
+      set(KR_PC_DESCRIPTION "the kr 2D game engine on the SDL2 edge (a real window)")
+      set(KR_PC_REQUIRES "sdl2 freetype2 fontconfig fluidsynth")
+      set(KR_PC_LIBS "-lkr_engine -lkr_platform_sdl -lkr_platform")
+    else()
+      set(KR_PC_NAME kr-headless)
+      set(KR_PC_DESCRIPTION "the kr 2D game engine on the headless edge (virtual time, scripted input)")
+      set(KR_PC_REQUIRES "freetype2 fontconfig fluidsynth")
+      set(KR_PC_LIBS "${KR_KIT_HEADLESS_LIBS}")
+    endif()
+    configure_file(${CMAKE_SOURCE_DIR}/kr.pc.in ${CMAKE_BINARY_DIR}/kit/${KR_PC_NAME}.pc @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/kit/${KR_PC_NAME}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+            COMPONENT ${KR_KIT_COMPONENT})
+  endforeach()
+
+  install(TARGETS imagepack soundpack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${KR_KIT_COMPONENT})
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL kr_install_kit)
