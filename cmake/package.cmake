@@ -50,9 +50,12 @@ add_custom_target(package_parts)
 function(kr_package_parts)
   add_dependencies(package_parts pokotanba pokotanba-replay game_assets game_music game_icon
                    kr_engine kr_platform kr_platform_sdl imagepack soundpack)
-  if(TARGET kr_headless)
-    add_dependencies(package_parts kr_headless)
-  endif()
+  # Libraries that the kit holds when the build has them.
+  foreach(optional kr_headless kr_driver)
+    if(TARGET ${optional})
+      add_dependencies(package_parts ${optional})
+    endif()
+  endforeach()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL kr_package_parts)
 
