@@ -10,6 +10,7 @@
 #include "draw/krDraw.h"
 #include "draw/krFrameRate.h"
 #include "platform/pixels/canvas.h"
+#include "platform/os/user_folder.h"
 #include "platform/os/window.h"
 #include "system/krSystem.h"
 
@@ -180,7 +181,9 @@ int SaveScreen(const char* name, int width, int height) {
     int pitch = 0;
     if (plat::Lock(back, &pixels, &pitch) != plat::DD_OK) return 0;
     const std::size_t rowSize = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-    const std::string path = plat::ResolvePath(std::string(krSystem::GetBaseFolder(0)) + name);
+    // An installed program writes its shots to the player's data folder, not beside itself.
+    const int folder = plat::ProgramIsInstalled() ? 1 : 0;
+    const std::string path = plat::ResolvePath(std::string(krSystem::GetBaseFolder(folder)) + name);
     bool written = false;
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         const auto header = BmpHeader(width, height, static_cast<std::uint32_t>(rowSize));

@@ -1,12 +1,17 @@
 // The tile map: 100 x 75 tiles of 8 x 8 pixels read once from "map.txt" in
-// the working directory, drawn once from the tile sheet into the map image.
+// the working directory (beside the program once installed), drawn once from
+// the tile sheet into the map image.
 // The file is untrusted: bad tokens end the reading, numbers beyond the
 // 32-bit range saturate, and tiles outside the sheet draw nothing.
 #include <cstdio>
 #include <limits>
+#include <string>
 
 #include "draw/krDraw.h"
 #include "game/game_state.h"
+#include "platform/os/user_folder.h"
+#include "platform/os/window.h"
+#include "system/krSystem.h"
 
 std::int32_t tileGrid[kTileCount] = {};
 std::int32_t mapLoaded = 0;
@@ -65,10 +70,17 @@ private:
     bool failed_ = false;
 };
 
+// Run from its build folder, the game reads map.txt from the working
+// folder; installed, from beside the program, wherever the player starts it.
+std::string MapPath() {
+    if (!plat::ProgramIsInstalled()) return "map.txt";
+    return plat::ResolvePath(std::string(krSystem::GetBaseFolder(0)) + "map.txt");
+}
+
 // Fills the grid row by row; a failed read stores the last value read (0
 // before the first one).
 void ReadMap() {
-    std::FILE* file = std::fopen("map.txt", "rt");
+    std::FILE* file = std::fopen(MapPath().c_str(), "rt");
     if (file == nullptr) return;
     NumberReader reader(file);
     std::int32_t value = 0;

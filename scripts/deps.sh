@@ -6,8 +6,12 @@ packages=(
   build-essential cmake pkg-config
   libsdl2-dev libfreetype-dev libfontconfig-dev
   fonts-ipafont-mincho fonts-ipafont-gothic
-  libfluidsynth-dev fluid-soundfont-gm
+  libfluidsynth-dev fluid-soundfont-gm zlib1g-dev
 )
+# Making the Debian packages (scripts/package.sh) needs dpkg-shlibdeps.
+if [ "${1:-}" = "--package" ] || [ "${1:-}" = "--test" ]; then
+  packages+=(dpkg-dev)
+fi
 # The test suite also needs the test frameworks and a virtual X display.
 if [ "${1:-}" = "--test" ]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xdotool imagemagick clang libclang-rt-14-dev doxygen)

@@ -17,6 +17,9 @@ ctest --test-dir "$root/build/release" -j"$jobs" --output-on-failure --timeout 3
 echo "== the kit: reference, install, the starter built outside the tree, its golden frames =="
 bash "$root/scripts/kit_test.sh" "$root/build/release"
 
+echo "== the packages: made from the release build, their contents, the unpacked game run with an empty home =="
+bash "$root/scripts/package_test.sh" "$root/build/release"
+
 echo "== benchmarks (a short pass; each peer runs beside ours) =="
 "$root/build/release/kr_bench" --benchmark_min_time=0.05
 

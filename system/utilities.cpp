@@ -15,6 +15,7 @@
 
 #include "draw/krDraw.h"
 #include "platform/text/cp932.h"
+#include "platform/os/user_folder.h"
 #include "platform/os/window.h"
 #include "system/krSystem.h"
 
@@ -54,6 +55,13 @@ void FormatWithLineEnd(char* buf, const char* format, va_list args) {
 
 std::string SettingsPath(const char* fileName) {
     return plat::ResolvePath(std::string(krSystem::GetBaseFolder(1)) + (fileName ? fileName : ""));
+}
+
+// The log lies in the working folder, or, when the program is installed, in
+// the player's data folder beside the settings.
+std::string DebugLogPath() {
+    if (!plat::ProgramIsInstalled()) return "DEBUG.TXT";
+    return plat::ResolvePath(std::string(krSystem::GetBaseFolder(1)) + "DEBUG.TXT");
 }
 
 }  // namespace
@@ -96,7 +104,7 @@ int Ask(const char* format, ...) {
 }
 
 void DebugLog(const char* format, ...) {
-    std::FILE* f = std::fopen("DEBUG.TXT", "a");
+    std::FILE* f = std::fopen(DebugLogPath().c_str(), "a");
     if (!f) return;
     va_list args;
     va_start(args, format);
@@ -113,7 +121,14 @@ const char* GetBaseFolder(int redirect) {
     std::size_t slash = path.rfind('/');
     std::string folder = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
     CopyText(s.baseFolder, sizeof s.baseFolder, folder.c_str());
-    if (redirect == 0 || s.saveRoot[0] == '\0') return s.baseFolder;
+    if (redirect == 0) return s.baseFolder;
+    if (s.saveRoot[0] == '\0') {
+        // An installed program's folder is read-only to players: saved
+        // settings go to the player's data folder.
+        if (plat::ProgramIsInstalled())
+            CopyText(s.baseFolder, sizeof s.baseFolder, plat::Utf8ToCp932(plat::UserDataFolder()).c_str());
+        return s.baseFolder;
+    }
 
     // The folder's last component, searched from two characters before the end.
     if (folder.size() >= 2) {
