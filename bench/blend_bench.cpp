@@ -2,8 +2,10 @@
 // 800 x 600 back screen, against peers in the same run: SDL2's blended blit
 // of the same pixels (SDL_BLENDMODE_BLEND, RGB565 to RGB565) with a surface
 // alpha of 50 % for krDraw::AlphaBlit at 0.5 and of 77/255 for
-// krDraw::AlphaBlit at 0.3 (SDL has a path of its own for 50 %; 0.5 is a
-// weight of whole 2^-b steps, which ours takes in integers, 0.3 is not),
+// krDraw::AlphaBlit at 0.3 and 0.37 (SDL has a path of its own for 50 %;
+// 0.5 is a weight of whole 2^-b steps, which ours takes in integers, 0.37
+// one whose float values an integer rule reproduces after a check of
+// every pair, 0.3 neither: it runs in floats),
 // and memcpy of the same bytes for krDraw::HalfBlit. Every member is
 // measured on the same picture so that its time can be read against
 // krDraw::HalfBlit's. The table members are measured again on 24- and
@@ -116,6 +118,8 @@ void RunMember(benchmark::State& state, Member member, int bits = 16) {
 KR_BLEND_BENCH(HalfBlit, HalfBlit(0, 0, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(AlphaBlit, AlphaBlit(0, 0, 0.5f, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(AlphaBlit30, AlphaBlit(0, 0, 0.3f, slot, 0, 0, kW, kH));
+// 0.37: one of the weights whose float values an integer rule reproduces on every pair.
+KR_BLEND_BENCH(AlphaBlit37, AlphaBlit(0, 0, 0.37f, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(AlphaBlitRGBWhole, AlphaBlitRGB(0, 0, 0.25f, 0.5f, 0.75f, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(AlphaBlitRGB, AlphaBlitRGB(0, 0, 0.2f, 0.5f, 0.8f, slot, 0, 0, kW, kH));
 KR_BLEND_BENCH(AlphaGradientBlit, AlphaGradientBlit(0, 0, 0.2f, 0.5f, 0.8f, 1, 100, 8, slot, 0, 0, kW, kH));

@@ -205,6 +205,27 @@ int DyadicBits(float w) {
     return -1;
 }
 
+// Sets up the in-place kernel from dyadicS and dyadicD when the layout and
+// the weights allow it (see Context::inPlaceAlpha).
+void InPlaceFor(const Components& c, Context& k) {
+    int tops = 0, lowers = 0;
+    bool complementary = true;
+    for (int i = 0; i < 3; ++i) {
+        const std::uint32_t mask = k.max[i] << c.shift[i];
+        complementary = complementary && (k.dyadicS[i] + k.dyadicD[i]) == (1u << 16);
+        if (c.shift[i] + c.bits[i] == 16) {
+            k.topMask = mask;
+            k.topS = k.dyadicS[i];
+            k.topD = k.dyadicD[i];
+            ++tops;
+        } else if (c.shift[i] + c.bits[i] <= 14 && lowers < 2) {
+            k.lowerMask[lowers] = mask;
+            k.lowerS[lowers++] = k.dyadicS[i] >> 1;
+        }
+    }
+    k.inPlaceAlpha = complementary && tops == 1 && lowers == 2;
+}
+
 void DyadicFor(const Components& c, const Params& p, Context& k) {
     if (p.rule != Rule::kAlpha || c.bytesPerPixel != 2) return;
     int bits = 0;
@@ -223,22 +244,64 @@ void DyadicFor(const Components& c, const Params& p, Context& k) {
         k.dyadicD[i] = pd << (16 - bits);
     }
     k.dyadic = true;
-    int tops = 0, lowers = 0;
-    bool complementary = true;
-    for (int i = 0; i < 3; ++i) {
-        const std::uint32_t mask = k.max[i] << c.shift[i];
-        complementary = complementary && (k.dyadicS[i] + k.dyadicD[i]) == (1u << 16);
-        if (c.shift[i] + c.bits[i] == 16) {
-            k.topMask = mask;
-            k.topS = k.dyadicS[i];
-            k.topD = k.dyadicD[i];
-            ++tops;
-        } else if (c.shift[i] + c.bits[i] <= 14 && lowers < 2) {
-            k.lowerMask[lowers] = mask;
-            k.lowerS[lowers++] = k.dyadicS[i] >> 1;
-        }
+    InPlaceFor(c, k);
+}
+
+// Other weights: for two thirds of all opacities o (with t = 1 - o) the
+// float rule happens to give floor((s * P + d * (1024 - P)) / 1024) for
+// every pair of values of a field, with P near o * 1024; whether it does
+// is worked out over all pairs, once per weights and field width (the
+// last few are remembered), and then the in-place kernel serves exactly.
+constexpr int kWholeBits = 10;
+
+// The P for which the integer rule equals the float rule on every pair of
+// a field of `bits` bits, or -1.
+int MatchingWeight(float opacity, float transparency, int bits) {
+    const std::uint32_t max = (1u << bits) - 1, one = 1u << kWholeBits;
+    const int nearest = static_cast<int>(std::lround(opacity * static_cast<float>(one)));
+    for (int P : {nearest, nearest - 1, nearest + 1}) {
+        if (P <= 0 || P >= static_cast<int>(one)) continue;
+        const std::uint32_t ws = static_cast<std::uint32_t>(P), wd = one - ws;
+        std::uint32_t differ = 0;
+        for (std::uint32_t s = 0; s <= max; ++s)
+            for (std::uint32_t d = 0; d <= max; ++d)
+                differ |= AlphaComponent(s, d, opacity, transparency, max) ^ ((s * ws + d * wd) >> kWholeBits);
+        if (differ == 0) return P;
     }
-    k.inPlaceAlpha = complementary && tops == 1 && lowers == 2;
+    return -1;
+}
+
+// MatchingWeight, remembering the last few answers.
+int RememberedWeight(float opacity, float transparency, int bits) {
+    struct Entry {
+        float opacity, transparency;
+        int bits, weight;
+    };
+    static Entry entries[8];
+    static int used = 0, next = 0;
+    for (int i = 0; i < used; ++i) {
+        const Entry& e = entries[i];
+        if (e.opacity == opacity && e.transparency == transparency && e.bits == bits) return e.weight;
+    }
+    const Entry fresh{opacity, transparency, bits, MatchingWeight(opacity, transparency, bits)};
+    entries[next] = fresh;
+    next = (next + 1) % 8;
+    used = std::min(used + 1, 8);
+    return fresh.weight;
+}
+
+// Alpha on 2-byte pixels with other weights: the in-place kernel when the
+// integer rule is exact for every component.
+void MatchingWeightsFor(const Components& c, const Params& p, Context& k) {
+    Context trial = k;
+    for (int i = 0; i < 3; ++i) {
+        const int P = RememberedWeight(p.opacity[i], p.transparency[i], c.bits[i]);
+        if (P < 0) return;
+        trial.dyadicS[i] = static_cast<std::uint32_t>(P) << (16 - kWholeBits);
+        trial.dyadicD[i] = ((1u << kWholeBits) - static_cast<std::uint32_t>(P)) << (16 - kWholeBits);
+    }
+    InPlaceFor(c, trial);
+    if (trial.inPlaceAlpha) k = trial;
 }
 
 Context ContextFor(const Components& c, const Params& p) {
@@ -388,7 +451,13 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
     if (a.width <= 0 || a.rows <= 0) return;
     const Params n = Normalised(p, c);
     if (HasColumns(n)) return ColumnsBlend(a, c, n);
-    const Context k = ContextFor(c, n);
+    Context k = ContextFor(c, n);
+    // Large enough for the check of every pair to pay (a few microseconds
+    // at most, once per weights), alpha may find integer weights.
+    constexpr std::int64_t kCheckedArea = 1 << 15;
+    if (n.rule == Rule::kAlpha && c.bytesPerPixel == 2 && !k.dyadic &&
+        static_cast<std::int64_t>(a.width) * a.rows >= kCheckedArea)
+        MatchingWeightsFor(c, n, k);
     // The variant: byte planes for the level rules; for alpha, floats (0),
     // whole numbers (1) or whole numbers in place (2).
     const int variant = n.rule == Rule::kAlpha ? (k.inPlaceAlpha ? 2 : k.dyadic ? 1 : 0) : k.planes;
