@@ -293,6 +293,9 @@ int RememberedWeight(float opacity, float transparency, int bits) {
 // Alpha on 2-byte pixels with other weights: the in-place kernel when the
 // integer rule is exact for every component.
 void MatchingWeightsFor(const Components& c, const Params& p, Context& k) {
+    // Only complementary weights can match (a gradient's fallen ones are not).
+    for (int i = 0; i < 3; ++i)
+        if (p.transparency[i] != 1.0f - p.opacity[i]) return;
     Context trial = k;
     for (int i = 0; i < 3; ++i) {
         const int P = RememberedWeight(p.opacity[i], p.transparency[i], c.bits[i]);
