@@ -14,18 +14,19 @@
 // define the table members' arithmetic on 5-bit components; the kernels
 // compute the same values directly (the tests hold them to the tables),
 // which serves the depths that have no tables and avoids three look-ups
-// per pixel. On 24- and 32-bit displays those members work on the top five
-// bits of each component, so their results cut to five bits are the 16-bit
-// results of the same picture. One exception to the tables: fade level 31
-// draws the source and level 0 keeps the destination whole, where the
-// tables would clear the low bit of a six-bit green; so a full fade is a
-// keyed copy and an empty one changes nothing, on every depth.
+// per pixel. On 24- and 32-bit displays those members compute the same
+// rules on the full eight bits of each component, the levels scaled to
+// eight bits (31 is 255), so an add never darkens, a subtraction never
+// brightens and smooth backgrounds keep their steps. One exception to the
+// tables: fade level 31 draws the source and level 0 keeps the destination
+// whole, where the tables would clear the low bit of a six-bit green; so a
+// full fade is a keyed copy and an empty one changes nothing, on every
+// depth. Blur, edge smoothing and refraction keep 5-bit components.
 //
-// The alpha members weigh the components in steps of 1/256: destination =
-// (s * A + d * B) / 256, truncated, A and B being the opacity and the
-// transparency (1 - opacity) rounded to 1/256. That is exact at opacities 0
-// and 1 and within one step of the float formula elsewhere, and lets the
-// kernels work in 16-bit lanes, several times faster than floats.
+// The alpha members compute destination = truncate(s * opacity + d *
+// (1 - opacity)) per component in 32-bit floats, the products rounded
+// first and then their sum, with (1 - opacity) worked out once per call:
+// the same value on every pixel and every depth, vector or not.
 //
 // Choices where the rules leave room: a flip mirrors the whole rectangle
 // and then clips it, so the part left on the screen does not jump at an

@@ -1,9 +1,12 @@
 // Blend kernels: every vector rule of every instruction set against the
 // per-pixel reference on random pictures, at every row width around the
 // vector sizes and at odd offsets, for 5-5-5, 5-6-5, 8-8-8 and X8-8-8-8
-// pixels; and the component helpers on chosen values.
+// pixels; alpha over every pair of component values at every weight of
+// 2^-10 steps and at chosen and random other weights, against the float
+// formula; and the component helpers on chosen values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -64,6 +67,32 @@ TEST(BlendComponents, ReferenceRulesOnChosenPixels) {
     EXPECT_EQ(blend::ReferencePixel(0x1234, 0xFFFF, c, p), 0x1234u);
     p.rule = blend::Rule::kGray;
     EXPECT_EQ(blend::ReferencePixel(0xF800 | 0x0020 | 0x0007, 0, c, p), (12u << 11) | (12u << 6) | 12u);
+}
+
+TEST(BlendComponents, LevelRulesUseAllEightBitsOfEightBitFields) {
+    for (int bits : {24, 32}) {
+        const blend::Components c = Layout(bits);
+        EXPECT_EQ(blend::WorkBits(c), 8);
+        EXPECT_EQ(blend::WorkLevel(c, 31), 255u);
+        EXPECT_EQ(blend::WorkLevel(c, 16), 132u);
+        blend::Params p;
+        p.rule = blend::Rule::kFadeAdd;  // an add of (1, 1, 1) over a mid grey brightens it
+        EXPECT_EQ(blend::ReferencePixel(0x010101, 0x676767, c, p), 0x686868u);
+        p.level[0] = p.level[1] = p.level[2] = 31;  // the weakest add keeps the destination
+        EXPECT_EQ(blend::ReferencePixel(0xFFFFFF, 0x676767, c, p), 0x676767u);
+        p.rule = blend::Rule::kSubtractRed;
+        EXPECT_EQ(blend::ReferencePixel(0x0100FF, 0x676767, c, p), 0x666666u);
+        p.rule = blend::Rule::kDarken;
+        p.level[0] = 0, p.level[1] = 1, p.level[2] = 30;  // subtracts 0, 8 and 247
+        EXPECT_EQ(blend::ReferencePixel(0x80FFFF, 0, c, p), 0x80F708u);
+        p.rule = blend::Rule::kCrossFade;
+        p.level[0] = 15, p.level[1] = 0, p.level[2] = 31;  // red: max(0, s - 123) + max(0, d - 132)
+        EXPECT_EQ(blend::ReferencePixel(0xC8AB01, 0x9012FE, c, p), 0x59ABFEu);
+        p.rule = blend::Rule::kGray;
+        EXPECT_EQ(blend::ReferencePixel(0xFF0102, 0, c, p), 0x565656u);
+    }
+    EXPECT_EQ(blend::WorkBits(Layout(16)), 5);
+    EXPECT_EQ(blend::WorkLevel(Layout(15), 31), 31u);
 }
 
 struct KernelCase {
@@ -203,6 +232,94 @@ TEST_P(BlendKernels, EdgeSmoothingMatchesTheReference) {
     }
 }
 
+// Every pair of component values (s, d) of the layout, each field taking
+// every value against every other: for 2-byte layouts one pixel per pair
+// of the widest field's values; the source is never 0.
+struct Pairs {
+    std::vector<std::uint8_t> src, dst;
+    int count = 0;
+};
+
+Pairs AllPairs(const blend::Components& c) {
+    const int wide = std::max({c.bits[0], c.bits[1], c.bits[2]});
+    Pairs p;
+    p.count = 1 << (2 * wide);
+    p.src.resize(static_cast<std::size_t>(p.count) * c.bytesPerPixel);
+    p.dst.resize(p.src.size());
+    for (int j = 0; j < p.count; ++j) {
+        const std::uint32_t s = static_cast<std::uint32_t>(j >> wide), d = static_cast<std::uint32_t>(j) & ((1u << wide) - 1);
+        std::uint32_t sp = 0, dp = 0;
+        for (int i = 0; i < 3; ++i) {
+            const std::uint32_t max = blend::FieldMax(c, i);
+            // The first field runs downwards so that no source pixel is 0.
+            const std::uint32_t sv = i == 0 ? max - (s & max) : s & max;
+            sp |= sv << c.shift[i];
+            dp |= (d & max) << c.shift[i];
+        }
+        if (sp == 0) sp = 1u << c.shift[2];
+        blend::StorePixel(&p.src[static_cast<std::size_t>(j) * c.bytesPerPixel], c.bytesPerPixel, sp);
+        blend::StorePixel(&p.dst[static_cast<std::size_t>(j) * c.bytesPerPixel], c.bytesPerPixel, dp);
+    }
+    return p;
+}
+
+// truncate(s * o + d * t) in floats, as written.
+std::uint32_t FloatAlpha(std::uint32_t s, std::uint32_t d, float o, float t) {
+    const float source = static_cast<float>(s) * o;
+    const float destination = static_cast<float>(d) * t;
+    const float sum = source + destination;
+    return static_cast<std::uint32_t>(sum);
+}
+
+// Blends every pair with weights (o, t) on every component, in `rows`
+// rows (so that the area is large enough for every path), and checks each
+// component against the float formula.
+void ExpectAlphaOnEveryPair(const blend::Components& c, const Pairs& pairs, float o, float t, int rows = 1) {
+    blend::Params p;
+    p.rule = blend::Rule::kAlpha;
+    for (int i = 0; i < 3; ++i) p.opacity[i] = o, p.transparency[i] = t;
+    std::vector<std::uint8_t> out;
+    for (int r = 0; r < rows; ++r) out.insert(out.end(), pairs.dst.begin(), pairs.dst.end());
+    const std::ptrdiff_t pitch = static_cast<std::ptrdiff_t>(pairs.dst.size());
+    blend::Blend(blend::Rows{out.data(), pitch, pairs.src.data(), 0, pairs.count, rows}, c, p);
+    for (std::size_t j = 0; j < out.size() / c.bytesPerPixel; ++j) {
+        const std::size_t at = j * c.bytesPerPixel, pair = at % pairs.dst.size();
+        const std::uint32_t s = blend::LoadPixel(&pairs.src[pair], c.bytesPerPixel);
+        const std::uint32_t d = blend::LoadPixel(&pairs.dst[pair], c.bytesPerPixel);
+        const std::uint32_t r = blend::LoadPixel(&out[at], c.bytesPerPixel);
+        for (int i = 0; i < 3; ++i) {
+            const std::uint32_t want = FloatAlpha(blend::Field(c, s, i), blend::Field(c, d, i), o, t);
+            ASSERT_EQ(blend::Field(c, r, i), want) << "opacity " << o << " transparency " << t << " component " << i
+                                                    << " s " << blend::Field(c, s, i) << " d " << blend::Field(c, d, i);
+        }
+    }
+}
+
+TEST_P(BlendKernels, AlphaOfEveryPairAtEveryWholeWeightIsTheFloatFormula) {
+    const blend::Components c = Layout(GetParam().bits);
+    if (c.bytesPerPixel != 2) GTEST_SKIP() << "the whole-number path serves 2-byte pixels";
+    const Pairs pairs = AllPairs(c);
+    for (int n = 0; n <= 1024; ++n) {
+        const float o = static_cast<float>(n) / 1024.0f;
+        ExpectAlphaOnEveryPair(c, pairs, o, 1.0f - o);
+        // A gradient's fallen transparency: the weights no longer add up to 1.
+        if (n % 8 == 0) ExpectAlphaOnEveryPair(c, pairs, o, std::max(0.0f, (1.0f - o) - 5.0f / 32.0f));
+    }
+}
+
+TEST_P(BlendKernels, AlphaOfEveryPairAtOtherWeightsIsTheFloatFormula) {
+    const blend::Components c = Layout(GetParam().bits);
+    const Pairs pairs = AllPairs(c);
+    std::vector<float> weights = {0.3f, 0.2f, 0.1f, 0.7f, 0.9f, 0.35f, 1.0f / 3.0f, 0.999999f, 1e-7f, 1e-30f,
+                                  std::nextafter(0.5f, 1.0f), std::nextafter(1.0f, 0.0f), 0.00048828125f /* 2^-11 */};
+    std::mt19937 rng(55);
+    const int random = c.bytesPerPixel == 2 ? 200 : 12;
+    for (int i = 0; i < random; ++i) weights.push_back(std::uniform_real_distribution<float>(0.0f, 1.0f)(rng));
+    // Enough rows for the 2-byte kernels to look for integer weights that give the same values.
+    const int rows = c.bytesPerPixel == 2 ? (1 << 15) / pairs.count : 1;
+    for (float o : weights) ExpectAlphaOnEveryPair(c, pairs, o, 1.0f - o, rows);
+}
+
 std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
     static const char* names[] = {"sse2", "avx2", "avx512"};
     return std::to_string(info.param.bits) + "bit_" + names[static_cast<int>(info.param.level)];
@@ -214,7 +331,9 @@ INSTANTIATE_TEST_SUITE_P(BlendLayouts, BlendKernels,
                                            KernelCase{15, KernelLevel::kAvx512}, KernelCase{24, KernelLevel::kSse2},
                                            KernelCase{32, KernelLevel::kSse2}, KernelCase{32, KernelLevel::kAvx2},
                                            KernelCase{32, KernelLevel::kAvx512}, KernelCase{17, KernelLevel::kAvx2},
-                                           KernelCase{33, KernelLevel::kAvx2}),
+                                           KernelCase{33, KernelLevel::kAvx2}, KernelCase{24, KernelLevel::kAvx2},
+                                           KernelCase{24, KernelLevel::kAvx512}, KernelCase{15, KernelLevel::kAvx2},
+                                           KernelCase{17, KernelLevel::kAvx512}),
                          CaseName);
 
 }  // namespace

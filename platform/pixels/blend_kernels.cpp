@@ -2,9 +2,9 @@
 // The vector body (blend_kernels_body.inc) is compiled three times, for
 // SSE2, AVX2 and AVX-512BW, each in a target region of its own, and the
 // level that the surface kernels use picks among them at every call. The
-// brightening rule multiplies floats and must give the reference's values
-// bit for bit, so this file is built without contraction of multiply-adds
-// (cmake/blends.cmake).
+// alpha and brightening rules multiply floats and must give the
+// reference's values bit for bit, so this file is built without
+// contraction of multiply-adds (cmake/blends.cmake).
 #include "platform/pixels/blend_kernels.h"
 
 #include <algorithm>
@@ -56,17 +56,10 @@ Params Normalised(const Params& p, const Components& c) {
 
 std::uint32_t SatSub(std::uint32_t a, std::uint32_t b) { return a > b ? a - b : 0; }
 
-// A weight of 0..1 in 1/256 steps, rounded.
-std::uint32_t Weight256(float w) { return static_cast<std::uint32_t>(w * 256.0f + 0.5f); }
-
-// The source's and the destination's weights; together never above 256,
-// so that a blend never leaves the field.
-struct Weights {
-    std::uint32_t s, d;
-};
-Weights WeightsOf(float opacity, float transparency) {
-    const std::uint32_t s = Weight256(opacity);
-    return {s, std::min(Weight256(transparency), 256 - s)};
+// The alpha rule of one component: products, then their sum, in floats.
+std::uint32_t AlphaComponent(std::uint32_t s, std::uint32_t d, float opacity, float transparency, std::uint32_t max) {
+    const float sum = static_cast<float>(s) * opacity + static_cast<float>(d) * transparency;
+    return std::min(static_cast<std::uint32_t>(sum), max);
 }
 
 std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p) {
@@ -79,10 +72,9 @@ std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Compon
         }
         case Rule::kChannel: return s & p.keepMask;
         case Rule::kAlpha:
-            for (int i = 0; i < 3; ++i) {
-                const Weights w = WeightsOf(p.opacity[i], p.transparency[i]);
-                out |= PlaceField(c, i, (Field(c, s, i) * w.s + Field(c, d, i) * w.d) >> 8);
-            }
+            for (int i = 0; i < 3; ++i)
+                out |= PlaceField(c, i, AlphaComponent(Field(c, s, i), Field(c, d, i), p.opacity[i], p.transparency[i],
+                                                       FieldMax(c, i)));
             return out;
         case Rule::kBrighten:
             for (int i = 0; i < 3; ++i) {
@@ -91,29 +83,30 @@ std::uint32_t ReferenceNormalised(std::uint32_t s, std::uint32_t d, const Compon
             }
             return out;
         case Rule::kGray: {
-            const std::uint32_t g = (Five(c, s, 0) + Five(c, s, 1) + Five(c, s, 2)) / 3;
-            return PlaceFive(c, 0, g) | PlaceFive(c, 1, g) | PlaceFive(c, 2, g);
+            const std::uint32_t g = (Work(c, s, 0) + Work(c, s, 1) + Work(c, s, 2)) / 3;
+            return PlaceWork(c, 0, g) | PlaceWork(c, 1, g) | PlaceWork(c, 2, g);
         }
         default: break;
     }
+    const std::uint32_t top = WorkLevel(c, 31);
     for (int i = 0; i < 3; ++i) {
-        const std::uint32_t s5 = Five(c, s, i), d5 = Five(c, d, i);
-        const std::uint32_t level = static_cast<std::uint32_t>(p.level[i]);
+        const std::uint32_t sw = Work(c, s, i), dw = Work(c, d, i);
+        const std::uint32_t level = WorkLevel(c, static_cast<std::uint32_t>(p.level[i]));
         std::uint32_t r = 0;
         switch (p.rule) {
             case Rule::kCrossFade:
                 // The end levels keep one side whole, so they are an exact copy and an exact no-op.
-                if (level == 0 || level == 31) {
+                if (level == 0 || level == top) {
                     out |= (level == 0 ? s : d) & (FieldMax(c, i) << c.shift[i]);
                     continue;
                 }
-                r = SatSub(s5, level) + SatSub(d5, 31 - level);
+                r = SatSub(sw, level) + SatSub(dw, top - level);
                 break;
-            case Rule::kFadeAdd: r = std::min(31u, SatSub(s5, level) + d5); break;
-            case Rule::kSubtractRed: r = SatSub(d5, Five(c, s, 0)); break;
-            default: r = SatSub(s5, level); break;  // kDarken
+            case Rule::kFadeAdd: r = std::min(top, SatSub(sw, level) + dw); break;
+            case Rule::kSubtractRed: r = SatSub(dw, Work(c, s, 0)); break;
+            default: r = SatSub(sw, level); break;  // kDarken
         }
-        out |= PlaceFive(c, i, r);
+        out |= PlaceWork(c, i, r);
     }
     return out;
 }
@@ -137,27 +130,38 @@ struct Context {
     std::uint32_t colourMask = 0, half = 0, keep = 0;
     int shift[3] = {}, shift5[3] = {}, up[3] = {}, down[3] = {};
     std::uint32_t max[3] = {};
-    int level[3] = {};
-    std::uint32_t weightS[3] = {}, weightD[3] = {};
-    bool complementary = true;  // every weightS + weightD is 256
-    // Alpha on 2-byte pixels in place: complementary weights strictly
-    // between 0 and 256, one field on top starting at bit 8 or above
-    // (`top`), the other two (`lower`) ending at bit 12 or below, so that a
-    // doubled difference of them fits a signed 16-bit lane.
-    bool fastAlpha = false;
-    std::uint32_t topMask = 0, topWeightS = 0, topWeightD = 0;  // weights * 256
-    std::uint32_t lowerMask[2] = {}, lowerWeight[2] = {};       // weights * 128
-    // Byte planes of the 5-bit rules (see the body): whether the layout
+    // Alpha: the weights, and for a gradient across the rows the three
+    // transparencies of every column (three rows of `width` floats).
+    float opacity[3] = {}, transparency[3] = {};
+    const float* columnTransparency = nullptr;
+    // Alpha on 2-byte pixels whose weights are all whole multiples of
+    // 2^-bits with bits <= 10 and below 1, summing to at most 1: then every
+    // float product and sum is exact, the rule is (s * P + d * Q) >> bits
+    // in integers, and it runs in 16-bit lanes (see the body). P and Q are
+    // kept shifted to the top of 16 bits.
+    bool dyadic = false;
+    std::uint32_t dyadicS[3] = {}, dyadicD[3] = {};
+    // When moreover P + Q = 2^bits and one field ends at bit 15 (`top`)
+    // while the other two (`lower`) end at bit 14 or below, the lower ones
+    // are blended in place as d + (s - d) * P / 2^bits, the difference
+    // doubled in a signed lane and P kept as P * 2^(15 - bits).
+    bool inPlaceAlpha = false;
+    std::uint32_t topMask = 0, topS = 0, topD = 0;
+    std::uint32_t lowerMask[2] = {}, lowerS[2] = {};
+    // The level rules: where each component's working bits start (see
+    // WorkBits) and their largest value, 31 or 255.
+    int workShift[3] = {};
+    std::uint32_t workTop = 31;
+    // Byte planes of the level rules (see the body): whether the layout
     // allows them, the in-place fields, their levels, the straddling
-    // component's shift (-1: none) and level, the low bits of 8-bit fields,
-    // and the fields a cross-fade end level keeps whole from s or d.
+    // component's shift (-1: none) and level, and the fields a cross-fade
+    // end level keeps whole from s or d.
     bool planes = false;
-    std::uint32_t inPlace = 0, planeLevel = 0, planeRest = 0, planeOnes = 0, replicate = 0;
+    std::uint32_t inPlace = 0, planeLevel = 0, planeRest = 0, planeOnes = 0;
     int spanShift = -1;
     std::uint32_t spanLevel = 0;
     std::uint32_t keepS = 0, keepD = 0;
-    // Grey: a 5-bit value times this fills all three fields (2-byte
-    // pixels), an 8-bit one (4-byte pixels of 8-bit fields).
+    // Grey: a working value times this fills all three fields.
     std::uint32_t grayOnes = 0;
     // Per-column cross-fade: five tables of one pixel-sized element per
     // column (plane level, plane rest, straddling level, keep s, keep d).
@@ -167,20 +171,21 @@ struct Context {
 
 void PlanesFor(const Components& c, const Params& p, Context& k) {
     const int lanes = c.bytesPerPixel;
-    k.planes = lanes == 2 || (lanes == 4 && c.bits[0] == 8 && c.bits[1] == 8 && c.bits[2] == 8);
+    const int bits = WorkBits(c);
+    k.planes = lanes == 2 || (lanes >= 3 && bits == 8);
     for (int i = 0; i < 3 && k.planes; ++i) {
-        const int low = k.shift5[i], high = k.shift5[i] + 4;
-        const std::uint32_t level = static_cast<std::uint32_t>(p.level[i]);
-        // A 5-bit field comes out of the plane whole already.
-        const bool wider = c.bits[i] != 5;
+        const int low = k.workShift[i], high = low + bits - 1;
+        const std::uint32_t level = WorkLevel(c, static_cast<std::uint32_t>(p.level[i]));
+        // Five bits at the top of a six-bit field come out of the plane with
+        // the low bit 0; the end levels keep the field whole instead.
+        const bool wider = c.bits[i] > bits;
         if (p.rule == Rule::kCrossFade && level == 0 && wider) k.keepS |= k.max[i] << c.shift[i];
-        if (p.rule == Rule::kCrossFade && level == 31 && wider) k.keepD |= k.max[i] << c.shift[i];
+        if (p.rule == Rule::kCrossFade && level == k.workTop && wider) k.keepD |= k.max[i] << c.shift[i];
         if (low / 8 == high / 8) {
-            k.inPlace |= 31u << low;
+            k.inPlace |= k.workTop << low;
             k.planeLevel |= level << low;
-            k.planeRest |= (31 - level) << low;
+            k.planeRest |= (k.workTop - level) << low;
             k.planeOnes |= 1u << low;
-            if (c.bits[i] == 8) k.replicate |= 7u << c.shift[i];
         } else if (lanes == 2 && k.spanShift < 0) {
             k.spanShift = low;
             k.spanLevel = level;
@@ -190,47 +195,140 @@ void PlanesFor(const Components& c, const Params& p, Context& k) {
     }
 }
 
-void FastAlphaFor(const Components& c, Context& k) {
+// The fewest bits b <= kMax for which w * 2^b is whole, or -1.
+int DyadicBits(float w) {
+    constexpr int kMax = 10;
+    for (int b = 0; b <= kMax; ++b) {
+        const float scaled = std::ldexp(w, b);  // exact: a power of two
+        if (scaled == std::floor(scaled)) return b;
+    }
+    return -1;
+}
+
+// Sets up the in-place kernel from dyadicS and dyadicD when the layout and
+// the weights allow it (see Context::inPlaceAlpha).
+void InPlaceFor(const Components& c, Context& k) {
     int tops = 0, lowers = 0;
-    bool fits = c.bytesPerPixel == 2 && k.complementary;
+    bool complementary = true;
     for (int i = 0; i < 3; ++i) {
         const std::uint32_t mask = k.max[i] << c.shift[i];
-        fits = fits && k.weightS[i] > 0 && k.weightD[i] > 0;  // both below 256
-        if (c.shift[i] >= 8 && c.shift[i] + c.bits[i] == 16) {
+        complementary = complementary && (k.dyadicS[i] + k.dyadicD[i]) == (1u << 16);
+        if (c.shift[i] + c.bits[i] == 16) {
             k.topMask = mask;
-            k.topWeightS = k.weightS[i] << 8;
-            k.topWeightD = k.weightD[i] << 8;
+            k.topS = k.dyadicS[i];
+            k.topD = k.dyadicD[i];
             ++tops;
-        } else if (c.shift[i] + c.bits[i] <= 12 && lowers < 2) {
+        } else if (c.shift[i] + c.bits[i] <= 14 && lowers < 2) {
             k.lowerMask[lowers] = mask;
-            k.lowerWeight[lowers++] = k.weightS[i] << 7;
+            k.lowerS[lowers++] = k.dyadicS[i] >> 1;
         }
     }
-    k.fastAlpha = fits && tops == 1 && lowers == 2;
+    k.inPlaceAlpha = complementary && tops == 1 && lowers == 2;
+}
+
+void DyadicFor(const Components& c, const Params& p, Context& k) {
+    if (p.rule != Rule::kAlpha || c.bytesPerPixel != 2) return;
+    int bits = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int bo = DyadicBits(p.opacity[i]), bt = DyadicBits(p.transparency[i]);
+        // 16 bits hold a field's top-aligned value times a weight of bits bits.
+        if (bo < 0 || bt < 0 || c.bits[i] + std::max(bo, bt) > 16) return;
+        bits = std::max({bits, bo, bt});
+    }
+    for (int i = 0; i < 3; ++i) {
+        const auto weight = [&](float w) { return static_cast<std::uint32_t>(std::ldexp(w, bits)); };
+        const std::uint32_t ps = weight(p.opacity[i]), pd = weight(p.transparency[i]);
+        const std::uint32_t one = 1u << bits;
+        if (ps >= one || pd >= one || ps + pd > one || c.bits[i] + bits > 16) return;
+        k.dyadicS[i] = ps << (16 - bits);
+        k.dyadicD[i] = pd << (16 - bits);
+    }
+    k.dyadic = true;
+    InPlaceFor(c, k);
+}
+
+// Other weights: for two thirds of all opacities o (with t = 1 - o) the
+// float rule happens to give floor((s * P + d * (1024 - P)) / 1024) for
+// every pair of values of a field, with P near o * 1024; whether it does
+// is worked out over all pairs, once per weights and field width (the
+// last few are remembered), and then the in-place kernel serves exactly.
+constexpr int kWholeBits = 10;
+
+// The P for which the integer rule equals the float rule on every pair of
+// a field of `bits` bits, or -1.
+int MatchingWeight(float opacity, float transparency, int bits) {
+    const std::uint32_t max = (1u << bits) - 1, one = 1u << kWholeBits;
+    const int nearest = static_cast<int>(std::lround(opacity * static_cast<float>(one)));
+    for (int P : {nearest, nearest - 1, nearest + 1}) {
+        if (P <= 0 || P >= static_cast<int>(one)) continue;
+        const std::uint32_t ws = static_cast<std::uint32_t>(P), wd = one - ws;
+        std::uint32_t differ = 0;
+        for (std::uint32_t s = 0; s <= max; ++s)
+            for (std::uint32_t d = 0; d <= max; ++d)
+                differ |= AlphaComponent(s, d, opacity, transparency, max) ^ ((s * ws + d * wd) >> kWholeBits);
+        if (differ == 0) return P;
+    }
+    return -1;
+}
+
+// MatchingWeight, remembering the last few answers.
+int RememberedWeight(float opacity, float transparency, int bits) {
+    struct Entry {
+        float opacity, transparency;
+        int bits, weight;
+    };
+    static Entry entries[8];
+    static int used = 0, next = 0;
+    for (int i = 0; i < used; ++i) {
+        const Entry& e = entries[i];
+        if (e.opacity == opacity && e.transparency == transparency && e.bits == bits) return e.weight;
+    }
+    const Entry fresh{opacity, transparency, bits, MatchingWeight(opacity, transparency, bits)};
+    entries[next] = fresh;
+    next = (next + 1) % 8;
+    used = std::min(used + 1, 8);
+    return fresh.weight;
+}
+
+// Alpha on 2-byte pixels with other weights: the in-place kernel when the
+// integer rule is exact for every component.
+void MatchingWeightsFor(const Components& c, const Params& p, Context& k) {
+    // Only complementary weights can match (a gradient's fallen ones are not).
+    for (int i = 0; i < 3; ++i)
+        if (p.transparency[i] != 1.0f - p.opacity[i]) return;
+    Context trial = k;
+    for (int i = 0; i < 3; ++i) {
+        const int P = RememberedWeight(p.opacity[i], p.transparency[i], c.bits[i]);
+        if (P < 0) return;
+        trial.dyadicS[i] = static_cast<std::uint32_t>(P) << (16 - kWholeBits);
+        trial.dyadicD[i] = ((1u << kWholeBits) - static_cast<std::uint32_t>(P)) << (16 - kWholeBits);
+    }
+    InPlaceFor(c, trial);
+    if (trial.inPlaceAlpha) k = trial;
 }
 
 Context ContextFor(const Components& c, const Params& p) {
     Context k;
     k.colourMask = ColourMask(c);
     k.keep = p.keepMask;
+    const int bits = WorkBits(c);
+    k.workTop = WorkLevel(c, 31);
     for (int i = 0; i < 3; ++i) {
         k.shift[i] = c.shift[i];
         k.shift5[i] = c.shift[i] + c.bits[i] - 5;
+        k.workShift[i] = c.shift[i] + c.bits[i] - bits;
         k.max[i] = FieldMax(c, i);
         k.half |= (k.max[i] >> 1) << c.shift[i];
         // A 5-bit value v goes back as (v << up) | (v >> down): v >> 5 is 0.
-        k.grayOnes |= 1u << (c.bytesPerPixel == 2 ? k.shift5[i] : c.shift[i]);
+        k.grayOnes |= 1u << k.workShift[i];
         k.up[i] = c.bits[i] - 5;
         k.down[i] = c.bits[i] == 8 ? 2 : 5;
-        k.level[i] = p.level[i];
-        const Weights w = WeightsOf(p.opacity[i], p.transparency[i]);
-        k.weightS[i] = w.s;
-        k.weightD[i] = w.d;
-        k.complementary = k.complementary && w.s + w.d == 256;
+        k.opacity[i] = p.opacity[i];
+        k.transparency[i] = p.transparency[i];
         k.factor[i] = p.factor[i];
     }
     PlanesFor(c, p, k);
-    FastAlphaFor(c, k);
+    DyadicFor(c, p, k);
     return k;
 }
 
@@ -260,6 +358,11 @@ void ReferenceBlend(const Rows& a, const Components& c, const Params& p) {
 }
 
 // ---- the vector kernels, one namespace per instruction set ----
+// The body passes float vectors twice the width of the target's registers
+// between its own inline helpers, all in this file and built for the same
+// target, so the note on their calling convention does not concern it (the
+// compiler gives it at the end of the file, hence no pop).
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace sse2 {
 #define KR_BLEND_VECTOR_BYTES 16
@@ -299,8 +402,9 @@ namespace avx512 {
 
 namespace {
 
-// A gradient across the rows: the column tables of each distinct fall
-// are worked out once and laid out per column.
+// A gradient across the rows: the parameters of each distinct fall are
+// worked out once and laid out per column, as pixel-sized elements for the
+// cross-fade and as floats for alpha.
 void ColumnsBlend(const Rows& a, const Components& c, const Params& n) {
     Context k = ContextFor(c, Fallen(n, 0));
     RectFn rect = nullptr;
@@ -312,19 +416,33 @@ void ColumnsBlend(const Rows& a, const Components& c, const Params& n) {
     if (!rect || (n.rule == Rule::kCrossFade && !k.planes)) return ReferenceBlend(a, c, n);
     // 32 falls bring any level or transparency to 0.
     constexpr int kFalls = 33;
+    const std::size_t width = static_cast<std::size_t>(a.width);
+    if (n.rule == Rule::kAlpha) {
+        float byFall[kFalls][3];
+        for (int fall = 0; fall < kFalls; ++fall) {
+            const Params f = Fallen(n, fall);
+            for (int i = 0; i < 3; ++i) byFall[fall][i] = f.transparency[i];
+        }
+        std::vector<float> transparency(width * 3);
+        for (std::size_t x = 0; x < width; ++x) {
+            const int fall = std::min<int>(n.columnFalls[x], kFalls - 1);
+            for (int i = 0; i < 3; ++i) transparency[i * width + x] = byFall[fall][i];
+        }
+        k.columnTransparency = transparency.data();
+        return rect(a, c, n, k);
+    }
     std::uint32_t byFall[kFalls][5];
     for (int fall = 0; fall < kFalls; ++fall) {
         const Context f = ContextFor(c, Fallen(n, fall));
         const std::uint32_t cross[5] = {f.planeLevel, f.planeRest, f.spanLevel, f.keepS, f.keepD};
-        const std::uint32_t alpha[5] = {f.weightD[0], f.weightD[1], f.weightD[2], 0, 0};
-        std::memcpy(byFall[fall], n.rule == Rule::kAlpha ? alpha : cross, sizeof cross);
+        std::memcpy(byFall[fall], cross, sizeof cross);
     }
     const int bpp = c.bytesPerPixel;
-    const std::size_t stride = static_cast<std::size_t>(a.width) * bpp;
+    const std::size_t stride = width * bpp;
     std::vector<std::uint8_t> tables(stride * 5);
-    for (int x = 0; x < a.width; ++x) {
+    for (std::size_t x = 0; x < width; ++x) {
         const int fall = std::min<int>(n.columnFalls[x], kFalls - 1);
-        for (int i = 0; i < 5; ++i) StorePixel(&tables[i * stride + static_cast<std::size_t>(x) * bpp], bpp, byFall[fall][i]);
+        for (int i = 0; i < 5; ++i) StorePixel(&tables[i * stride + x * bpp], bpp, byFall[fall][i]);
     }
     k.columnTables = tables.data();
     rect(a, c, n, k);
@@ -336,12 +454,21 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
     if (a.width <= 0 || a.rows <= 0) return;
     const Params n = Normalised(p, c);
     if (HasColumns(n)) return ColumnsBlend(a, c, n);
-    const Context k = ContextFor(c, n);
+    Context k = ContextFor(c, n);
+    // Large enough for the check of every pair to pay (a few microseconds
+    // at most, once per weights), alpha may find integer weights.
+    constexpr std::int64_t kCheckedArea = 1 << 15;
+    if (n.rule == Rule::kAlpha && c.bytesPerPixel == 2 && !k.dyadic &&
+        static_cast<std::int64_t>(a.width) * a.rows >= kCheckedArea)
+        MatchingWeightsFor(c, n, k);
+    // The variant: byte planes for the level rules; for alpha, floats (0),
+    // whole numbers (1) or whole numbers in place (2).
+    const int variant = n.rule == Rule::kAlpha ? (k.inPlaceAlpha ? 2 : k.dyadic ? 1 : 0) : k.planes;
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {
-        case kernels::KernelLevel::kAvx512: rect = avx512::Pick(c.bytesPerPixel, n.rule, k.planes); break;
-        case kernels::KernelLevel::kAvx2: rect = avx2::Pick(c.bytesPerPixel, n.rule, k.planes); break;
-        default: rect = sse2::Pick(c.bytesPerPixel, n.rule, k.planes); break;
+        case kernels::KernelLevel::kAvx512: rect = avx512::Pick(c.bytesPerPixel, n.rule, variant); break;
+        case kernels::KernelLevel::kAvx2: rect = avx2::Pick(c.bytesPerPixel, n.rule, variant); break;
+        default: rect = sse2::Pick(c.bytesPerPixel, n.rule, variant); break;
     }
     if (!rect) return ReferenceBlend(a, c, n);
     rect(a, c, n, k);

@@ -6,19 +6,23 @@
 // red, green and blue fields sit and how wide each is (5, 6 or 8 bits), so
 // one rule serves 15-, 16-, 24- and 32-bit displays. Two kinds of rule:
 //  - full-precision rules (half, alpha, brighten, channel) work on each
-//    field as it is;
-//  - 5-bit rules (cross-fade, fade-add, subtract, darken, grey) work on the
-//    top five bits of each field, which is the arithmetic of the 16-bit
-//    effect tables, and put the 5-bit result back: at the top of a 5- or
-//    6-bit field (the low bit of a 6-bit field is 0, as the tables do) and
-//    repeated into the low bits of an 8-bit one (31 becomes 255). An 8-bit
-//    result cut back to five bits is therefore the 5-bit result.
+//    field as it is; alpha is truncate(s * opacity + d * transparency)
+//    in 32-bit floats, products first, then their sum, bit for bit;
+//  - level rules (cross-fade, fade-add, subtract, darken, grey) are the
+//    arithmetic of the 16-bit effect tables. On 5-5-5 and 5-6-5 pixels
+//    they work on the top five bits of each field and put the result back
+//    at the top (the low bit of a 6-bit field is 0, as the tables do). On
+//    pixels of three 8-bit fields they work on all eight bits, with the
+//    levels scaled to eight bits by repeating their top bits (31 is 255),
+//    so that an add never darkens, a subtraction never brightens and a
+//    smooth background does not band.
 // A source pixel whose colour bits are all 0 is transparent: the
 // destination keeps its pixel.
 //
 // Blend() runs vector kernels (SSE2, AVX2 or AVX-512BW, the level chosen
-// for the surface kernels) on 2- and 4-byte pixels; ReferenceBlend() is the
-// plain per-pixel rule they are tested against, and serves 3-byte pixels.
+// for the surface kernels) on 2-, 3- and 4-byte pixels (3-byte pixels are
+// widened to four bytes in registers from AVX2 on); ReferenceBlend() is
+// the plain per-pixel rule they are tested against.
 // Kernels take already clipped rectangles; src and dst must not overlap.
 #pragma once
 #include <cstddef>
@@ -71,7 +75,8 @@ inline std::uint32_t Field(const Components& c, std::uint32_t pixel, int i) {
 inline std::uint32_t PlaceField(const Components& c, int i, std::uint32_t value) { return value << c.shift[i]; }
 // The top five bits of component i, and a 5-bit value put back into it: at
 // the top of a 5- or 6-bit field (a 6-bit field's low bit 0, as the 16-bit
-// tables place it), repeated into the low bits of an 8-bit one.
+// tables place it), repeated into the low bits of an 8-bit one. Blur, edge
+// smoothing and refraction work on these on every depth.
 inline std::uint32_t Five(const Components& c, std::uint32_t pixel, int i) {
     return (pixel >> (c.shift[i] + c.bits[i] - 5)) & 31u;
 }
@@ -79,21 +84,34 @@ inline std::uint32_t PlaceFive(const Components& c, int i, std::uint32_t value) 
     const std::uint32_t field = c.bits[i] == 8 ? (value << 3) | (value >> 2) : value << (c.bits[i] - 5);
     return field << c.shift[i];
 }
+// The precision of the level rules: 8 when all three fields have eight
+// bits, else 5. Work() and PlaceWork() read and put back a component at
+// that precision; WorkLevel() scales a level of 0..31 to it.
+inline int WorkBits(const Components& c) { return c.bits[0] == 8 && c.bits[1] == 8 && c.bits[2] == 8 ? 8 : 5; }
+inline std::uint32_t Work(const Components& c, std::uint32_t pixel, int i) {
+    return WorkBits(c) == 8 ? Field(c, pixel, i) : Five(c, pixel, i);
+}
+inline std::uint32_t PlaceWork(const Components& c, int i, std::uint32_t value) {
+    return WorkBits(c) == 8 ? PlaceField(c, i, value) : PlaceFive(c, i, value);
+}
+inline std::uint32_t WorkLevel(const Components& c, std::uint32_t level) {
+    return WorkBits(c) == 8 ? (level << 3) | (level >> 2) : level;
+}
 
 // ---- row rules ----
 enum class Rule {
     kHalf,         // ((s >> 1) & half) + ((d >> 1) & half) on the whole pixel
-    kAlpha,        // (s * A + d * B) >> 8, full precision, A and B the opacity and
-                   // transparency in 1/256 steps (rounded, B at most 256 - A):
-                   // exact at opacity 0 and 1
-    kCrossFade,    // max(0, s - level) + max(0, d - (31 - level)), 5-bit; level 0 keeps
+    kAlpha,        // min(field, truncate(float(s) * opacity + float(d) * transparency)),
+                   // full precision, in 32-bit floats without fused multiply-adds
+    kCrossFade,    // max(0, s - level) + max(0, d - (top - level)); level 0 keeps
                    // the source's field and 31 the destination's, whole
-    kFadeAdd,      // min(31, max(0, s - level) + d), 5-bit
-    kSubtractRed,  // max(0, d - red of s) in all three components, 5-bit
-    kDarken,       // max(0, s - level), 5-bit; the destination is not read
+    kFadeAdd,      // min(top, max(0, s - level) + d)
+    kSubtractRed,  // max(0, d - red of s) in all three components
+    kDarken,       // max(0, s - level); the destination is not read
     kBrighten,     // min(field, truncate(s * factor)), full precision
     kChannel,      // s AND keepMask
-    kGray,         // (r + g + b) / 3 of the source's 5-bit components, in all three
+    kGray,         // (r + g + b) / 3 of the source's components, in all three
+    // (level rules at WorkBits() precision: top is 31 or 255 and the levels scaled to it)
 };
 
 struct Params {
@@ -105,7 +123,8 @@ struct Params {
     std::uint32_t keepMask = 0;         // kChannel
     // Optional, for gradients across a row: one value per column of the
     // rows by which the three levels (kCrossFade) or, in 1/32 steps, the
-    // three transparencies (kAlpha) fall there, never below 0.
+    // three transparencies (kAlpha) fall there, never below 0: a
+    // transparency t becomes max(0, t - falls / 32), computed in floats.
     const std::uint8_t* columnFalls = nullptr;
 };
 
