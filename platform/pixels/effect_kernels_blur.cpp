@@ -60,9 +60,17 @@ bool ExactDivision(std::uint64_t n, std::uint64_t largest, int mulBits, std::uin
 
 // ---- row loops ----
 
+// A shift count held below the lane's width, which lets the compiler keep
+// 16-bit lanes at 16 bits.
+template <typename T>
+[[gnu::always_inline]] inline int Within(int s) {
+    return s & static_cast<int>(8 * sizeof(T) - 1);
+}
+
 template <typename T, typename L, bool Leave>
 [[gnu::always_inline]] inline void ColumnsBody(const T* __restrict enter, const T* __restrict leave, L* __restrict s0,
                                                L* __restrict s1, L* __restrict s2, int n, int f0, int f1, int f2) {
+    f0 = Within<T>(f0), f1 = Within<T>(f1), f2 = Within<T>(f2);
     for (int i = 0; i < n; ++i) {
         const T p = enter[i];
         L r = static_cast<L>((p >> f0) & 31u), g = static_cast<L>((p >> f1) & 31u), b = static_cast<L>((p >> f2) & 31u);
@@ -81,33 +89,54 @@ template <typename L>
     for (int i = 0; i < n; ++i) out[i] = static_cast<L>(a[i] + b[i]);
 }
 
-template <typename L>
-[[gnu::always_inline]] inline L Divide(L x, std::uint64_t mul, int shift) {
-    // The high half of a 16-bit product, then the rest of the shift: one
-    // vector multiply of the high half.
-    if constexpr (sizeof(L) == 2)
-        return static_cast<L>(static_cast<L>((static_cast<std::uint32_t>(x) * static_cast<std::uint32_t>(mul)) >> 16) >>
-                              (shift - 16));
-    else return static_cast<L>((static_cast<std::uint64_t>(x) * mul) >> shift);
-}
-
+// A block sum's average put back into a pixel, with everything a row loop
+// needs held by value (so that no store may change it) and every shift a
+// multiplication by a power of two or a count below the lane's width: the
+// compiler then keeps 16-bit lanes at 16 bits and divides with the high
+// half of one product.
 template <typename T, typename L>
-[[gnu::always_inline]] inline T Averaged(L r, L g, L b, const BlurLanes<T>& k) {
-    const T q0 = static_cast<T>(Divide<L>(r, k.mul, k.shift)), q1 = static_cast<T>(Divide<L>(g, k.mul, k.shift));
-    const T q2 = static_cast<T>(Divide<L>(b, k.mul, k.shift));
-    T out = static_cast<T>((q0 << k.five[0]) | (q1 << k.five[1]) | (q2 << k.five[2]));
-    if (k.eightBit) out = static_cast<T>(out | ((q0 >> 2) << k.low[0]) | ((q1 >> 2) << k.low[1]) | ((q2 >> 2) << k.low[2]));
-    return out;
-}
+struct Averager {
+    std::uint64_t mul;
+    int shift;
+    T place[3];  // 2^(shift of each component's top five bits)
+    T low[3];    // 8-bit fields: 2^(shift of the repeated top bits)
+    bool eightBit;
+
+    explicit Averager(const BlurLanes<T>& k) : mul(k.mul), shift(k.shift), eightBit(k.eightBit) {
+        for (int c = 0; c < 3; ++c) place[c] = static_cast<T>(T{1} << k.five[c]), low[c] = static_cast<T>(T{1} << k.low[c]);
+    }
+
+    [[gnu::always_inline]] L Divide(L x) const {
+        if constexpr (sizeof(L) == 2) {
+            const auto m = static_cast<std::uint16_t>(mul);
+            const auto high = static_cast<std::uint16_t>((std::uint32_t{x} * m) >> 16);
+            return static_cast<L>(high >> ((shift - 16) & 15));
+        } else {
+            return static_cast<L>((static_cast<std::uint64_t>(x) * mul) >> shift);
+        }
+    }
+
+    [[gnu::always_inline]] T operator()(L r, L g, L b) const {
+        const T q0 = static_cast<T>(Divide(r)), q1 = static_cast<T>(Divide(g)), q2 = static_cast<T>(Divide(b));
+        T out = static_cast<T>(static_cast<T>(q0 * place[0]) | static_cast<T>(q1 * place[1]) | static_cast<T>(q2 * place[2]));
+        if constexpr (sizeof(T) == 4) {
+            if (eightBit)
+                out = static_cast<T>(out | ((q0 >> 2) * low[0]) | ((q1 >> 2) * low[1]) | ((q2 >> 2) * low[2]));
+        }
+        return out;
+    }
+};
 
 // Destination pixels 0 .. n - 1 from the block sums at the same column.
 template <typename T, typename L>
 [[gnu::always_inline]] inline void OutputBody(T* __restrict dst, const T* __restrict src, const L* __restrict s0,
                                               const L* __restrict s1, const L* __restrict s2, int n,
                                               const BlurLanes<T>& k) {
+    const Averager<T, L> average(k);
+    const T colour = k.colour;
     for (int i = 0; i < n; ++i) {
-        const T out = Averaged<T, L>(s0[i], s1[i], s2[i], k);
-        dst[i] = (src[i] & k.colour) != 0 ? out : dst[i];
+        const T out = average(s0[i], s1[i], s2[i]);
+        dst[i] = (src[i] & colour) != 0 ? out : dst[i];
     }
 }
 
@@ -237,7 +266,7 @@ private:
         rows_.output(Dst(j), Src(j), sums_[0], sums_[1], sums_[2], distinct, k_);
         if (distinct == w_) return;
         const std::size_t last = static_cast<std::size_t>(distinct - 1);
-        const T out = Averaged<T, L>(sums_[0][last], sums_[1][last], sums_[2][last], k_);
+        const T out = Averager<T, L>(k_)(sums_[0][last], sums_[1][last], sums_[2][last]);
         rows_.outputOne(Dst(j) + distinct, Src(j) + distinct, w_ - distinct, out, k_.colour);
     }
 
@@ -267,6 +296,7 @@ BlurLanes<T> BlurLanesOf(const BlurArgs& a) {
 template <typename T>
 void BlurPixels(const BlurArgs& a) {
     BlurLanes<T> k = BlurLanesOf<T>(a);
+    if (sizeof(T) == 2 && k.eightBit) return ReferenceBlurRect(a);  // no 2-byte format has one
     const std::uint64_t count = static_cast<std::uint64_t>(std::min(a.block, a.width)) *
                                 static_cast<std::uint64_t>(std::min(a.block, a.height));
     const std::uint64_t largest = 31 * count;
