@@ -125,7 +125,7 @@ struct Averager {
         if constexpr (D == Division::kNone) return x;
         else if constexpr (D == Division::kHigh) return High(x, mul16);
         else if constexpr (D == Division::kHighTwice) return High(High(x, mul16), post16);
-        else return static_cast<L>((static_cast<std::uint64_t>(x) * mul) >> shift);
+        else return static_cast<L>((static_cast<std::uint64_t>(x) * static_cast<std::uint32_t>(mul)) >> shift);  // mul < 2^32
     }
 
     [[gnu::always_inline]] T operator()(L r, L g, L b) const {
@@ -284,15 +284,18 @@ private:
             // W2p, needed unless 2p is the top bit, which stays in halves.
             for (int c = 0; c < 3; ++c) previous_[c] = current[c];
             if (4 * p > bw_) continue;
+            // One loop over the three planes, which lie one after another
+            // with the same stride: the sums that mix two planes fall in
+            // each plane's last columns, which no block sum reads.
             Planes<L>& next = Level(level);
-            for (int c = 0; c < 3; ++c) rows_.pair(next[c], current[c], current[c] + p, w_ - 2 * p + 1);
+            rows_.pair(next[0], current[0], current[0] + p, 3 * w_ - p);
             for (int c = 0; c < 3; ++c) current[c] = next[c];
         }
     }
 
     void AddTerm(const L* const (&planes)[3], int offset) {
         if (count_ == 2) {  // fold a + b into sums_
-            for (int c = 0; c < 3; ++c) rows_.pair(sums_[c], terms_.a[c], terms_.b[c], w_ - bw_ + 1);
+            rows_.pair(sums_[0], terms_.a[0], terms_.b[0], 2 * w_ + (w_ - bw_ + 1));  // the three planes at once
             for (int c = 0; c < 3; ++c) terms_.a[c] = sums_[c];
             count_ = 1;
         }
@@ -367,9 +370,13 @@ void BlurPixels(const BlurArgs& a) {
                                 static_cast<std::uint64_t>(std::min(a.block, a.height));
     const std::uint64_t largest = 31 * count;
     if (count == 1) return Blur<T, std::uint16_t, Division::kNone>(a, k).Run();
-    if (largest <= 0xFFFF && ExactDivision16(count, largest, k.mul, k.shift)) {
-        if (k.shift == 16) return Blur<T, std::uint16_t, Division::kHigh>(a, k).Run();
-        return Blur<T, std::uint16_t, Division::kHighTwice>(a, k).Run();
+    if (largest <= 0xFFFF) {
+        if (ExactDivision16(count, largest, k.mul, k.shift)) {
+            if (k.shift == 16) return Blur<T, std::uint16_t, Division::kHigh>(a, k).Run();
+            return Blur<T, std::uint16_t, Division::kHighTwice>(a, k).Run();
+        }
+        // Sums in 16 bits, divided by a 32-bit multiplier in 64 bits.
+        if (ExactDivision(count, largest, 32, k.mul, k.shift)) return Blur<T, std::uint16_t, Division::kWide>(a, k).Run();
     }
     // Blocks of more than 2^27 pixels, were there such surfaces, take the plain rule.
     if (largest > 0xFFFFFFFFull || !ExactDivision(count, largest, 32, k.mul, k.shift)) return ReferenceBlurRect(a);
