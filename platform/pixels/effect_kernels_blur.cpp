@@ -5,15 +5,20 @@
 // one that enters added) when the block moves down. The row's block sums
 // come from the column sums by doubling: W1 is the column sums, W2p[i] =
 // Wp[i] + Wp[i + p], and the block width, read in binary, adds the Wp of
-// its set bits at growing offsets; every step is a whole-row loop without
-// a chain from pixel to pixel, so it runs over vector lanes. The bottom
-// rows, whose block no longer moves, reuse the last row's sums.
+// its set bits at growing offsets. The top Wp is never made: its two
+// halves, like the last two terms, are added by the output loop, so a
+// block of 2 takes no doubling pass and one of 8 two. Every pass is a
+// whole-row loop over the three planes at once, without a chain from pixel
+// to pixel, so it runs over vector lanes. The bottom rows, whose block no
+// longer moves, reuse the last row's sums.
 //
 // The sums live in 16-bit lanes, wrapping, when the largest block sum (31
-// times the block's pixel count) fits in 16 bits and division by the pixel
-// count is an exact multiply and shift in 32 bits; else in 32-bit lanes
-// with a 64-bit product. Differences and sums of wrapped values are exact
-// as long as the true result fits, which these bounds keep.
+// times the block's pixel count) fits in 16 bits; else in 32-bit lanes.
+// Differences and sums of wrapped values are exact as long as the true
+// result fits, which these bounds keep. Division by the pixel count is an
+// exact multiply and shift chosen per rectangle: in 16-bit lanes the high
+// half of a 16-bit product (once, or twice for the rest of the shift) where
+// one is exact, else a 32-bit multiplier in 64 bits.
 //
 // Each row loop is built at three levels (baseline SSE2, AVX2, AVX-512BW)
 // and the one of the copies' kernel level runs; 3-byte pixels take the
