@@ -162,13 +162,38 @@ struct GlyphSize {
     std::int64_t w = 0, h = 0;
 };
 
+// The extents of the characters met so far in one layout, whose font does
+// not change: a message repeats few characters, and each measure otherwise
+// decodes and looks the glyph up afresh.
+class ExtentCache {
+public:
+    plat::Size Of(const plat::Canvas& dc, const Glyph& g) {
+        const std::uint32_t key = static_cast<std::uint32_t>(g.length) << 16 |
+                                  static_cast<std::uint32_t>(static_cast<unsigned char>(g.bytes[0])) << 8 |
+                                  static_cast<unsigned char>(g.bytes[1]);
+        for (int k = 0; k < used_; ++k)
+            if (keys_[k] == key) return sizes_[k];
+        const plat::Size extent = dc.TextExtent(g.bytes, g.length);
+        const int slot = used_ < kSlots ? used_++ : static_cast<int>(next_++ % kSlots);
+        keys_[slot] = key, sizes_[slot] = extent;
+        return extent;
+    }
+
+private:
+    static constexpr int kSlots = 64;
+    std::uint32_t keys_[kSlots] = {};
+    plat::Size sizes_[kSlots] = {};
+    int used_ = 0;
+    unsigned next_ = 0;
+};
+
 // The glyph's cell ("\n" has none) with the style's extra: the shadow one
 // pixel each way (step 2 at double size, where odd sizes are first rounded
 // up), each thickening one pixel.
-GlyphSize Measure(const plat::Canvas& dc, const Glyph& g, std::uint16_t style, int step) {
+GlyphSize Measure(const plat::Canvas& dc, const Glyph& g, std::uint16_t style, int step, ExtentCache* cache = nullptr) {
     GlyphSize s;
     if (!g.newline) {
-        const plat::Size extent = dc.TextExtent(g.bytes, g.length);
+        const plat::Size extent = cache ? cache->Of(dc, g) : dc.TextExtent(g.bytes, g.length);
         s.w = extent.cx, s.h = extent.cy;
         if (step == 2) s.w += s.w & 1, s.h += s.h & 1;
     }
@@ -182,12 +207,13 @@ void LayOutPlain(plat::Canvas& dc, int x, int y, int right, int bottom, const ch
     const std::size_t length = std::strlen(text);
     std::int64_t penX = x, penY = y;
     std::int64_t lineHeight = std::int64_t{style & 0xFF} + krFontState.fontHeight;
+    ExtentCache extents;
     for (std::size_t i = 0; i < length; ++i) {
         const std::size_t first = i;
         const Glyph g = ReadGlyph(text, length, i);
         if (!g.newline && g.length == 0) continue;  // a broken character
         if (ListFull()) break;
-        const GlyphSize s = Measure(dc, g, style, 1);
+        const GlyphSize s = Measure(dc, g, style, 1, &extents);
         Append(penX, penY, penX + s.w, penY + s.h);
         penX += s.w;
         lineHeight = std::max(lineHeight, s.h);

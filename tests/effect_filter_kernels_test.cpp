@@ -129,6 +129,48 @@ TEST_F(EffectFilterKernels, SmokeMatchesReferenceAndKeepsTheCounter) {
     }
 }
 
+// The smoke lays out the whole table's decisions once: wide rows that pass
+// the table's end more than once, walks standing on an entry with the
+// counter already past it, tables of large entries, positions outside the
+// table, and an entry that changes between calls.
+TEST_F(EffectFilterKernels, SmokeWalksTheTableLikeTheReferenceAcrossItsEnd) {
+    std::mt19937 rng(26);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int round = 0; round < 12; ++round) {
+            std::vector<std::uint8_t> table = Table(rng, round % 3 == 2 ? 256 : 3);
+            Picture fast(round % 2 ? 2600 : 700, 9, round % 4 == 3 ? 32 : 16, rng);
+            Picture slow(fast);
+            RegionArgs a;
+            a.width = fast.s->width, a.height = fast.s->height;
+            a.channels = ChannelsOf(fast.s->format);
+            const int starts[4] = {9990, 9999, -3, 10004};
+            const RandomWalk start{table.data(), round < 4 ? starts[round] : static_cast<int>(rng() % 10000), 5};
+            const std::size_t changed = rng() % 10000;
+            const unsigned seed = rng();
+            // Two calls; between them one entry of the table changes.
+            auto run = [&](Picture& picture, RandomWalk& w, bool reference) {
+                RegionArgs r = a;
+                r.surface = picture.s;
+                std::srand(seed);
+                for (unsigned flags : {7u, 6u}) {
+                    if (reference) ReferenceSmokeRegion(r, w, flags);
+                    else SmokeRegion(r, w, flags);
+                    table[changed] ^= 1;
+                }
+                return std::rand();
+            };
+            RandomWalk wf = start, ws = start;
+            const int afterFast = run(fast, wf, false);
+            const int afterSlow = run(slow, ws, true);
+            ASSERT_EQ(afterFast, afterSlow) << "round " << round << ": as many restarts";
+            ASSERT_TRUE(fast == slow) << "round " << round << ", " << ActiveKernelName();
+            ASSERT_EQ(wf.position, ws.position) << "round " << round;
+            ASSERT_EQ(wf.counter, ws.counter) << "round " << round;
+        }
+    }
+}
+
 TEST_F(EffectFilterKernels, MosaicMatchesReferenceWithAnchorsOutsideTheRegion) {
     std::mt19937 rng(23);
     for (KernelLevel level : Levels()) {
@@ -193,6 +235,37 @@ TEST_F(EffectFilterKernels, BlurMatchesReferenceAtEveryBlockSize) {
                 ReferenceBlurRect(b);
                 ASSERT_TRUE(fast == slow) << bits << " bits, block " << block << ", " << r.width << " x " << r.height
                                           << ", " << ActiveKernelName();
+            }
+        }
+    }
+}
+
+// Block widths of many set bits (several terms folded before the output),
+// and block pixel counts on each side of the divisions' limits: one pixel,
+// a 16-bit multiplier with and without a second high product, 16-bit sums
+// with a 32-bit multiplier (2025 pixels), and 32-bit sums (3969 pixels).
+TEST_F(EffectFilterKernels, BlurMatchesReferenceAcrossTermsAndDivisions) {
+    std::mt19937 rng(27);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32}) {
+            Picture source(150, 70, bits, rng, 10);
+            for (int block : {1, 3, 7, 9, 11, 23, 31, 45, 47, 63}) {
+                Picture fast(150, 70, bits, rng);
+                Picture slow(fast);
+                const int bpp = source.s->format.bytesPerPixel;
+                BlurArgs a;
+                a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+                a.dst = fast.s->Row(0), a.dstPitch = fast.s->pitch;
+                a.width = 150, a.height = 70, a.block = block, a.bytesPerPixel = bpp;
+                const plat::PixelFormat& f = source.s->format;
+                const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                for (int c = 0; c < 3; ++c) a.shift[c] = __builtin_ctz(masks[c]), a.bits[c] = __builtin_popcount(masks[c]);
+                BlurRect(a);
+                BlurArgs b = a;
+                b.dst = slow.s->Row(0);
+                ReferenceBlurRect(b);
+                ASSERT_TRUE(fast == slow) << bits << " bits, block " << block << ", " << ActiveKernelName();
             }
         }
     }

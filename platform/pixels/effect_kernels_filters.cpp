@@ -10,8 +10,9 @@
 // run of the table straight (cut where the position wraps). The smoke's
 // entries decide between a copy and an average without looking at pixels:
 // an entry e, met with the counter at c, gives max(e - c, 0) averages and
-// then one copy. A row's decisions are therefore laid out first, one entry
-// at a time, as a mask that the pixel loop selects with.
+// then one copy. The decisions of the whole table are therefore laid out
+// once as a run of masks, and each row's pixel loop selects with the next
+// stretch of it.
 //
 // Mosaic. A disc row is one interval of columns in its cell (the square
 // root test only grows with the distance from the centre and is symmetric
@@ -21,6 +22,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "platform/pixels/blit_kernels.h"
@@ -98,11 +100,11 @@ using Noise32Fn = void (*)(Pixel32*, const std::uint8_t*, int, std::int32_t, con
 
 // ---- smoke ----
 
-// The decisions of n pixels from the walk: copy[i] all ones where pixel i
-// is a copy, 0 where it is an average.
-template <typename T>
-void SmokeDecisions(RandomWalk& w, T* copy, int n) {
-    std::memset(copy, 0, static_cast<std::size_t>(n) * sizeof(T));
+// The decisions of n pixels from the walk, one entry at a time: copy[i]
+// all ones where pixel i is a copy, 0 where it is an average. Serves walks
+// whose position lies outside the table.
+void SmokeDecisions(RandomWalk& w, std::int8_t* copy, int n) {
+    std::memset(copy, 0, static_cast<std::size_t>(n));
     int i = 0;
     while (i < n) {
         const int e = CurrentEntry(w);
@@ -112,33 +114,99 @@ void SmokeDecisions(RandomWalk& w, T* copy, int n) {
             return;
         }
         i += averages;
-        copy[i++] = static_cast<T>(~T{0});
+        copy[i++] = -1;
         w.counter = 0;
         Advance(w);
     }
 }
 
+// The decisions of the whole table as one run: entry q lays e_q averages
+// (0) and then its copy (-1, all ones), from start[q]. A walk at position p
+// with counter c stands at start[p] + min(c, e_p) of the run (a counter at
+// or past its entry takes the copy at once), so a row's decisions are the
+// next n of the run, cut where the last entry's copy sends the position
+// back through std::rand. Built once per table and kept while the table's
+// contents stay the same.
+class SmokeRun {
+public:
+    // The run of this table (rebuilt when the table differs from the last).
+    static SmokeRun& Of(const std::uint8_t* table) {
+        thread_local SmokeRun run;
+        if (run.table_.empty() || std::memcmp(run.table_.data(), table, kTableSize) != 0) run.Build(table);
+        return run;
+    }
+
+    // The next n decisions of a walk whose position lies in the table; the
+    // walk moves past them. Points into the run, or into scratch when the
+    // row passes the table's end.
+    const std::int8_t* Take(RandomWalk& w, int n, std::int8_t* scratch) const {
+        const int end = start_[kTableSize];
+        int at = start_[w.position] + std::min(w.counter, static_cast<int>(table_[w.position]));
+        const std::int8_t* decisions = run_.data() + at;
+        if (n < end - at) {
+            at += n;
+        } else {
+            int done = 0;
+            while (n - done >= end - at) {  // takes entry 9999's copy: the position restarts
+                std::memcpy(scratch + done, run_.data() + at, static_cast<std::size_t>(end - at));
+                done += end - at;
+                at = start_[std::rand() % 1000];
+            }
+            std::memcpy(scratch + done, run_.data() + at, static_cast<std::size_t>(n - done));
+            at += n - done;
+            decisions = scratch;
+        }
+        // The entry holding the next decision, and the averages already taken of it.
+        const int p = static_cast<int>(std::upper_bound(start_.begin(), start_.end() - 1, at) - start_.begin()) - 1;
+        w.position = p;
+        w.counter = at - start_[p];
+        return decisions;
+    }
+
+private:
+    void Build(const std::uint8_t* table) {
+        table_.assign(table, table + kTableSize);
+        start_.resize(kTableSize + 1);
+        run_.clear();
+        for (int q = 0; q < kTableSize; ++q) {
+            start_[q] = static_cast<int>(run_.size());
+            run_.insert(run_.end(), table[q], std::int8_t{0});
+            run_.push_back(-1);
+        }
+        start_[kTableSize] = static_cast<int>(run_.size());
+    }
+
+    std::vector<std::uint8_t> table_;
+    std::vector<int> start_;
+    std::vector<std::int8_t> run_;
+};
+
 template <typename T>
 [[gnu::always_inline]] inline void SmokeBody(T* __restrict above, const T* __restrict row, const T* __restrict below,
-                                             const T* __restrict copy, int n, const Lanes<T>& k) {
-    const int s0 = k.shift[0], s1 = k.shift[1], s2 = k.shift[2];
-    const T m = k.max;
+                                             const std::int8_t* __restrict copy, int n, const Lanes<T>& k) {
+    // Shifts held below the lane's width and 2-byte pixels' 5-bit largest
+    // component written out let the compiler keep 16-bit lanes at 16 bits.
+    constexpr int kWithin = 8 * sizeof(T) - 1;
+    const int s0 = k.shift[0] & kWithin, s1 = k.shift[1] & kWithin, s2 = k.shift[2] & kWithin;
+    const T m = sizeof(T) == 2 ? T{31} : k.max;
+    const T p0 = static_cast<T>(T{1} << s0), p1 = static_cast<T>(T{1} << s1), p2 = static_cast<T>(T{1} << s2);
+    const T keep = k.keep, on0 = k.on[0], on1 = k.on[1], on2 = k.on[2];
     for (int i = 0; i < n; ++i) {
         const T l = row[i], c = row[i + 1], r = row[i + 2], u = above[i + 1], d = below[i + 1];
-        const T sel = copy[i];
+        const T sel = static_cast<T>(static_cast<std::make_signed_t<T>>(copy[i]));
         const T a0 = static_cast<T>((((l >> s0) & m) + ((r >> s0) & m) + ((u >> s0) & m) + ((d >> s0) & m)) >> 2);
         const T a1 = static_cast<T>((((l >> s1) & m) + ((r >> s1) & m) + ((u >> s1) & m) + ((d >> s1) & m)) >> 2);
         const T a2 = static_cast<T>((((l >> s2) & m) + ((r >> s2) & m) + ((u >> s2) & m) + ((d >> s2) & m)) >> 2);
         const T v0 = static_cast<T>((((c >> s0) & m) & sel) | (a0 & ~sel));
         const T v1 = static_cast<T>((((c >> s1) & m) & sel) | (a1 & ~sel));
         const T v2 = static_cast<T>((((c >> s2) & m) & sel) | (a2 & ~sel));
-        above[i + 1] = static_cast<T>((u & k.keep) | ((static_cast<T>(v0 << s0)) & k.on[0]) |
-                                      ((static_cast<T>(v1 << s1)) & k.on[1]) | ((static_cast<T>(v2 << s2)) & k.on[2]));
+        above[i + 1] = static_cast<T>((u & keep) | (static_cast<T>(v0 * p0) & on0) | (static_cast<T>(v1 * p1) & on1) |
+                                      (static_cast<T>(v2 * p2) & on2));
     }
 }
 
 template <typename T>
-using SmokeFn = void (*)(T*, const T*, const T*, const T*, int, const Lanes<T>&);
+using SmokeFn = void (*)(T*, const T*, const T*, const std::int8_t*, int, const Lanes<T>&);
 
 // ---- mosaic ----
 
@@ -185,7 +253,8 @@ using MosaicPutFn = void (*)(T*, const T*, const std::uint32_t*, int, std::uint3
         NoiseBody<std::uint32_t, std::int32_t>(px, e, n, step, k);                                                     \
     }                                                                                                                  \
     template <typename T>                                                                                              \
-    __VA_ARGS__ void SmokeRow##suffix(T* above, const T* row, const T* below, const T* copy, int n, const Lanes<T>& k) { \
+    __VA_ARGS__ void SmokeRow##suffix(T* above, const T* row, const T* below, const std::int8_t* copy, int n,         \
+                                      const Lanes<T>& k) {                                                             \
         SmokeBody<T>(above, row, below, copy, n, k);                                                                   \
     }                                                                                                                  \
     template <typename T>                                                                                              \
@@ -257,11 +326,14 @@ void SmokeRows(const RegionArgs& a, RandomWalk& w, unsigned flags) {
     if (n <= 0 || a.height < 3) return;
     const Lanes<T> k = LanesOf<T>(a.channels, flags);
     const SmokeFn<T> row = RowsForLevel<T>().smoke;
-    std::vector<T> copy(static_cast<std::size_t>(n));
+    const SmokeRun& run = SmokeRun::Of(w.table);
+    std::vector<std::int8_t> scratch(static_cast<std::size_t>(n));
     for (int y = 1; y < a.height - 1; ++y) {
-        SmokeDecisions(w, copy.data(), n);
+        const std::int8_t* copy = scratch.data();
+        if (w.position < 0 || w.position >= kTableSize) SmokeDecisions(w, scratch.data(), n);
+        else copy = run.Take(w, n, scratch.data());
         row(reinterpret_cast<T*>(RowOf<Bpp>(a, y - 1)), reinterpret_cast<const T*>(RowOf<Bpp>(a, y)),
-            reinterpret_cast<const T*>(RowOf<Bpp>(a, y + 1)), copy.data(), n, k);
+            reinterpret_cast<const T*>(RowOf<Bpp>(a, y + 1)), copy, n, k);
     }
 }
 
