@@ -1,11 +1,13 @@
 # The kit: `cmake --install <build> --prefix <P>` (component `kit`) lays out
 # what a game outside this tree builds against:
-#   include/kr/      the services' public headers and every platform header
-#                    they reach, under the names the engine's own programs use
+#   include/kr/      the services' public headers, the script driver's, and
+#                    every platform header they reach, under the names the
+#                    engine's own programs use
 #   lib/             the static libraries of the engine, the platform with its
-#                    headless edge, and the SDL edge
+#                    headless edge, the SDL edge and the script driver
 #   lib/cmake/kr/    the CMake package: kr::engine (SDL edge), kr::headless
-#   lib/pkgconfig/   kr.pc (SDL edge) and kr-headless.pc
+#                    (headless edge with the script driver)
+#   lib/pkgconfig/   kr.pc (SDL edge) and kr-headless.pc (with the driver)
 #   bin/             the imagepack and soundpack tools
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -16,12 +18,15 @@ set(KR_KIT_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/kr)
 set(KR_KIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kr)
 
 # The headers a game reaches: the services' chief headers, the two edges'
-# headers (a game's main picks its edge), and whatever they include in turn.
+# headers (a game's main picks its edge), the script driver's (a headless
+# main is the driver around the game's steps), and whatever they include in
+# turn.
 function(kr_public_headers out)
   file(GLOB roots RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS
        ${CMAKE_SOURCE_DIR}/system/kr*.h ${CMAKE_SOURCE_DIR}/input/kr*.h
        ${CMAKE_SOURCE_DIR}/draw/kr*.h ${CMAKE_SOURCE_DIR}/sound/kr*.h
-       ${CMAKE_SOURCE_DIR}/platform/sdl/sdl_backend.h ${CMAKE_SOURCE_DIR}/platform/headless/*.h)
+       ${CMAKE_SOURCE_DIR}/platform/sdl/sdl_backend.h ${CMAKE_SOURCE_DIR}/platform/headless/*.h
+       ${CMAKE_SOURCE_DIR}/driver/script_driver.h)
   set(pending ${roots})
   set(found)
   while(pending)
@@ -68,22 +73,25 @@ set(KR_KIT_CHARSET $<$<CXX_COMPILER_ID:GNU>:-fexec-charset=CP932>)
 function(kr_install_kit)
   # The two faces of the kit. The headless edge (and every source added beside
   # it in platform/headless/) is part of the platform library by its glob; a
-  # separate headless library, when the build has one, joins kr::headless.
+  # separate headless library, when the build has one, joins kr::headless,
+  # and so does the script driver, which turns a game's two steps into a
+  # headless program with --frames, --input, --screenshot and --audio.
   add_library(kr_kit_engine INTERFACE)
   target_link_libraries(kr_kit_engine INTERFACE kr_engine kr_platform_sdl)
   target_compile_options(kr_kit_engine INTERFACE ${KR_KIT_CHARSET})
   add_library(kr_kit_headless INTERFACE)
-  target_link_libraries(kr_kit_headless INTERFACE kr_engine)
+  target_link_libraries(kr_kit_headless INTERFACE kr_driver kr_engine)
   target_compile_options(kr_kit_headless INTERFACE ${KR_KIT_CHARSET})
-  set(KR_KIT_TARGETS kr_kit_engine kr_kit_headless kr_engine kr_platform kr_platform_sdl)
-  set(KR_KIT_HEADLESS_LIBS "-lkr_engine -lkr_platform")
+  set(KR_KIT_TARGETS kr_kit_engine kr_kit_headless kr_driver kr_engine kr_platform kr_platform_sdl)
+  set(KR_KIT_HEADLESS_LIBS "-lkr_driver -lkr_engine -lkr_platform")
   if(TARGET kr_headless)
     target_link_libraries(kr_kit_headless INTERFACE kr_headless)
     list(APPEND KR_KIT_TARGETS kr_headless)
-    set(KR_KIT_HEADLESS_LIBS "-lkr_headless ${KR_KIT_HEADLESS_LIBS}")
+    set(KR_KIT_HEADLESS_LIBS "-lkr_driver -lkr_headless -lkr_engine -lkr_platform")
   endif()
   set_target_properties(kr_kit_engine PROPERTIES EXPORT_NAME engine)
   set_target_properties(kr_kit_headless PROPERTIES EXPORT_NAME headless)
+  set_target_properties(kr_driver PROPERTIES EXPORT_NAME driver)
   set_target_properties(kr_engine PROPERTIES EXPORT_NAME services)
   set_target_properties(kr_platform PROPERTIES EXPORT_NAME platform)
   set_target_properties(kr_platform_sdl PROPERTIES EXPORT_NAME sdl)
@@ -112,7 +120,7 @@ function(kr_install_kit)
       set(KR_PC_LIBS "-lkr_engine -lkr_platform_sdl -lkr_platform")
     else()
       set(KR_PC_NAME kr-headless)
-      set(KR_PC_DESCRIPTION "the kr 2D game engine on the headless edge (virtual time, scripted input)")
+      set(KR_PC_DESCRIPTION "the kr 2D game engine on the headless edge with the script driver (virtual time, scripted input)")
       set(KR_PC_REQUIRES "freetype2 fontconfig fluidsynth")
       set(KR_PC_LIBS "${KR_KIT_HEADLESS_LIBS}")
     endif()

@@ -100,7 +100,9 @@ string(CONCAT CPACK_DEBIAN_KIT_DESCRIPTION
     "The kr engine gives a game a window with frame pacing, images with colour-keyed\n"
     "copies and effects, Japanese text, sounds, music and the keyboard, mouse and\n"
     "joysticks. This package holds its headers, its static libraries for a game in\n"
-    "a window (SDL2) and for headless runs, the CMake package (find_package(kr)),\n"
-    "the pkg-config files kr and kr-headless, and the imagepack and soundpack tools.")
+    "a window (SDL2) and for headless runs with the script driver (any game's\n"
+    "--frames, --input, --screenshot and --audio), the CMake package\n"
+    "(find_package(kr)), the pkg-config files kr and kr-headless, and the imagepack\n"
+    "and soundpack tools.")
 
 include(CPack)

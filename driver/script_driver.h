@@ -1,29 +1,45 @@
-// The script driver: runs a game on the headless edge in virtual time,
-// driven by an input script, and writes what it saw. A game's headless main
-// is a few lines:
-//
-//   int main(int argc, char** argv) {
-//       krScriptDriver::Program program;
-//       program.name = "mygame-headless";
-//       program.steps = krGameSteps{&MyStartup, &MyFrame};
-//       return krScriptDriver::Run(program, argc, argv);
-//   }
-//
-// and gets the switches
-//
-//   --frames N         game frames to run (required), then the window closes
-//   --input FILE       input script (platform/os/input_script.h), e.g. a
-//                      recording made in the window with KR_RECORD
-//   --screenshot FILE  the back screen after frame N as a 24-bit BMP
-//   --audio FILE       everything played, as a WAV file in the mixer's format
-//   --trace FILE       one line per game frame (when the game has a trace)
-//   --help             the usage on standard output, exit 0
-//
-// plus switches of the game's own. A wrong argument gets one line on
-// standard error naming it, and exit status 2. KR_PRESENT_DUMP=<folder>
-// writes each distinct presented frame as the window does.
-//
-// Depends on the engine (krSystem, krDraw) and the headless edge only.
+/// @file
+/// The script driver: runs a game on the headless edge in virtual time,
+/// driven by an input script, and writes what it saw. A game's headless main
+/// is a few lines:
+///
+///     #include "driver/script_driver.h"
+///
+///     int main(int argc, char** argv) {
+///         krScriptDriver::Program program;
+///         program.name = "mygame-headless";
+///         program.steps = krGameSteps{&MyStartup, &MyFrame, "My game"};
+///         return krScriptDriver::Run(program, argc, argv);
+///     }
+///
+/// and gets the switches
+///
+///     --frames N         game frames to run (required), then the window closes
+///     --input FILE       input script, e.g. a recording made in the window
+///                        with KR_RECORD
+///     --screenshot FILE  the back screen after frame N as a 24-bit BMP
+///     --audio FILE       everything played, as a WAV file in the mixer's format
+///     --trace FILE       one line per game frame (when the game has a trace)
+///     --help             the usage on standard output, exit 0
+///
+/// plus switches of the game's own. A wrong argument gets one line on
+/// standard error naming it, and exit status 2. `KR_PRESENT_DUMP=<folder>`
+/// writes each distinct presented frame as the window does.
+///
+/// Input scripts hold one event a line, led by the frame it comes before
+/// (frames from 1); blank lines and lines starting with `#` are skipped:
+///
+///     <frame> <key> down|up                   LEFT UP RIGHT DOWN SPACE RETURN TAB SHIFT PGUP PGDN
+///                                             HOME END ESCAPE, a letter or digit, or a code 1-255
+///     <frame> mouse <action> <x> <y>          move, ldown, lup, ldouble, rdown, rup, rdouble
+///     <frame> clock <ms>                      the clock as the frame begins (frame 0: at start)
+///     <frame> message <msg> <wParam> <lParam> any other window message
+///     count passes                            frames count passes of the main loop (recordings)
+///     seed <n>                                the seed of the random numbers (1 when absent)
+///
+/// The events of frame k reach the window after frame k-1 has ended and
+/// before frame k runs. The random numbers are seeded before the start-up
+/// step, so random effects repeat from run to run.
 #pragma once
 #include <cstdio>
 #include <functional>
@@ -32,43 +48,52 @@
 
 #include "system/krSystem.h"
 
+/// The script driver: a game's two steps made into a headless program.
 namespace krScriptDriver {
 
-// Exit status for a wrong argument.
+/// Exit status for a wrong argument.
 constexpr int kBadArguments = 2;
 
-// A switch of the game's own, taking one value.
+/// A switch of the game's own, taking one value.
 struct Switch {
-    std::string name;       // "--variant"
-    std::string valueName;  // "0|1", shown in the usage
-    std::string help;       // one line for the usage
-    // Takes the value: "" when it is good, else what is wrong with it
-    // ("wants 0 or 1"); the driver names the switch and the value.
+    /// The switch as typed, e.g. "--variant".
+    std::string name;
+    /// The value's name in the usage, e.g. "0|1".
+    std::string valueName;
+    /// One line for the usage.
+    std::string help;
+    /// Takes the value: "" when it is good, else what is wrong with it
+    /// ("wants 0 or 1"); the driver names the switch and the value.
     std::function<std::string(const std::string& value)> take;
 };
 
+/// What a game hands the driver: its name, its steps and its own extras.
 struct Program {
-    std::string name;  // the program's name in messages and the usage
+    /// The program's name in messages and the usage.
+    std::string name;
+    /// The game's start-up and frame steps and its window caption, as for
+    /// krSystem::SetGameSteps; the driver counts frames around them.
     krGameSteps steps;
+    /// Switches of the game's own, each taking one value.
     std::vector<Switch> switches;
-    // More lines for the usage (e.g. a list of scenes).
+    /// More lines for the usage (e.g. a list of scenes).
     std::string usageNotes;
-    // Called once the arguments are good, before the engine starts: "" to go
-    // on, else a complaint about them (exit status 2).
+    /// Called once the arguments are good, before the engine starts: "" to go
+    /// on, else a complaint about them (exit status 2).
     std::function<std::string()> prepare;
-    // With a trace, --trace FILE writes whatever this writes after each game
-    // frame (frames from 1).
+    /// With a trace, --trace FILE writes whatever this writes after each game
+    /// frame (frames from 1); without one the switch is unknown.
     std::function<void(std::FILE* file, long frame)> trace;
-    // Called when the run has ended (frames done); may print a summary.
+    /// Called when the run has ended (frames done); may print a summary.
     std::function<void(long framesDone)> finish;
 };
 
-// Parses the arguments, runs the game and returns the exit status: 0 when
-// all frames ran and every output was written, 1 when an output could not be
-// written, 2 for a wrong argument, 0 after --help.
+/// Parses the arguments, runs the game and returns the exit status: 0 when
+/// all frames ran and every output was written, 1 when an output could not be
+/// written, 2 for a wrong argument, 0 after --help.
 int Run(const Program& program, int argc, char** argv);
 
-// The usage text of a program (what --help prints).
+/// The usage text of a program (what --help prints).
 std::string Usage(const Program& program);
 
 }  // namespace krScriptDriver

@@ -3,7 +3,9 @@
 # headers (an undocumented call fails), installs the kit from a finished
 # build into an empty prefix, builds the starter game out of the tree with
 # find_package(kr) and again with pkg-config, runs both headless and compares
-# their frames exactly with the starter's golden frames.
+# their frames exactly with the starter's golden frames. The starter's
+# headless program is the kit's script driver: its --help, its answer to a
+# wrong argument and its --audio output are checked as a user meets them.
 #
 #   bash scripts/kit_test.sh [BUILD]     (BUILD: build/release by default)
 #
@@ -45,6 +47,43 @@ read -r -a window_flags <<< "$(pkg-config --cflags --libs kr)"
  g++ -std=c++20 -O2 main.cpp game.cpp "${window_flags[@]}" -o "$work/pc/starter")
 cp "$work/starter-build"/{walker.bmp,chime.wav,tune.mid} "$work/pc/"
 
+echo "-- the script driver in the starter (--help, wrong arguments, --audio)"
+driver_checks=0
+driver_failures=0
+expect() {  # expect <check>: runs it and counts whether it passed
+  driver_checks=$((driver_checks + 1))
+  if ! "$1"; then
+    echo "FAILED: $1" >&2
+    driver_failures=$((driver_failures + 1))
+  fi
+}
+starter="$work/starter-build/starter-headless"
+run_starter() {  # run_starter <expected status> <expected first words> <args...>
+  local want_status="$1" want_text="$2" status=0
+  shift 2
+  "$starter" "$@" > "$work/driver.out" 2> "$work/driver.err" || status=$?
+  [ "$status" -eq "$want_status" ] || { echo "starter-headless $*: status $status, wanted $want_status" >&2; return 1; }
+  if [ "$want_status" -eq 2 ]; then
+    [ "$(wc -l < "$work/driver.err")" -eq 1 ] && grep -qF -- "$want_text" "$work/driver.err" ||
+      { echo "starter-headless $*: wanted one line naming '$want_text', got:" >&2; cat "$work/driver.err" >&2; return 1; }
+  else
+    grep -qF -- "$want_text" "$work/driver.out" ||
+      { echo "starter-headless $*: wanted '$want_text' on standard output" >&2; return 1; }
+  fi
+}
+check_help() { run_starter 0 "usage: starter-headless --frames N" --help; }
+check_unknown() { run_starter 2 "unknown option '--bogus'" --frames 5 --bogus 1; }
+check_missing() { run_starter 2 "missing value after --screenshot" --frames 5 --screenshot; }
+check_frames() { run_starter 2 "--frames wants a whole number" --frames 0; }
+check_script() { printf '3 NOKEY down\n' > "$work/bad.txt" && run_starter 2 "bad.txt" --frames 5 --input "$work/bad.txt"; }
+check_audio() {
+  SDL_AUDIODRIVER=dummy "$starter" --frames 30 --audio "$work/sound.wav" > /dev/null &&
+    [ "$(head -c 4 "$work/sound.wav")" = RIFF ] && [ "$(stat -c %s "$work/sound.wav")" -gt 44 ]
+}
+for what in check_help check_unknown check_missing check_frames check_script check_audio; do
+  expect "$what"
+done
+
 echo "-- golden frames"
 out="$build/kit/golden"
 rm -rf "$out" && mkdir -p "$out"
@@ -77,5 +116,6 @@ if [ "${KR_GOLDEN_UPDATE:-0}" = "1" ]; then
   echo "rewrote the starter's golden frames ${frames[*]}"
   exit 0
 fi
-echo "$((2 * ${#frames[@]} - failures)) passed, $failures failed"
+failures=$((failures + driver_failures))
+echo "$((2 * ${#frames[@]} + driver_checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

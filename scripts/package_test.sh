@@ -65,7 +65,8 @@ check "the game lays nothing outside /usr/bin/pokotanba, /usr/lib/pokotanba and 
   test -z "$(grep -vE '^/usr/(|bin/|bin/pokotanba|lib/|lib/pokotanba/.*|share/.*)$' "$work/game.list")"
 for f in /usr/include/kr/system/krSystem.h /usr/include/kr/draw/krDraw.h /usr/include/kr/sound/krSound.h \
          /usr/include/kr/input/krJoystick.h /usr/lib/libkr_engine.a /usr/lib/cmake/kr/krConfig.cmake \
-         /usr/lib/pkgconfig/kr.pc /usr/lib/pkgconfig/kr-headless.pc /usr/bin/imagepack /usr/bin/soundpack; do
+         /usr/lib/pkgconfig/kr.pc /usr/lib/pkgconfig/kr-headless.pc /usr/bin/imagepack /usr/bin/soundpack \
+         /usr/include/kr/driver/script_driver.h /usr/lib/libkr_driver.a; do
   check "the kit holds $f" grep -qx "$f" "$work/kit.list"
 done
 check "the kit holds no game" test -z "$(grep pokotanba "$work/kit.list")"
