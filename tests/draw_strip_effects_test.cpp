@@ -190,6 +190,39 @@ TEST_F(StripEffects, WaveTileFillsTheBandAcrossTheScreen) {
     }
 }
 
+// A band that starts below the top: the wave and the source row follow the
+// band's own row count i, not the screen row first row + i.
+TEST_F(StripEffects, WaveTileBelowTheTopCountsItsOwnRows) {
+    State().waveTilePhase = 15.0f;
+    State().waveTileRows = 3.0f;
+    krDraw::WaveTile(201, 241, 9, 2, 0.0f, 0.0f, tile, 0, 0, 32, 16);
+    for (int i = 0; i < 40; ++i) {
+        int r = i % 16 + 3;
+        if (r > 15) r -= 16;
+        const int shift = Wave(9, i / 2 + 15) - 9;
+        for (int x = 0; x < 800; x += 7)
+            ASSERT_EQ(BackPixel(x, 201 + i), GradientPixel(((x - shift) % 32 + 32) % 32, r)) << x << "," << i;
+    }
+    EXPECT_EQ(RowStart(200), -1);
+    EXPECT_EQ(RowStart(241), -1);
+}
+
+// Offsets between whole pixels are truncated toward zero: -2.75 draws the
+// tiles at -2, -0.5 at 0.
+TEST_F(StripEffects, TileScrollTruncatesFractionalOffsets) {
+    State().tileX = -2.75f;
+    State().tileY = -0.5f;
+    krDraw::TileScroll(-0.5f, -0.25f, tile, 0, 0, 32, 16);
+    for (int y = 0; y < 600; y += 5)
+        for (int x = 0; x < 800; x += 3) ASSERT_EQ(BackPixel(x, y), GradientPixel((x + 2) % 32, y % 16)) << x << "," << y;
+    EXPECT_FLOAT_EQ(State().tileX, -3.25f);
+    EXPECT_FLOAT_EQ(State().tileY, -0.75f);
+    krDraw::ClearScreen();
+    krDraw::TileScroll(0.0f, 0.0f, tile, 0, 0, 32, 16);
+    for (int y = 0; y < 600; y += 5)
+        for (int x = 0; x < 800; x += 3) ASSERT_EQ(BackPixel(x, y), GradientPixel((x + 3) % 32, y % 16)) << x << "," << y;
+}
+
 TEST_F(StripEffects, RowRepeatPixelatesDownwards) {
     krDraw::RowRepeatBlit(10, 20, 3, tile, 0, 0, 8, 16);
     for (int d = 0; d < 18; ++d) ExpectRow(20 + d, 10, d / 3 * 3, 8);  // the last block runs two rows past
