@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <set>
@@ -49,10 +50,28 @@ public:
     void WaitForVerticalBlank() override { Sleep(1); }
 
     void PumpEvents() override {
+        CountPass();
         if (pumpHook) pumpHook();
     }
     void WaitEvents() override {
+        CountPass();
         if (pumpHook) pumpHook();
+    }
+
+    // A program run by a test whose message loop a fault keeps from ending
+    // (a shut-down that posts no quit message, start-up flags that wait for
+    // an activation no one sends) would run for ever on the virtual clock.
+    // With KR_HEADLESS_MAX_PASSES set, a loop that looks for messages more
+    // often than that since the last reset ends the program with status 125.
+    void CountPass() {
+        static const std::uint64_t limit = [] {
+            const char* text = std::getenv("KR_HEADLESS_MAX_PASSES");
+            return text ? std::strtoull(text, nullptr, 10) : 0;
+        }();
+        if (limit == 0 || ++passes <= limit) return;
+        std::fprintf(stderr, "headless: the message loop looked for messages %llu times without ending\n",
+                     static_cast<unsigned long long>(limit));
+        std::_Exit(125);
     }
 
     void SetCursorVisible(bool v) override { cursorVisible = v; }
@@ -137,6 +156,7 @@ public:
     int flips = 0;
     int screenSaverStarts = 0;
     std::function<void()> pumpHook;
+    std::uint64_t passes = 0;
     // Cursor.
     bool cursorVisible = true, clipped = false;
     Point cursor;
@@ -183,6 +203,7 @@ void Reset() {
     b.flips = 0;
     b.screenSaverStarts = 0;
     b.pumpHook = nullptr;
+    b.passes = 0;
     b.cursorVisible = true;
     b.clipped = false;
     b.cursor = Point{};
