@@ -16,7 +16,7 @@
 // pass; past the bound the test fails and the loop is told to quit, and a
 // loop that does not even end then stops the program.
 namespace loop_bound {
-inline constexpr long kMaxPasses = 1000000;
+inline constexpr long kMaxPasses = 500000;
 inline long passes = 0;
 inline bool armed = false;
 

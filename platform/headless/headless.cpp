@@ -24,6 +24,8 @@ public:
         front = CreateSurface(std::max(1, desc.width), std::max(1, desc.height), DesktopFormat());
         if (!front) return false;
         exists = true;
+        windowGone = false;
+        passesAfterClose = 0;
         visible = !desc.hidden;
         minimized = false;
         caption = desc.captionUtf8;
@@ -31,6 +33,7 @@ public:
         return true;
     }
     void DestroyWindow() override {
+        windowGone = exists;
         exists = false;
         visible = false;
         DestroyFront();
@@ -44,7 +47,10 @@ public:
         h = desktopH;
     }
     Surface* FrontSurface() override { return front; }
-    void PresentFront() override { ++presents; }
+    void PresentFront() override {
+        ++presents;
+        Progress();
+    }
     void FlipToGDISurface() override { ++flips; }
     void AllowScreenSaver() override { ++screenSaverStarts; }
     void WaitForVerticalBlank() override { Sleep(1); }
@@ -59,20 +65,22 @@ public:
     }
 
     // A program run by a test whose message loop a fault keeps from ending
-    // (a shut-down that posts no quit message, start-up flags that wait for
-    // an activation no one sends) would run for ever on the virtual clock.
-    // With KR_HEADLESS_MAX_PASSES set, a loop that looks for messages more
-    // often than that since the last reset ends the program with status 125.
+    // would run for ever: after its window is gone (a shut-down that posts
+    // no quit message), or spinning with neither a frame shown nor time
+    // slept (start-up flags that wait for an activation no one sends). With
+    // KR_HEADLESS_LOOP_BOUND set, either ends the program with status 125.
     void CountPass() {
-        static const std::uint64_t limit = [] {
-            const char* text = std::getenv("KR_HEADLESS_MAX_PASSES");
-            return text ? std::strtoull(text, nullptr, 10) : 0;
-        }();
-        if (limit == 0 || ++passes <= limit) return;
-        std::fprintf(stderr, "headless: the message loop looked for messages %llu times without ending\n",
-                     static_cast<unsigned long long>(limit));
+        static const bool bounded = std::getenv("KR_HEADLESS_LOOP_BOUND") != nullptr;
+        if (!bounded) return;
+        ++passesIdle;
+        if (windowGone) ++passesAfterClose;
+        if (passesAfterClose <= kMaxPassesAfterClose && passesIdle <= kMaxIdlePasses) return;
+        std::fprintf(stderr, "headless: the message loop %s\n",
+                     passesAfterClose > kMaxPassesAfterClose ? "goes on after its window was destroyed"
+                                                             : "spins without a frame or a wait");
         std::_Exit(125);
     }
+    void Progress() { passesIdle = 0; }
 
     void SetCursorVisible(bool v) override { cursorVisible = v; }
     bool GetCursorPos(Point& p) override {
@@ -125,6 +133,7 @@ public:
         clock += ms;
         slept += ms;
         readsSinceSleep = 0;
+        Progress();
     }
 
     bool ReadJoystick(int id, JoystickReading& out) override {
@@ -156,7 +165,10 @@ public:
     int flips = 0;
     int screenSaverStarts = 0;
     std::function<void()> pumpHook;
-    std::uint64_t passes = 0;
+    // Loop bound.
+    static constexpr std::uint64_t kMaxPassesAfterClose = 10000, kMaxIdlePasses = 1000000;
+    bool windowGone = false;
+    std::uint64_t passesAfterClose = 0, passesIdle = 0;
     // Cursor.
     bool cursorVisible = true, clipped = false;
     Point cursor;
@@ -203,7 +215,8 @@ void Reset() {
     b.flips = 0;
     b.screenSaverStarts = 0;
     b.pumpHook = nullptr;
-    b.passes = 0;
+    b.windowGone = false;
+    b.passesAfterClose = b.passesIdle = 0;
     b.cursorVisible = true;
     b.clipped = false;
     b.cursor = Point{};
