@@ -13,13 +13,24 @@ namespace krDraw::pack {
 
 namespace {
 
-// Where a 5-bit value goes in a component: the top five bits of its field.
-int FiveBitShift(std::uint32_t mask) {
-    if (mask == 0) return 0;
-    const int shift = std::countr_zero(mask);
-    const int width = std::bit_width(mask >> shift);
-    return shift + width - 5;
-}
+// How a 5-bit value becomes one component of a format: its lowest bit's
+// place and the field's width.
+struct Field {
+    int shift = 0, width = 0;
+    explicit Field(std::uint32_t mask) {
+        if (mask == 0) return;
+        shift = std::countr_zero(mask);
+        width = std::bit_width(mask >> shift);
+    }
+    // An 8-bit field repeats the value's top bits below it, so that 31 is
+    // full 255 and a pack picture meets keys made of 8-bit colours; the
+    // narrower fields of 15- and 16-bit displays take the value at their
+    // top (on 5-6-5 green's lowest bit stays 0).
+    std::uint32_t Place(std::uint32_t value) const {
+        if (width == 8) return (value << 3 | value >> 2) << shift;
+        return width >= 5 ? value << (shift + width - 5) : value >> (5 - width) << shift;
+    }
+};
 
 void PutWord(std::vector<std::uint8_t>& out, std::uint16_t word) {
     out.push_back(static_cast<std::uint8_t>(word));
@@ -79,8 +90,7 @@ Lookup Find(std::FILE* file, std::uint64_t fileSize, const std::string& name, En
 
 bool ReadPixels(std::FILE* file, const Entry& entry, const plat::PixelFormat& format, std::uint8_t* bits,
                 std::ptrdiff_t pitch) {
-    const int red = FiveBitShift(format.redMask), green = FiveBitShift(format.greenMask),
-              blue = FiveBitShift(format.blueMask);
+    const Field red(format.redMask), green(format.greenMask), blue(format.blueMask);
     const int bytes = format.bytesPerPixel;
     std::vector<std::uint8_t> row(2u * entry.width);
     for (int y = 0; y < entry.height; ++y) {
@@ -88,7 +98,8 @@ bool ReadPixels(std::FILE* file, const Entry& entry, const plat::PixelFormat& fo
         std::uint8_t* out = bits + y * pitch;
         for (int x = 0; x < entry.width; ++x, out += bytes) {
             const std::uint32_t word = row[2 * x] | row[2 * x + 1] << 8;
-            const std::uint32_t pixel = ((word >> 10) & 31) << red | ((word >> 5) & 31) << green | (word & 31) << blue;
+            const std::uint32_t pixel =
+                red.Place((word >> 10) & 31) | green.Place((word >> 5) & 31) | blue.Place(word & 31);
             for (int k = 0; k < bytes; ++k) out[k] = static_cast<std::uint8_t>(pixel >> (8 * k));
         }
     }

@@ -57,8 +57,9 @@ Lookup Find(std::FILE* file, std::uint64_t fileSize, const std::string& name, En
 
 // Reads the entry's pixel words from the file's position into the first
 // width x height pixels of rows `bits` (pitch bytes apart) of the given
-// format, each 5-bit component placed in the top bits of its field. False
-// when the file ends early.
+// format: each 5-bit component at the top of a 5- or 6-bit field, or
+// widened by repeating its top bits into an 8-bit one. False when the file
+// ends early.
 bool ReadPixels(std::FILE* file, const Entry& entry, const plat::PixelFormat& format, std::uint8_t* bits,
                 std::ptrdiff_t pitch);
 

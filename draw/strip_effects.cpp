@@ -136,6 +136,28 @@ i64 DrumEnd(i64 i, i64 n, float phase) {
     return static_cast<i64>(static_cast<double>(h) + static_cast<double>(h) * std::cos(angle));
 }
 
+// Screen coordinates [first, last) along one axis of a scaled copy.
+struct Span {
+    i64 first, last;
+    bool Empty() const { return first >= last; }
+};
+
+// The screen coordinates d of a scaled copy of `length` points from `start`
+// that lie in [clipFrom, clipTo) and whose nearest source point,
+// sourceStart + (d - start) x sourceLength / length, lies in [0, limit):
+// one run, as the source point never falls while d rises.
+Span DrawnSpan(i64 start, i64 length, i64 sourceStart, i64 sourceLength, i64 clipFrom, i64 clipTo, i64 limit) {
+    Span span{std::max(start, clipFrom), std::min(start + length, clipTo)};
+    if (length <= 0 || sourceLength <= 0) return {0, 0};
+    // Both factors may approach 2^32: the product needs more than 64 bits.
+    auto source = [&](i64 d) {
+        return sourceStart + static_cast<i64>(static_cast<__int128>(d - start) * sourceLength / length);
+    };
+    while (!span.Empty() && source(span.first) < 0) ++span.first;
+    while (!span.Empty() && source(span.last - 1) >= limit) --span.last;
+    return span;
+}
+
 void ScaledCopy(int x, int y, int slot, int left, int top, int right, int bottom, int width, int height, bool keyed) {
     const plat::Surface* from = krDraw::internal::SurfaceAt(slot);
     if (!from || !krScreen.back) return;
@@ -149,13 +171,27 @@ void ScaledCopy(int x, int y, int slot, int left, int top, int right, int bottom
     }
     // Without a stretching device the picture is scaled into the Buffer
     // sprite and copied from there, keyed by the sprite's own black key.
+    // Only the points that the device would draw go through it: those in
+    // the clip rectangle whose source lies inside the picture; the rest of
+    // the sprite holds whatever was scaled into it before.
     plat::Surface* buffer = krDraw::internal::SurfaceAt(0);
-    if (!buffer) return;
-    if (plat::BltStretch(buffer, plat::Rect{0, 0, width, height}, from, source, false) != plat::DD_OK) return;
+    if (!buffer || right < left || bottom < top) return;
+    const plat::Rect& clip = krScreen.clip;
+    const Span columns = DrawnSpan(x, width, left, right - left, clip.left, clip.right, from->width);
+    const Span rows = DrawnSpan(y, height, top, bottom - top, clip.top, clip.bottom, from->height);
+    if (columns.Empty() || rows.Empty()) return;
+    // The sprite's (0, 0) stands for the screen point (first column, first row).
+    const i64 left0 = x - columns.first, top0 = y - rows.first;
+    if (!FitsInt(left0) || !FitsInt(top0)) return;
+    const plat::Rect target{static_cast<int>(left0), static_cast<int>(top0), static_cast<int>(x2 - columns.first),
+                            static_cast<int>(y2 - rows.first)};
+    if (plat::BltStretch(buffer, target, from, source, false) != plat::DD_OK) return;
+    const int w = static_cast<int>(columns.last - columns.first), h = static_cast<int>(rows.last - rows.first);
+    const int at = static_cast<int>(columns.first), atRow = static_cast<int>(rows.first);
     if (keyed) {
-        krDraw::Blit(x, y, 0, 0, 0, width, height);
+        krDraw::Blit(at, atRow, 0, 0, 0, w, h);
     } else {
-        krDraw::BlitOpaque(x, y, 0, 0, 0, width, height);
+        krDraw::BlitOpaque(at, atRow, 0, 0, 0, w, h);
     }
 }
 

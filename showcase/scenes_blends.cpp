@@ -16,6 +16,8 @@ constexpr int kL = 45, kT = 35, kR = 155, kB = 115;
 constexpr int kColumns = 7, kCellW = 114, kCellH = 176, kFirstRow = 56;
 // The piece of the backdrop under every blend.
 constexpr int kBackLeft = 520, kBackTop = 270;
+// Rows of the gradients' piece drawn at their start values.
+constexpr int kGradientStart = 8;
 
 struct BlendScene {
     bool paused = false;
@@ -38,12 +40,19 @@ const Member kMembers[] = {
     {"AlphaBlit", [](int x, int y, int c) { krDraw::AlphaBlit(x, y, Swing(1.3f), c, kL, kT, kR, kB); }},
     {"AlphaBlitRGB",
      [](int x, int y, int c) { krDraw::AlphaBlitRGB(x, y, Swing(1.1f), Swing(1.7f), Swing(2.3f), c, kL, kT, kR, kB); }},
+    // The gradients run down the piece from its ninth row. The alpha one
+    // starts as an even mix of card and backdrop and lets the backdrop go
+    // over the next 64 rows, leaving the card at half strength; the fade
+    // starts at the backdrop alone and brings the card in over 62 rows.
     {"AlphaGradient",
-     [](int x, int y, int c) { krDraw::AlphaGradientBlit(x, y, 1.0f, 1.0f, 1.0f, 0, 0, 3, c, kL, kT, kR, kB); }},
+     [](int x, int y, int c) {
+         krDraw::AlphaGradientBlit(x, y, 0.5f, 0.5f, 0.5f, 1, kGradientStart, 4, c, kL, kT, kR, kB);
+     }},
     {"FadeBlit", [](int x, int y, int c) { krDraw::FadeBlit(x, y, Level(1.3f), c, kL, kT, kR, kB); }},
     {"FadeBlitRGB",
      [](int x, int y, int c) { krDraw::FadeBlitRGB(x, y, Level(1.1f), Level(1.7f), Level(2.3f), c, kL, kT, kR, kB); }},
-    {"FadeGradient", [](int x, int y, int c) { krDraw::FadeGradientBlit(x, y, 31, 31, 31, 1, 0, 2, c, kL, kT, kR, kB); }},
+    {"FadeGradient",
+     [](int x, int y, int c) { krDraw::FadeGradientBlit(x, y, 0, 0, 0, 1, kGradientStart, 2, c, kL, kT, kR, kB); }},
     {"AddBlit", [](int x, int y, int c) { krDraw::AddBlit(x, y, c, kL, kT, kR, kB); }},
     {"AddAlphaBlit", [](int x, int y, int c) { krDraw::AddAlphaBlit(x, y, Swing(1.5f), c, kL, kT, kR, kB); }},
     {"SubBlit", [](int x, int y, int c) { krDraw::SubBlit(x, y, c, kL, kT, kR, kB); }},

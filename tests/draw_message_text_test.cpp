@@ -132,6 +132,55 @@ TEST_F(MessageText, ClosingMarkHangsPastTheEdgeOrdinaryGlyphMovesOn) {
     krDraw::ReleaseSmoothFont();
 }
 
+// Every entry of the line-head list hangs past the edge in both layouts;
+// "「", the neighbour of "」" in the code page, moves to the next line.
+TEST_F(MessageText, EveryLineHeadEntryHangsAndNoOtherCharacterDoes) {
+    const char* const hanging[] = {"\x81\x41", "\x81\x42", "\x81\x43", "\x81\x44", "\x81\x45",
+                                   "\x81\x63", "\x81\x64", "\x81\x68", "\x81\x66", "\x81\x69",
+                                   "\x81\x76", ",",        ".",        "\x81\x40", " "};
+    ASSERT_EQ(std::string("、。，．・…‥”’（」"), "\x81\x41\x81\x42\x81\x43\x81\x44\x81\x45\x81\x63\x81\x64\x81\x68"
+                                                "\x81\x66\x81\x69\x81\x76");
+    struct Mark {
+        const char* text;
+        bool hangs;
+    };
+    std::vector<Mark> marks;
+    for (const char* h : hanging) marks.push_back({h, true});
+    marks.push_back({"\x81\x75", false});  // 「
+    for (int smooth = 0; smooth < 2; ++smooth) {
+        smooth ? SmoothFont() : PlainFont();
+        const int w = smooth ? Width2("あ") >> 1 : Width("あ");
+        // Two glyphs fill the line; whatever follows does not fit.
+        const int right = 100 + 2 * w + smooth;
+        for (const Mark& m : marks) {
+            const std::string text = std::string("あい") + m.text + "う";
+            smooth ? krDraw::LayoutSmoothText(100, 50, right, 400, text.c_str(), 0)
+                   : krDraw::LayoutText(100, 50, right, 400, text.c_str(), 0);
+            const std::string what = std::string(smooth ? "smooth " : "plain ") + plat::Cp932ToUtf8(m.text);
+            if (m.hangs) {
+                EXPECT_EQ(Count(), 4) << what << ": no rectangle for the hanging mark";
+                EXPECT_EQ(Tops(), (std::vector<int>{50, 50, 66})) << what;
+            } else {
+                EXPECT_EQ(Count(), 5) << what;
+                EXPECT_EQ(Tops(), (std::vector<int>{50, 50, 66, 66})) << what;
+            }
+        }
+        smooth ? krDraw::ReleaseSmoothFont() : krDraw::ReleaseFont();
+    }
+}
+
+// The smooth layout counts the leading in half pixels, as its line height
+// is kept at double size: leading 8 on a 16-pixel face makes 20-pixel lines.
+TEST_F(MessageText, SmoothLeadingCountsInHalfPixels) {
+    SmoothFont();
+    ASSERT_LE(CellHeight(), 40) << "the face's cell must not raise the line height here";
+    krDraw::LayoutSmoothText(100, 50, 700, 400, "あ\nい\n\nう", 8);
+    EXPECT_EQ(Tops(), (std::vector<int>{50, 70, 110}));
+    krDraw::LayoutSmoothText(100, 50, 700, 400, "あ\nい", 0);
+    EXPECT_EQ(Tops(), (std::vector<int>{50, 50 + std::max(32, (CellHeight() + 1) & ~1) / 2}));
+    krDraw::ReleaseSmoothFont();
+}
+
 TEST_F(MessageText, TwoByteCharacterMovesWholeToTheNextLine) {
     PlainFont();
     const int a = Width("a"), w = Width("あ");
@@ -250,6 +299,33 @@ TEST_F(MessageText, RevealAtZeroShowsAllAtOnce) {
     EXPECT_GT(BackInk(Glyph(3)), 0);
     krDraw::LayoutText(100, 50, 700, 400, "あいう", 0);
     EXPECT_EQ(krDraw::RevealText(-1.0f), 1) << "a negative period is instant too";
+}
+
+// At 30 frames a second a period of one frame time shows a glyph every
+// frame (the timer meets the period exactly), and two frame times every
+// second frame: glyph k shows once k + 1 periods have passed.
+TEST_F(MessageText, RevealAtThirtyFramesASecond) {
+    PlainFont();
+    krSystemState.frameTime = 1.0f / 30;
+    struct Case {
+        float period;
+        std::vector<int> firstShown;
+        int firstComplete;
+    };
+    for (const Case& c : {Case{1.0f / 30, {0, 3, 4, 5}, 6}, Case{1.0f / 15, {0, 5, 7, 9}, 11}}) {
+        krDraw::LayoutText(100, 50, 700, 400, "あいう", 0);
+        ASSERT_EQ(Count(), 4);
+        std::vector<int> firstShown(4, 0);
+        int firstComplete = 0;
+        for (int frame = 1; frame <= 40 && !firstComplete; ++frame) {
+            krDraw::ClearScreen();
+            if (krDraw::RevealText(c.period) == 1) firstComplete = frame;
+            for (int k = 1; k <= 3; ++k)
+                if (!firstShown[k] && BackInk(Glyph(k)) > 0) firstShown[k] = frame;
+        }
+        EXPECT_EQ(firstShown, c.firstShown) << c.period;
+        EXPECT_EQ(firstComplete, c.firstComplete) << c.period;
+    }
 }
 
 TEST_F(MessageText, RevealShowsAGlyphEveryThirtyFramesAtHalfASecond) {

@@ -89,7 +89,7 @@ TEST_F(DrawPacks, DeleteFirstRebuildsWhileAppendingDoublesAndTheFirstWins) {
     krDraw::SetPackFile(PackName().c_str());
     const int slot = krDraw::LoadPack("a.Bmp", 2);
     ASSERT_EQ(slot, 4);
-    EXPECT_EQ(ObjectPixel(slot, 0, 0), 0xF80000u);
+    EXPECT_EQ(ObjectPixel(slot, 0, 0), 0xFF0000u);
 }
 
 TEST_F(DrawPacks, EmptyFolderLeavesThePackAlone) {
@@ -118,10 +118,10 @@ TEST_F(DrawPacks, ConvertedPicturesReadBackInAnyCase) {
     krDraw::SetPackFile(PackName().c_str());
     const int a = krDraw::LoadPack("a.Bmp", 2);
     ASSERT_EQ(a, 4);
-    EXPECT_EQ(ObjectPixel(a, 0, 0), 0xF80000u);
-    EXPECT_EQ(ObjectPixel(a, 1, 0), 0x00F800u);
-    EXPECT_EQ(ObjectPixel(a, 0, 1), 0x0000F8u);
-    EXPECT_EQ(ObjectPixel(a, 1, 1), 0xF8F8F8u);
+    EXPECT_EQ(ObjectPixel(a, 0, 0), 0xFF0000u);
+    EXPECT_EQ(ObjectPixel(a, 1, 0), 0x00FF00u);
+    EXPECT_EQ(ObjectPixel(a, 0, 1), 0x0000FFu);
+    EXPECT_EQ(ObjectPixel(a, 1, 1), 0xFFFFFFu);
     const krObjectRecord& r = krObjects[a];
     EXPECT_STREQ(r.name, "A.BMP");
     EXPECT_EQ(r.fromPack, 1);
@@ -140,8 +140,8 @@ TEST_F(DrawPacks, WordsExpandIntoEveryDisplayFormat) {
     };
     const Case cases[] = {{16, 0xFFDF, 0xF800, 0x07C0, 0x001F},
                           {15, 0x7FFF, 0x7C00, 0x03E0, 0x001F},
-                          {24, 0xF8F8F8, 0xF80000, 0x00F800, 0x0000F8},
-                          {32, 0xF8F8F8, 0xF80000, 0x00F800, 0x0000F8}};
+                          {24, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF},
+                          {32, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF}};
     for (const Case& c : cases) {
         OpenScreen(c.bits);
         WritePack(Entry(5, 1, "P.BMP", {0x7FFF, 0x7C00, 0x03E0, 0x001F, 0xFFFF}));
@@ -289,6 +289,86 @@ TEST_F(DrawPacks, DamagedPacksStopTheLookupCleanly) {
     WritePack({});
     EXPECT_EQ(load("G.BMP"), 0);
     EXPECT_EQ(krDraw::CreateObject(1, 1, 2), 4);
+}
+
+// Beyond 16 bits each 5-bit value repeats its top bits below itself: every
+// level keeps its place between black and full 255.
+TEST_F(DrawPacks, DeepDisplaysWidenEveryLevelByItsTopBits) {
+    for (int bits : {24, 32}) {
+        OpenScreen(bits);
+        std::vector<std::uint16_t> levels;
+        for (std::uint16_t v = 0; v < 32; ++v) levels.push_back(static_cast<std::uint16_t>(v << 10 | v << 5 | v));
+        WritePack(Entry(32, 1, "L.BMP", levels));
+        krDraw::SetPackFile(PackName().c_str());
+        const int slot = krDraw::LoadPack("L.BMP", 2);
+        ASSERT_EQ(slot, 4);
+        for (std::uint32_t v = 0; v < 32; ++v) {
+            const std::uint32_t byte = v << 3 | v >> 2;
+            EXPECT_EQ(ObjectPixel(slot, static_cast<int>(v), 0), byte << 16 | byte << 8 | byte) << bits << " " << v;
+        }
+        krDraw::Release();
+    }
+}
+
+// A load key made of a full 8-bit colour keys the same picture whether it
+// came from a BMP file or from a pack; pure red (0x000000FF) reads
+// differently in the two byte orders, so a swapped key would show.
+TEST_F(DrawPacks, PackPicturesMeetKeysOfEightBitColours) {
+    for (int bits : {24, 32}) {
+        for (std::uint32_t gdiKey : {0xFF00FFu, 0x0000FFu}) {
+            OpenScreen(bits);
+            krDraw::SetColorKey(gdiKey);
+            // The key colour, then magenta or red (whichever is not the key),
+            // then blue: the key's mirror image.
+            WritePack(Entry(3, 1, "K.BMP", {0x7C1F, 0x7C00, 0x001F}));
+            krDraw::SetPackFile(PackName().c_str());
+            const int fromPack = krDraw::LoadPack("K.BMP", 2);
+            ASSERT_EQ(fromPack, 4);
+            krDraw::FillRect(0, 0, 800, 600, 0x3456);  // fills take 16-bit values
+            krDraw::Blit(0, 0, fromPack, 0, 0, 3, 1);
+            const bool magenta = gdiKey == 0xFF00FF;
+            EXPECT_EQ(BackPixel(0, 0), magenta ? 0x3456u : 0xFF00FFu) << bits;
+            EXPECT_EQ(BackPixel(1, 0), magenta ? 0xFF0000u : 0x3456u) << bits;
+            EXPECT_EQ(BackPixel(2, 0), 0x0000FFu) << bits;
+            krDraw::Release();
+        }
+    }
+}
+
+// Entries are passed by width x height words, so the entry asked for is
+// found behind pictures that are wider than tall and taller than wide.
+TEST_F(DrawPacks, EntriesBehindNonSquareOnesAreFound) {
+    OpenScreen(16);
+    WritePack(Join({Entry(3, 1, "WIDE.BMP", {1, 2, 3}), Entry(1, 3, "TALL.BMP", {4, 5, 6}),
+                    Entry(2, 1, "LAST.BMP", {0x7C00, 0x001F})}));
+    krDraw::SetPackFile(PackName().c_str());
+    const int last = krDraw::LoadPack("last.bmp", 2);
+    ASSERT_EQ(last, 4);
+    EXPECT_EQ(krObjects[last].width, 2);
+    EXPECT_EQ(ObjectPixel(last, 0, 0), 0xF800u);
+    EXPECT_EQ(ObjectPixel(last, 1, 0), 0x001Fu);
+    const int tall = krDraw::LoadPack("TALL.BMP", 2);
+    ASSERT_EQ(tall, 5);
+    EXPECT_EQ(ObjectPixel(tall, 0, 2), 6u);
+}
+
+// Two-byte names: "ソ" ends in the byte of '\' and "ホ" in that of 'z', so
+// a name cut at a backslash or upper-cased byte by byte would show.
+TEST_F(DrawPacks, JapaneseNamesGoInAndComeBackWhole) {
+    OpenScreen(32);
+    WritePicture(reinterpret_cast<const char*>(u8"ソホ.bmp"), 1, 1, {0xFF0000});
+    WritePicture("z.bmp", 1, 1, {0x0000FF});
+    ASSERT_EQ(Convert(true), 1);
+    const std::string name = "ソホ.BMP";  // code page 932 bytes
+    ASSERT_EQ(name, "\x83\x5C\x83\x7A.BMP");
+    EXPECT_EQ(ReadPack(), Join({Entry(1, 1, "Z.BMP", {0x001F}), Entry(1, 1, name, {0x7C00})}));
+    krDraw::SetPackFile(PackName().c_str());
+    const int slot = krDraw::LoadPack("ソホ.bmp", 2);
+    ASSERT_EQ(slot, 4);
+    EXPECT_EQ(ObjectPixel(slot, 0, 0), 0xFF0000u);
+    EXPECT_STREQ(krObjects[slot].name, name.c_str());
+    // Only the Latin letters change case: "ゾ" (83 5D) is not "ソ".
+    EXPECT_EQ(krDraw::LoadPack("ゾホ.bmp", 2), 0);
 }
 
 }  // namespace

@@ -156,6 +156,35 @@ TEST_P(DrawDeepRules, ObjectToObjectCopiesUseTheSourceKey) {
     EXPECT_EQ(ObjectPixel(destination, 2, 0), plat::MapRGB(krScreen.back->format, 0, 255, 0));
 }
 
+// Pure red (0x000000FF) is a key that reads differently in the two byte
+// orders: red is left out, and blue, its mirror image, is drawn.
+TEST_P(DrawDeepRules, PureRedKeyIsNotReadAsBlue) {
+    Open(GetParam());
+    const std::string pic = WritePicture("red.bmp", 4, 1, {0xFF0000, 0x0000FF, 0xFE0000, 0xFF0001});
+    krDraw::SetColorKey(0x0000FF);
+    const int keyed = krDraw::LoadObject(pic.c_str(), 2);
+    ASSERT_GT(keyed, 0);
+    const plat::PixelFormat& f = krScreen.back->format;
+    const std::uint32_t under = plat::MapRGB(f, 9, 99, 199);
+    plat::FillRect(krScreen.back, nullptr, under);
+    krDraw::Blit(0, 0, keyed, 0, 0, 4, 1);
+    EXPECT_EQ(BackPixel(0, 0), under) << "red is the key";
+    EXPECT_EQ(BackPixel(1, 0), plat::MapRGB(f, 0, 0, 255)) << "blue is drawn";
+    EXPECT_EQ(BackPixel(2, 0), plat::MapRGB(f, 254, 0, 0)) << "near red is drawn";
+    EXPECT_EQ(BackPixel(3, 0), plat::MapRGB(f, 255, 0, 1));
+    // Object to object, and after a key set on the object itself.
+    const int target = krDraw::CreateObject(4, 1, 2);
+    plat::FillRect(krObjects[target].surface, nullptr, under);
+    krDraw::BlitObject(target, 0, 0, keyed, 0, 0, 4, 1);
+    EXPECT_EQ(ObjectPixel(target, 0, 0), under);
+    EXPECT_EQ(ObjectPixel(target, 1, 0), plat::MapRGB(f, 0, 0, 255));
+    krDraw::SetObjectColorKey(keyed, 0xFF0000);  // now blue
+    plat::FillRect(krScreen.back, nullptr, under);
+    krDraw::Blit(0, 0, keyed, 0, 0, 4, 1);
+    EXPECT_EQ(BackPixel(0, 0), plat::MapRGB(f, 255, 0, 0));
+    EXPECT_EQ(BackPixel(1, 0), under);
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, DrawDeepRules, testing::Values("24", "32"));
 
 // ---- the frame-rate line ----

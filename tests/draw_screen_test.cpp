@@ -170,4 +170,34 @@ TEST_F(DrawScreen, ReleaseAndRepeatedSetUpFreeEverything) {
     for (const krObjectRecord& r : krObjects) EXPECT_TRUE(r.surface == nullptr && r.name[0] == '\0');
 }
 
+// A 5-5-5 mode chosen in full screen is a 16-bit display as the windowed
+// one is: the depth it reports and the tables, with red at 10 and green at 5.
+TEST_F(DrawScreen, FullScreenFiveFiveFiveCountsAsSixteenBitsWithItsTables) {
+    OpenWindow();
+    krSystemState.fullScreen = 1;
+    krDraw::SetDisplayDepth(8, 12, 15);
+    ASSERT_EQ(krDraw::Screen(800, 600, 1), 1);
+    ASSERT_EQ(krScreen.back->format.bits, 15);
+    EXPECT_EQ(krScreen.displayDepth, 16);
+    EXPECT_EQ(krSystem::GetScreenBits(), 16);
+    ASSERT_EQ(krScreen.component.size(), 65536u * 3);
+    const std::uint8_t* c = &krScreen.component[(3u << 10 | 17u << 5 | 30u) * 3];
+    EXPECT_EQ(c[0] * 10000 + c[1] * 100 + c[2], 31730);
+    ASSERT_EQ(krScreen.subtract.size(), 3u * 32 * 32);
+    EXPECT_EQ(krScreen.subtract[(0 * 32 + 20) * 32 + 5], 15u << 10);
+    EXPECT_EQ(krScreen.subtract[(1 * 32 + 20) * 32 + 5], 15u << 5);
+    auto at = [](int k, int i, int j, int m) { return ((k * 32 + i) * 32 + j) * 32 + m; };
+    ASSERT_EQ(krScreen.crossFade.size(), 3u * 32 * 32 * 32);
+    EXPECT_EQ(krScreen.crossFade[at(0, 10, 20, 25)], (10u + 4) << 10);
+    EXPECT_EQ(krScreen.fadeAdd[at(1, 5, 20, 3)], 18u << 5);
+    EXPECT_EQ(krScreen.third.size(), 94u);
+    EXPECT_EQ(krScreen.randomTable.size(), 10000u);
+    // A blend reads the tables: 20 - 5 in every component of a 5-5-5 pixel.
+    const int slot = krDraw::CreateObject(1, 1, 2);
+    plat::PutPixel(*krObjects[slot].surface, 0, 0, 5u << 10);
+    plat::PutPixel(*krScreen.back, 0, 0, 20u << 10 | 20u << 5 | 20u);
+    ASSERT_EQ(krDraw::SubBlit(0, 0, slot, 0, 0, 1, 1), 1);
+    EXPECT_EQ(BackPixel(0, 0), 15u << 10 | 15u << 5 | 15u);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // Strip effects and scaled copies: where each effect puts each source row,
 // how the animation states advance and wrap, both scaled-copy paths, and
 // arguments that must neither hang nor reach outside a surface.
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -189,6 +190,39 @@ TEST_F(StripEffects, WaveTileFillsTheBandAcrossTheScreen) {
     }
 }
 
+// A band that starts below the top: the wave and the source row follow the
+// band's own row count i, not the screen row first row + i.
+TEST_F(StripEffects, WaveTileBelowTheTopCountsItsOwnRows) {
+    State().waveTilePhase = 15.0f;
+    State().waveTileRows = 3.0f;
+    krDraw::WaveTile(201, 241, 9, 2, 0.0f, 0.0f, tile, 0, 0, 32, 16);
+    for (int i = 0; i < 40; ++i) {
+        int r = i % 16 + 3;
+        if (r > 15) r -= 16;
+        const int shift = Wave(9, i / 2 + 15) - 9;
+        for (int x = 0; x < 800; x += 7)
+            ASSERT_EQ(BackPixel(x, 201 + i), GradientPixel(((x - shift) % 32 + 32) % 32, r)) << x << "," << i;
+    }
+    EXPECT_EQ(RowStart(200), -1);
+    EXPECT_EQ(RowStart(241), -1);
+}
+
+// Offsets between whole pixels are truncated toward zero: -2.75 draws the
+// tiles at -2, -0.5 at 0.
+TEST_F(StripEffects, TileScrollTruncatesFractionalOffsets) {
+    State().tileX = -2.75f;
+    State().tileY = -0.5f;
+    krDraw::TileScroll(-0.5f, -0.25f, tile, 0, 0, 32, 16);
+    for (int y = 0; y < 600; y += 5)
+        for (int x = 0; x < 800; x += 3) ASSERT_EQ(BackPixel(x, y), GradientPixel((x + 2) % 32, y % 16)) << x << "," << y;
+    EXPECT_FLOAT_EQ(State().tileX, -3.25f);
+    EXPECT_FLOAT_EQ(State().tileY, -0.75f);
+    krDraw::ClearScreen();
+    krDraw::TileScroll(0.0f, 0.0f, tile, 0, 0, 32, 16);
+    for (int y = 0; y < 600; y += 5)
+        for (int x = 0; x < 800; x += 3) ASSERT_EQ(BackPixel(x, y), GradientPixel((x + 3) % 32, y % 16)) << x << "," << y;
+}
+
 TEST_F(StripEffects, RowRepeatPixelatesDownwards) {
     krDraw::RowRepeatBlit(10, 20, 3, tile, 0, 0, 8, 16);
     for (int d = 0; d < 18; ++d) ExpectRow(20 + d, 10, d / 3 * 3, 8);  // the last block runs two rows past
@@ -357,6 +391,65 @@ INSTANTIATE_TEST_SUITE_P(PathsAndDepths, StretchCopies, testing::Combine(testing
                              return std::string(std::get<0>(info.param) ? "Device" : "BufferSprite") +
                                     std::to_string(std::get<1>(info.param));
                          });
+
+// The Buffer sprite path draws exactly what the device draws: nothing where
+// the source rectangle passes the picture (the sprite there holds older
+// pixels), the same points inside the clip rectangle when the copy starts
+// above or left of the screen or is larger than it.
+TEST_F(StripEffects, BufferPathDrawsWhatTheDeviceDraws) {
+    std::vector<std::uint32_t> pixels;
+    for (int i = 0; i < 6 * 4; ++i) pixels.push_back(i == 5 ? 0 : 0x102030u * static_cast<std::uint32_t>(i + 1));
+    const int picture = krDraw::LoadObject(WritePicture("pic.bmp", 6, 4, pixels).c_str(), 2);
+    struct Copy {
+        int x, y, left, top, right, bottom, width, height;
+    };
+    const Copy copies[] = {
+        {10, 10, 0, 0, 12, 4, 24, 8},          // passes the right edge
+        {10, 40, 0, -4, 6, 8, 12, 24},         // starts above and passes the bottom
+        {60, 10, -3, -1, 5, 3, 31, 9},         // starts left and above, odd scale
+        {-7, -5, 0, 0, 6, 4, 30, 20},          // starts off the screen
+        {780, 590, 0, 0, 6, 4, 60, 40},        // runs off the screen
+        {-900, -700, 0, 0, 6, 4, 2400, 1800},  // larger than the screen
+        {100, 100, 2, 1, 20, 30, 5, 3},        // shrinks and passes both edges
+        {200, 200, 6, 0, 9, 4, 9, 4},          // nothing of the picture at all
+    };
+    const plat::Rect clips[] = {{0, 0, 800, 600}, {13, 12, 700, 500}};
+    std::vector<std::uint32_t> shown[2];
+    for (const plat::Rect& clip : clips) {
+        for (const Copy& c : copies) {
+            for (bool keyed : {true, false}) {
+                for (int device = 0; device < 2; ++device) {
+                    krScreen.stretch = device;
+                    krScreen.clip = clip;
+                    krDraw::FillRect(0, 0, 800, 600, 0x1234);
+                    plat::FillRect(krObjects[0].surface, nullptr, 0x4321);  // older pixels in the sprite
+                    if (keyed) {
+                        krDraw::StretchBlit(c.x, c.y, picture, c.left, c.top, c.right, c.bottom, c.width, c.height);
+                    } else {
+                        krDraw::StretchBlitOpaque(c.x, c.y, picture, c.left, c.top, c.right, c.bottom, c.width,
+                                                  c.height);
+                    }
+                    // The device's copy is not held to the clip rectangle.
+                    shown[device].clear();
+                    for (int y = clip.top; y < clip.bottom; ++y)
+                        for (int x = clip.left; x < clip.right; ++x) shown[device].push_back(BackPixel(x, y));
+                }
+                const auto where = testing::Message() << "copy at " << c.x << "," << c.y << " keyed " << keyed
+                                                      << " clip from " << clip.left;
+                ASSERT_EQ(std::count(shown[0].begin(), shown[0].end(), 0x4321u), 0) << "stale pixels, " << where;
+                ASSERT_TRUE(shown[0] == shown[1]) << where;
+            }
+        }
+    }
+    // The device leaves the fill where the source passes the picture.
+    krScreen.clip = {0, 0, 800, 600};
+    krScreen.stretch = 0;
+    krDraw::FillRect(0, 0, 800, 600, 0x1234);
+    krDraw::StretchBlitOpaque(10, 10, picture, 0, 0, 12, 4, 24, 8);
+    EXPECT_EQ(BackPixel(10 + 11, 10), ObjectPixel(picture, 5, 0));
+    EXPECT_EQ(BackPixel(10 + 12, 10), 0x1234u);
+    EXPECT_EQ(BackPixel(10 + 23, 17), 0x1234u);
+}
 
 TEST_F(StripEffects, ExtremeArgumentsEndQuicklyAndStayInside) {
     const int bad[] = {0, 300, 9999, -1};

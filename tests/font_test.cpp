@@ -214,6 +214,34 @@ TEST_F(FontTest, UnderlineRunsUnderTheWholeString) {
     EXPECT_GT(row, 10 + 8) << "a full-width line below the baseline";
 }
 
+// Turned a quarter round, the text runs up from its origin and the cell
+// lies to the right of it: the underline turns with the glyphs and stays
+// inside that cell, a full-length column right of the baseline.
+TEST_F(FontTest, UnderlineOfRotatedTextStaysInsideItsCell) {
+    plat::FontRequest request;
+    request.face = kGothic;
+    request.height = 16;
+    request.underline = true;
+    request.escapement = 900;
+    FontOwner font(request);
+    dc.SelectFont(font.font);
+    const int length = plat::MeasureText(*font.font, "a b", -1).cx;
+    ASSERT_GT(length, 16);
+    dc.TextOut(100, 110, "a b", -1);
+    const plat::Rect box = BoxOf(kInk);
+    EXPECT_GE(box.left, 100) << "nothing left of the origin";
+    EXPECT_LE(box.right, 100 + 16) << "nothing beyond the cell's height";
+    EXPECT_GE(box.top, 110 - length);
+    EXPECT_LE(box.bottom, 110 + 1);
+    int column = -1;
+    for (int x = 100; x < 100 + 16 && column < 0; ++x) {
+        bool full = true;
+        for (int y = 110 - length + 1; y < 110; ++y) full = full && dc.GetPixel(x, y) == kInk;
+        if (full) column = x;
+    }
+    EXPECT_GT(column, 100 + 8) << "a full-length line beside the baseline";
+}
+
 class FontBoxTest : public FontTest {
 protected:
     FontBoxTest() : font(kGothic, 12) { dc.SelectFont(font.font); }

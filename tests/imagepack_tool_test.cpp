@@ -126,4 +126,29 @@ TEST_F(ImagePackTool, MisuseAndDamageFailWithAStatus) {
     EXPECT_EQ(Tool({"list", In("stray.pak")}).status, 1);
 }
 
+// A picture with a two-byte name ("ソ" ends in the byte of '\\', "ホ" in
+// that of 'z'): the tool stores it as the converter does, lists it in
+// UTF-8 and extracts it by the name a user types.
+TEST_F(ImagePackTool, JapaneseNamesBuildListAndExtract) {
+    const std::string utf8 = reinterpret_cast<const char*>(u8"ソホ.bmp");
+    std::filesystem::create_directories(FolderPath() / "jp");
+    WritePicture("jp/" + utf8, 1, 1, {0xFF0000});
+    ASSERT_EQ(Tool({"build", In("tool.pak"), In("jp")}).status, 0);
+    setenv("KR_DESKTOP_BITS", "32", 1);
+    ASSERT_EQ(krDraw::Screen(800, 600, 1), 1);
+    ASSERT_EQ(krDraw::Convert((Folder() + "\\engine.pak").c_str(), (Folder() + "\\jp").c_str(), 1), 1);
+    const Bytes engine = Read("engine.pak");
+    EXPECT_EQ(Read("tool.pak"), engine);
+    const std::string cp932 = "ソホ.BMP";
+    ASSERT_GE(engine.size(), 4 + cp932.size());
+    EXPECT_EQ(std::string(engine.begin() + 4, engine.begin() + 4 + static_cast<long>(cp932.size())), cp932);
+
+    EXPECT_EQ(Tool({"list", In("tool.pak")}).out, reinterpret_cast<const char*>(u8"ソホ.BMP\t1\t1\t0\n"));
+    ASSERT_EQ(Tool({"extract", In("tool.pak"), "'" + utf8 + "'", In("out.bmp")}).status, 0);
+    plat::Surface* out = plat::LoadBmpFile((FolderPath() / "out.bmp").string(), plat::FormatForBits(32));
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(plat::GetPixel(*out, 0, 0), 0xFF0000u);
+    plat::DestroySurface(out);
+}
+
 }  // namespace

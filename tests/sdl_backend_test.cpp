@@ -304,6 +304,27 @@ TEST_F(SdlBackendTest, PresentShowsTheFrontSurfaceInEveryDepth) {
     }
 }
 
+// The flip to the system surface, made before a message box shows, puts
+// the front surface on the window: the box stands over the last frame, not
+// over whatever the window held before.
+TEST_F(SdlBackendTest, FlipToTheSystemSurfacePresentsTheFrontSurface) {
+    Open();
+    plat::Surface& front = *plat::FrontSurface();
+    plat::sdl::SetPresentCapture(true);
+    plat::FillRect(&front, nullptr, plat::MapRGB(front.format, 0, 0, 0));
+    plat::PresentFront();
+    const plat::Rect band{0, 100, 800, 200};
+    plat::FillRect(&front, &band, plat::MapRGB(front.format, 255, 255, 255));
+    plat::FlipToGDISurface();
+    int w = 0, h = 0;
+    const std::vector<std::uint32_t>& shown = plat::sdl::LastPresentedFrame(w, h);
+    ASSERT_EQ(w * 10000 + h, 800 * 10000 + 600);
+    const std::uint32_t bright = shown[150 * 800 + 400];
+    EXPECT_TRUE((bright >> 16 & 0xFF) >= 0xF8 && (bright >> 8 & 0xFF) >= 0xF8 && (bright & 0xFF) >= 0xF8)
+        << std::hex << bright << ": the band drawn after the last present is white";
+    EXPECT_EQ(shown[50 * 800 + 400] & 0xFFFFFF, 0u);
+}
+
 TEST(SdlLetterbox, KeepsTheAspectAndMapsPositionsBothWays) {
     auto same = [](SDL_Rect r, SDL_Rect e) { return r.x == e.x && r.y == e.y && r.w == e.w && r.h == e.h; };
     const SDL_Rect wide = plat::sdl::LetterboxRect(1920, 1080, 800, 600);

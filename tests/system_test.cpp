@@ -121,6 +121,7 @@ TEST_F(EntryTest, SceneChangeInsideAFrameMarksOnlyTheNextFrame) {
 
 TEST_F(EntryTest, PacedFramesAre13MsApartAt75) {
     RunGame(6);
+    ASSERT_EQ(rec.frameTime.size(), 6u);
     for (std::size_t i = 2; i < rec.frameClock.size(); ++i)
         EXPECT_EQ(rec.frameClock[i] - rec.frameClock[i - 1], 13u) << "frame " << i;
     EXPECT_NEAR(rec.frameTime[3], 0.013f, 0.0015f);

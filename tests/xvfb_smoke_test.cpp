@@ -21,6 +21,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -243,13 +244,47 @@ protected:
             if (!ExitedWith(status, 0) || std::rename(partial.c_str(), file.c_str()) != 0) continue;
             const std::string pixels = BmpPixels(file);
             if (pixels.size() == 800u * 600u * 3u) return pixels;
+            RecordGeometry(window, file);
         }
         std::remove(partial.c_str());
         return BmpPixels(file);
     }
 
+    // Holds a key down for at least a quarter of a second and until the
+    // window has presented a frame not among `seen`. A game that was kept
+    // from running by a busy machine finds a press and a release waiting
+    // together, and a key released before any frame ran is never seen held.
+    bool HoldUntilPresented(const std::string& key, const std::vector<std::string>& seen) {
+        X("xdotool keydown " + key);
+        const long long start = NowMs();
+        std::set<std::string> read;
+        bool presented = false;
+        while (NowMs() < start + 20000 && !(presented && NowMs() >= start + 250)) {
+            for (const std::string& name : FilesIn(work + "/dump")) {
+                if (!read.insert(name).second) continue;
+                const std::string frame = BmpPixels(name);
+                if (!frame.empty() && !Contains(seen, frame)) presented = true;
+            }
+            SleepMs(50);
+        }
+        X("xdotool keyup " + key);
+        return presented;
+    }
+
+    // What the server said of the window and the root when a picture came
+    // out of the wrong size, for the failure's message.
+    void RecordGeometry(const std::string& window, const std::string& file) {
+        const std::string d = ReadFile(file);
+        auto word = [&d](std::size_t at) {
+            return d.size() < at + 4 ? 0 : static_cast<int>(static_cast<std::uint8_t>(d[at]) |
+                                                            static_cast<std::uint8_t>(d[at + 1]) << 8);
+        };
+        geometry = "picture " + std::to_string(word(18)) + "x" + std::to_string(word(22)) + "\n--- window\n" +
+                   X("xwininfo -id " + window) + "\n--- root\n" + X("xwininfo -root") + "\n";
+    }
+
     std::vector<pid_t> children;
-    std::string display, work;
+    std::string display, work, geometry;
 };
 
 TEST_F(XvfbSmokeTest, WindowShowsThePresentedFramesReactsToKeysAndEndsOnEscape) {
@@ -262,18 +297,17 @@ TEST_F(XvfbSmokeTest, WindowShowsThePresentedFramesReactsToKeysAndEndsOnEscape) 
     X("xdotool windowfocus " + window);
     SleepMs(1000);
     const std::string idle = Screenshot(window, "idle");
-    ASSERT_EQ(idle.size(), 800u * 600u * 3u);
+    ASSERT_EQ(idle.size(), 800u * 600u * 3u) << geometry;
     SleepMs(700);  // the standing animation shows all its pictures meanwhile
     const std::vector<std::string> idleFrames = Frames(work + "/dump");
     EXPECT_TRUE(Contains(idleFrames, idle)) << "the window shows a picture never presented ("
                                             << idleFrames.size() << " frames compared)";
 
     // An arrow key held: the player turns and walks, a picture not seen idle.
-    X("xdotool keydown Right");
-    SleepMs(250);
-    X("xdotool keyup Right");
+    EXPECT_TRUE(HoldUntilPresented("Right", idleFrames)) << "no frame of a walk was presented";
     SleepMs(300);
     const std::string walked = Screenshot(window, "walked");
+    ASSERT_EQ(walked.size(), 800u * 600u * 3u) << geometry;
     EXPECT_FALSE(Contains(idleFrames, walked)) << "the arrow key did not reach the game";
 
     X("xdotool key Escape");

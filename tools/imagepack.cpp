@@ -132,9 +132,6 @@ int Extract(const std::string& packPath, const std::string& requested, const std
     if (!pack::ReadPixels(file.get(), entry, plat::FormatForBits(32), reinterpret_cast<std::uint8_t*>(pixels.data()),
                           static_cast<std::ptrdiff_t>(entry.width) * 4))
         return Fail(packPath + ": cannot be read");
-    // Five bits sit at the top of each byte; repeat them below so that 31
-    // becomes 255.
-    for (std::uint32_t& p : pixels) p |= (p >> 5) & 0x070707u;
     if (!plat::WriteBmp24(outPath, pixels.data(), entry.width, entry.height))
         return Fail(outPath + ": cannot be written");
     return 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <set>
@@ -23,6 +24,8 @@ public:
         front = CreateSurface(std::max(1, desc.width), std::max(1, desc.height), DesktopFormat());
         if (!front) return false;
         exists = true;
+        windowGone = false;
+        passesAfterClose = 0;
         visible = !desc.hidden;
         minimized = false;
         caption = desc.captionUtf8;
@@ -30,6 +33,7 @@ public:
         return true;
     }
     void DestroyWindow() override {
+        windowGone = exists;
         exists = false;
         visible = false;
         DestroyFront();
@@ -43,17 +47,40 @@ public:
         h = desktopH;
     }
     Surface* FrontSurface() override { return front; }
-    void PresentFront() override { ++presents; }
+    void PresentFront() override {
+        ++presents;
+        Progress();
+    }
     void FlipToGDISurface() override { ++flips; }
     void AllowScreenSaver() override { ++screenSaverStarts; }
     void WaitForVerticalBlank() override { Sleep(1); }
 
     void PumpEvents() override {
+        CountPass();
         if (pumpHook) pumpHook();
     }
     void WaitEvents() override {
+        CountPass();
         if (pumpHook) pumpHook();
     }
+
+    // A program run by a test whose message loop a fault keeps from ending
+    // would run for ever: after its window is gone (a shut-down that posts
+    // no quit message), or spinning with neither a frame shown nor time
+    // slept (start-up flags that wait for an activation no one sends). With
+    // KR_HEADLESS_LOOP_BOUND set, either ends the program with status 125.
+    void CountPass() {
+        static const bool bounded = std::getenv("KR_HEADLESS_LOOP_BOUND") != nullptr;
+        if (!bounded) return;
+        ++passesIdle;
+        if (windowGone) ++passesAfterClose;
+        if (passesAfterClose <= kMaxPassesAfterClose && passesIdle <= kMaxIdlePasses) return;
+        std::fprintf(stderr, "headless: the message loop %s\n",
+                     passesAfterClose > kMaxPassesAfterClose ? "goes on after its window was destroyed"
+                                                             : "spins without a frame or a wait");
+        std::_Exit(125);
+    }
+    void Progress() { passesIdle = 0; }
 
     void SetCursorVisible(bool v) override { cursorVisible = v; }
     bool GetCursorPos(Point& p) override {
@@ -106,6 +133,7 @@ public:
         clock += ms;
         slept += ms;
         readsSinceSleep = 0;
+        Progress();
     }
 
     bool ReadJoystick(int id, JoystickReading& out) override {
@@ -137,6 +165,10 @@ public:
     int flips = 0;
     int screenSaverStarts = 0;
     std::function<void()> pumpHook;
+    // Loop bound.
+    static constexpr std::uint64_t kMaxPassesAfterClose = 10000, kMaxIdlePasses = 1000000;
+    bool windowGone = false;
+    std::uint64_t passesAfterClose = 0, passesIdle = 0;
     // Cursor.
     bool cursorVisible = true, clipped = false;
     Point cursor;
@@ -183,6 +215,8 @@ void Reset() {
     b.flips = 0;
     b.screenSaverStarts = 0;
     b.pumpHook = nullptr;
+    b.windowGone = false;
+    b.passesAfterClose = b.passesIdle = 0;
     b.cursorVisible = true;
     b.clipped = false;
     b.cursor = Point{};
