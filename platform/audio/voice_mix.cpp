@@ -68,12 +68,12 @@ inline int InteriorRun(std::uint64_t position, std::uint64_t step, std::uint32_t
 
 // Produces `run` interior frames from `pos` into `out`; answers the position
 // after them. One of these per layout and instruction-set level.
-using RunFn = std::uint64_t (*)(const std::uint8_t* data, std::uint64_t pos, std::uint64_t step, int run, float gl,
+using RunFn = std::uint64_t (*)(const std::uint8_t* data, std::uint32_t frames, std::uint64_t pos, std::uint64_t step, int run, float gl,
                                 float gr, float* out);
 
 // Frame by frame: the reference every faster run must match to the bit.
 template <int Bits, int Channels>
-std::uint64_t PlainRun(const std::uint8_t* data, std::uint64_t pos, std::uint64_t step, int run, float gl, float gr,
+std::uint64_t PlainRun(const std::uint8_t* data, std::uint32_t frames, std::uint64_t pos, std::uint64_t step, int run, float gl, float gr,
                        float* out) {
     for (int n = 0; n < run; ++n) {
         const std::uint32_t index = static_cast<std::uint32_t>(pos >> 32);
@@ -86,7 +86,7 @@ std::uint64_t PlainRun(const std::uint8_t* data, std::uint64_t pos, std::uint64_
 
 // SSE2, 16-bit stereo: both neighbouring frames come in one 8-byte load and
 // are blended as pairs, one output frame per step.
-std::uint64_t Stereo16Sse2(const std::uint8_t* data, std::uint64_t pos, std::uint64_t step, int run, float gl,
+std::uint64_t Stereo16Sse2(const std::uint8_t* data, std::uint32_t frames, std::uint64_t pos, std::uint64_t step, int run, float gl,
                            float gr, float* out) {
     const __m128 gains = _mm_setr_ps(gl, gr, 0, 0);
     for (int n = 0; n < run; ++n) {
@@ -144,7 +144,7 @@ inline void BlendIntoAvx2(__m256 s0, __m256 s1, __m256 frac, __m256 gains, float
 }
 
 template <int Channels>
-std::uint64_t Run16Avx2(const std::uint8_t* data, std::uint64_t pos,
+std::uint64_t Run16Avx2(const std::uint8_t* data, std::uint32_t frames, std::uint64_t pos,
                                                         std::uint64_t step, int run, float gl, float gr, float* out) {
     constexpr int kLanes = 4;
     int n = 0;
@@ -157,10 +157,26 @@ std::uint64_t Run16Avx2(const std::uint8_t* data, std::uint64_t pos,
         const __m256i first = _mm256_setr_epi8(KR_FIRST_FRAME, KR_FIRST_FRAME);
         const __m256i second = _mm256_setr_epi8(KR_SECOND_FRAME, KR_SECOND_FRAME);
         const __m256i twice = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-        for (; n + kLanes <= run; n += kLanes) {
+        const __m256i highs = _mm256_setr_epi32(1, 3, 5, 7, 1, 3, 5, 7);  // the frame numbers of the positions
+        const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const bool window = step < (std::uint64_t{2} << 32);
+        std::uint64_t at = pos;  // the first lane's position
+        for (; n + kLanes <= run; n += kLanes, at += step * kLanes) {
             const __m256i index = _mm256_srli_epi64(positions, 32);
             __m256 s0, s1;
-            if constexpr (Channels == 2) {
+            if (Channels == 2 && window) {
+                // Four frames at a step under 2 lie among the next eight:
+                // one (masked) load, then a lane permute per neighbour.
+                const std::uint32_t base = static_cast<std::uint32_t>(at >> 32);
+                const __m128i rel = _mm_sub_epi32(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positions, highs)),
+                                                  _mm_set1_epi32(static_cast<int>(base)));
+                const __m256i inside = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(std::min(frames - base, 8u))), lane);
+                const __m256i near = _mm256_maskload_epi32(reinterpret_cast<const int*>(data + std::size_t{base} * 4), inside);
+                s0 = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(
+                    _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(near, _mm256_zextsi128_si256(rel)))));
+                s1 = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm256_castsi256_si128(
+                    _mm256_permutevar8x32_epi32(near, _mm256_zextsi128_si256(_mm_add_epi32(rel, _mm_set1_epi32(1)))))));
+            } else if constexpr (Channels == 2) {
                 const __m256i pairs = _mm256_i64gather_epi64(reinterpret_cast<const long long*>(data), index, 4);
                 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_shuffle_epi8(pairs, first), 16));
                 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_shuffle_epi8(pairs, second), 16));
@@ -174,8 +190,11 @@ std::uint64_t Run16Avx2(const std::uint8_t* data, std::uint64_t pos,
             positions = _mm256_add_epi64(positions, advance);
         }
         pos += step * static_cast<std::uint64_t>(n);
+        // The tail and the caller are plain SSE code: leave the wide
+        // registers clean, or every such instruction after pays for them.
+        _mm256_zeroupper();
     }
-    return PlainRun<16, Channels>(data, pos, step, run - n, gl, gr, out + 2 * n);
+    return PlainRun<16, Channels>(data, frames, pos, step, run - n, gl, gr, out + 2 * n);
 }
 
 #pragma GCC pop_options
@@ -189,7 +208,7 @@ inline void BlendIntoAvx512(__m512 s0, __m512 s1, __m512 frac, __m512 gains, flo
 }
 
 template <int Channels>
-std::uint64_t Run16Avx512(const std::uint8_t* data, std::uint64_t pos, std::uint64_t step, int run,
+std::uint64_t Run16Avx512(const std::uint8_t* data, std::uint32_t frames, std::uint64_t pos, std::uint64_t step, int run,
                                     float gl, float gr, float* out) {
     constexpr int kLanes = 8;
     int n = 0;
@@ -205,10 +224,24 @@ std::uint64_t Run16Avx512(const std::uint8_t* data, std::uint64_t pos, std::uint
         const __m512i second = _mm512_broadcast_i32x4(_mm_setr_epi8(KR_SECOND_FRAME));
         const __m512i twice = _mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
         const __m512 fracScale = _mm512_set1_ps(kFracScale);
-        for (; n + kLanes <= run; n += kLanes) {
+        const bool window = step < (std::uint64_t{2} << 32);
+        std::uint64_t at = pos;  // the first lane's position
+        for (; n + kLanes <= run; n += kLanes, at += step * kLanes) {
             const __m512i index = _mm512_srli_epi64(positions, 32);
             __m512 s0, s1;
-            if constexpr (Channels == 2) {
+            if (Channels == 2 && window) {
+                // Eight frames at a step under 2 lie among the next sixteen:
+                // one (masked) load, then a lane permute per neighbour.
+                const std::uint32_t base = static_cast<std::uint32_t>(at >> 32);
+                const __m512i rel = _mm512_castsi256_si512(
+                    _mm256_sub_epi32(_mm512_cvtepi64_epi32(index), _mm256_set1_epi32(static_cast<int>(base))));
+                const std::uint32_t left = std::min(frames - base, 16u);
+                const __mmask16 inside = static_cast<__mmask16>((1u << left) - 1u);
+                const __m512i near = _mm512_maskz_loadu_epi32(inside, data + std::size_t{base} * 4);
+                const __m512i rel1 = _mm512_add_epi32(rel, _mm512_set1_epi32(1));
+                s0 = _mm512_cvtepi32_ps(_mm512_cvtepi16_epi32(_mm512_castsi512_si256(_mm512_permutexvar_epi32(rel, near))));
+                s1 = _mm512_cvtepi32_ps(_mm512_cvtepi16_epi32(_mm512_castsi512_si256(_mm512_permutexvar_epi32(rel1, near))));
+            } else if constexpr (Channels == 2) {
                 const __m512i pairs = _mm512_i64gather_epi64(index, data, 4);
                 s0 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_shuffle_epi8(pairs, first), 16));
                 s1 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_shuffle_epi8(pairs, second), 16));
@@ -224,8 +257,11 @@ std::uint64_t Run16Avx512(const std::uint8_t* data, std::uint64_t pos, std::uint
             positions = _mm512_add_epi64(positions, advance);
         }
         pos += step * static_cast<std::uint64_t>(n);
+        // The tail and the caller are plain SSE code: leave the wide
+        // registers clean, or every such instruction after pays for them.
+        _mm256_zeroupper();
     }
-    return PlainRun<16, Channels>(data, pos, step, run - n, gl, gr, out + 2 * n);
+    return PlainRun<16, Channels>(data, frames, pos, step, run - n, gl, gr, out + 2 * n);
 }
 
 #pragma GCC pop_options
@@ -259,7 +295,7 @@ int MixVoiceAs(VoiceCursor& v, float* mix, int count, RunFn runFrames) {
             pos %= end;
         }
         const int run = InteriorRun(pos, step, v.frames, count - done);
-        pos = runFrames(v.data, pos, step, run, gl, gr, mix + 2 * done);
+        pos = runFrames(v.data, v.frames, pos, step, run, gl, gr, mix + 2 * done);
         done += run;
         if (done >= count || run > 0) continue;
         // The last frame: its right neighbour is the first frame when looping,
