@@ -10,10 +10,9 @@
 #include <fstream>
 #include <iterator>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
+#include "platform/pixels/blit_kernels.h"
 #include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
@@ -220,8 +219,30 @@ std::int16_t FloatTo16(float v) {
     return static_cast<std::int16_t>(std::lrint(std::clamp(v, -32768.0f, 32767.0f)));
 }
 
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw")
+// Thirty-two at a time: the same steps on wider lanes.
+std::size_t ConvertFloat32Avx512(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {
+    const __m512 scale = _mm512_set1_ps(32768.0f), low = _mm512_set1_ps(-32768.0f), high = _mm512_set1_ps(32767.0f);
+    std::size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m512 a = _mm512_mul_ps(_mm512_loadu_ps(src + 4 * i), scale);
+        __m512 b = _mm512_mul_ps(_mm512_loadu_ps(src + 4 * i + 64), scale);
+        a = _mm512_min_ps(_mm512_max_ps(_mm512_maskz_mov_ps(_mm512_cmp_ps_mask(a, a, _CMP_ORD_Q), a), low), high);
+        b = _mm512_min_ps(_mm512_max_ps(_mm512_maskz_mov_ps(_mm512_cmp_ps_mask(b, b, _CMP_ORD_Q), b), low), high);
+        // packs works within 128-bit lanes; the permute puts them back in order.
+        const __m512i packed = _mm512_packs_epi32(_mm512_cvtps_epi32(a), _mm512_cvtps_epi32(b));
+        _mm512_storeu_si512(dst + 2 * i,
+                            _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed));
+    }
+    _mm256_zeroupper();
+    return i;
+}
+#pragma GCC pop_options
+
 void ConvertFloat32(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {
     std::size_t i = 0;
+    if (plat::kernels::ActiveKernelLevel() == plat::kernels::KernelLevel::kAvx512) i = ConvertFloat32Avx512(src, count, dst);
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(32768.0f), low = _mm_set1_ps(-32768.0f), high = _mm_set1_ps(32767.0f);
     for (; i + 8 <= count; i += 8) {

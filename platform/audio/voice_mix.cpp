@@ -170,8 +170,12 @@ std::uint64_t Run16Avx2(const std::uint8_t* data, std::uint32_t frames, std::uin
                 const std::uint32_t base = static_cast<std::uint32_t>(at >> 32);
                 const __m128i rel = _mm_sub_epi32(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positions, highs)),
                                                   _mm_set1_epi32(static_cast<int>(base)));
-                const __m256i inside = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(std::min(frames - base, 8u))), lane);
-                const __m256i near = _mm256_maskload_epi32(reinterpret_cast<const int*>(data + std::size_t{base} * 4), inside);
+                const int* from = reinterpret_cast<const int*>(data + std::size_t{base} * 4);
+                // A masked load only near the end: it is slow on some processors.
+                const __m256i near =
+                    frames - base >= 8
+                        ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from))
+                        : _mm256_maskload_epi32(from, _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(frames - base)), lane));
                 s0 = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(
                     _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(near, _mm256_zextsi128_si256(rel)))));
                 s1 = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm256_castsi256_si128(
