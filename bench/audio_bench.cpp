@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/audio/mixer.h"
+#include "platform/pixels/blit_kernels.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void ReportAudioShare(benchmark::State& state, double start) {
     state.SetItemsProcessed(state.iterations() * kFramesPerPull);
 }
 
-void BM_MixerVoices22kTo44k(benchmark::State& state) {
+void MixVoices22kTo44k(benchmark::State& state) {
     audio::ResetMixer();
     const audio::PcmFormat format{22050, 2, 16};
     const std::uint32_t bytes = static_cast<std::uint32_t>(format.BytesPerSecond() * kSourceSeconds);
@@ -72,7 +73,24 @@ void BM_MixerVoices22kTo44k(benchmark::State& state) {
     ReportAudioShare(state, start);
     audio::ResetMixer();
 }
+
+// At the best level the processor has (named in the label), and at the
+// lower levels for comparison.
+void BM_MixerVoices22kTo44k(benchmark::State& state) {
+    state.SetLabel(plat::kernels::ActiveKernelName());
+    MixVoices22kTo44k(state);
+}
 BENCHMARK(BM_MixerVoices22kTo44k);
+
+void MixAtLevel(benchmark::State& state, plat::kernels::KernelLevel level) {
+    if (!plat::kernels::UseKernelLevel(level)) return state.SkipWithError("the processor lacks this level");
+    MixVoices22kTo44k(state);
+    plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
+}
+void BM_MixerVoices22kTo44k_Avx2(benchmark::State& state) { MixAtLevel(state, plat::kernels::KernelLevel::kAvx2); }
+void BM_MixerVoices22kTo44k_Sse2(benchmark::State& state) { MixAtLevel(state, plat::kernels::KernelLevel::kSse2); }
+BENCHMARK(BM_MixerVoices22kTo44k_Avx2);
+BENCHMARK(BM_MixerVoices22kTo44k_Sse2);
 
 void BM_SdlMixAudioFormat44k(benchmark::State& state) {
     const std::size_t samples = static_cast<std::size_t>(kOutRate) * 2 * kSourceSeconds;

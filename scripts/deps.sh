@@ -17,6 +17,11 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xdotool imagemagick clang libclang-rt-14-dev doxygen)
 fi
 
+# Drawing the README's frame budget chart (scripts/frame_budget.py).
+if [ "${1:-}" = "--docs" ]; then
+  packages+=(python3-matplotlib)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

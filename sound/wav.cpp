@@ -10,10 +10,9 @@
 #include <fstream>
 #include <iterator>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
+#include "platform/pixels/blit_kernels.h"
 #include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
@@ -211,21 +210,44 @@ std::vector<std::pair<float, float>> DownMixWeights(int channels, std::uint32_t 
 }
 
 // Float samples of one or two channels, the common case: scaled, clipped,
-// rounded to nearest (as lrint), a NaN turned into silence; four at a time
-// with SSE2 where the machine has it.
+// rounded to nearest (as lrint), a NaN turned into silence; eight at a time
+// with SSE2 where the machine has it. `dst` may be `src` itself: each write
+// lands on bytes already read.
 std::int16_t FloatTo16(float v) {
     v *= 32768.0f;
     if (!(v == v)) return 0;
     return static_cast<std::int16_t>(std::lrint(std::clamp(v, -32768.0f, 32767.0f)));
 }
 
-void ConvertFloat32(const std::vector<std::uint8_t>& samples, std::size_t count, std::uint8_t* dst) {
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw")
+// Thirty-two at a time: the same steps on wider lanes.
+std::size_t ConvertFloat32Avx512(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {
+    const __m512 scale = _mm512_set1_ps(32768.0f), low = _mm512_set1_ps(-32768.0f), high = _mm512_set1_ps(32767.0f);
     std::size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m512 a = _mm512_mul_ps(_mm512_loadu_ps(src + 4 * i), scale);
+        __m512 b = _mm512_mul_ps(_mm512_loadu_ps(src + 4 * i + 64), scale);
+        a = _mm512_min_ps(_mm512_max_ps(_mm512_maskz_mov_ps(_mm512_cmp_ps_mask(a, a, _CMP_ORD_Q), a), low), high);
+        b = _mm512_min_ps(_mm512_max_ps(_mm512_maskz_mov_ps(_mm512_cmp_ps_mask(b, b, _CMP_ORD_Q), b), low), high);
+        // packs works within 128-bit lanes; the permute puts them back in order.
+        const __m512i packed = _mm512_packs_epi32(_mm512_cvtps_epi32(a), _mm512_cvtps_epi32(b));
+        _mm512_storeu_si512(dst + 2 * i,
+                            _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed));
+    }
+    _mm256_zeroupper();
+    return i;
+}
+#pragma GCC pop_options
+
+void ConvertFloat32(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {
+    std::size_t i = 0;
+    if (plat::kernels::ActiveKernelLevel() == plat::kernels::KernelLevel::kAvx512) i = ConvertFloat32Avx512(src, count, dst);
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(32768.0f), low = _mm_set1_ps(-32768.0f), high = _mm_set1_ps(32767.0f);
     for (; i + 8 <= count; i += 8) {
-        __m128 a = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(samples.data() + 4 * i)), scale);
-        __m128 b = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(samples.data() + 4 * i + 16)), scale);
+        __m128 a = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(src + 4 * i)), scale);
+        __m128 b = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(src + 4 * i + 16)), scale);
         a = _mm_min_ps(_mm_max_ps(_mm_and_ps(a, _mm_cmpord_ps(a, a)), low), high);
         b = _mm_min_ps(_mm_max_ps(_mm_and_ps(b, _mm_cmpord_ps(b, b)), low), high);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b)));
@@ -233,10 +255,20 @@ void ConvertFloat32(const std::vector<std::uint8_t>& samples, std::size_t count,
 #endif
     for (; i < count; ++i) {
         float v;
-        std::memcpy(&v, samples.data() + 4 * i, 4);
+        std::memcpy(&v, src + 4 * i, 4);
         const std::int16_t s = FloatTo16(v);
         std::memcpy(dst + 2 * i, &s, 2);  // little-endian, as the voices are
     }
+}
+
+// Converts float samples of one or two channels in their own buffer, which
+// then becomes the sound's: no second buffer to allocate and clear.
+void ConvertFloat32InPlace(const WaveFormat& f, std::vector<std::uint8_t>& samples, PlayableSound& out) {
+    const std::size_t count = samples.size() / f.blockAlign * f.channels;
+    ConvertFloat32(samples.data(), count, samples.data());
+    samples.resize(2 * count);
+    out.format = plat::audio::PcmFormat{static_cast<int>(f.rate), f.channels, 16};
+    out.bytes = std::move(samples);
 }
 
 void Convert16(const WaveFormat& f, const Layout& layout, const std::vector<std::uint8_t>& samples,
@@ -250,10 +282,6 @@ void Convert16(const WaveFormat& f, const Layout& layout, const std::vector<std:
     out.bytes.resize(frames * outChannels * 2);
     out.format = plat::audio::PcmFormat{static_cast<int>(f.rate), outChannels, 16};
     std::uint8_t* dst = out.bytes.data();
-    if (layout.sample == Sample::Float32 && inChannels <= 2) {
-        ConvertFloat32(samples, frames * inChannels, dst);
-        return;
-    }
     for (std::size_t i = 0; i < frames; ++i) {
         const std::uint8_t* frame = samples.data() + i * f.blockAlign;
         float mixed[2] = {0.0f, 0.0f};
@@ -355,7 +383,10 @@ bool MakePlayable(const std::vector<std::uint8_t>& record, std::vector<std::uint
         out.bytes = std::move(samples);
         return true;
     }
-    Convert16(f, layout, samples, out);
+    if (layout.sample == Sample::Float32 && f.channels <= 2)
+        ConvertFloat32InPlace(f, samples, out);
+    else
+        Convert16(f, layout, samples, out);
     return true;
 }
 

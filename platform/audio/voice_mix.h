@@ -25,11 +25,19 @@ struct VoiceCursor {
 // Adds up to `count` frames of the voice into `mix` (interleaved stereo).
 // Answers the number of output frames it produced: fewer than `count` only
 // when a voice that plays once reached its end (position is then at the end).
+// 16-bit voices run several frames per step over vector lanes at the
+// instruction-set level the pixel kernels use (plat::kernels); every level
+// gives the reference's floats to the bit.
 int MixVoice(VoiceCursor& voice, float* mix, int count);
 
 // Writes `count` frames of `mix` as `channels` x `bits` PCM into `out`,
 // clamping to the sample range. A mono output takes the mean of both sides.
 void WriteOutput(const float* mix, int count, int channels, int bits, void* out);
+
+// The plain frame-by-frame forms of the two above, which the fast paths are
+// tested against.
+int ReferenceMixVoice(VoiceCursor& voice, float* mix, int count);
+void ReferenceWriteOutput(const float* mix, int count, int channels, int bits, void* out);
 
 // Amplitude of a level in hundredths of a decibel; -10000 and below is 0.
 float LevelToAmplitude(int hundredthsDb);

@@ -1,0 +1,171 @@
+#!/usr/bin/python3
+"""The frame budget: what each effect costs as a share of one 60 fps frame
+(16.7 ms) at 800 x 600, beside its peer where one exists, read from the JSON
+that kr_bench writes.
+
+    build/release/kr_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \\
+        --benchmark_out=build/bench.json --benchmark_out_format=json
+    /usr/bin/python3 scripts/frame_budget.py build/bench.json \\
+        --markdown docs/frame_budget.md --chart docs/frame_budget.png
+
+Times are processor time per call (the median when the run has repetitions),
+so a loaded machine skews them less. A row whose benchmark is missing from
+the run is left out and named on standard error. The chart needs Debian's
+python3-matplotlib (scripts/deps.sh --docs).
+"""
+import argparse
+import json
+import sys
+
+FRAME_MS = 1000.0 / 60.0
+# One 1024-frame pull of the mixer at 44100 Hz, scaled to a frame's audio.
+AUDIO_PULL_TO_FRAME = 44100.0 / 60.0 / 1024.0
+
+# (group, effect, our benchmark, peer benchmark or None, peer's name, scale of
+# one call to one frame's use)
+ROWS = [
+    ("copies", "keyed full-screen copy", "KeyedScreen_Ours", "KeyedScreen_Sdl", "SDL keyed blit", 1),
+    ("copies", "opaque full-screen copy", "OpaqueScreen_Ours", "Screen_Memcpy", "memcpy", 1),
+    ("copies", "fill the screen", "FillScreen_Ours", "FillScreen_Sdl", "SDL_FillRect", 1),
+    ("copies", "100 keyed 96x96 sprites", "Sprites_Ours", "Sprites_Sdl", "SDL keyed blit", 1),
+    ("copies", "StretchBlit keyed 2x", "BM_StretchBlitKeyed", "BM_SdlBlitScaledKeyed", "SDL_BlitScaled", 1),
+    ("copies", "StretchBlitOpaque 2x", "BM_StretchBlitOpaque", "BM_SdlBlitScaledOpaque", "SDL_BlitScaled", 1),
+    ("copies", "RotateZoom", "RotateZoom_Ours", "RotateZoom_SdlRenderCopyEx", "SDL_RenderCopyEx", 1),
+    ("copies", "RotateBlit", "RotateBlit_Ours", None, "", 1),
+    ("copies", "WaveBlit", "BM_WaveBlitFullScreen", "BM_MemcpyFullScreen", "memcpy", 1),
+    ("blends", "HalfBlit", "Blend_HalfBlit", "Blend_Memcpy", "memcpy", 1),
+    ("blends", "AlphaBlit", "Blend_AlphaBlit", "Blend_SdlAlpha", "SDL blended blit", 1),
+    ("blends", "AlphaBlitRGB", "Blend_AlphaBlitRGB", "Blend_SdlAlpha", "SDL blended blit", 1),
+    ("blends", "AlphaGradientBlit", "Blend_AlphaGradientBlit", "Blend_SdlAlpha", "SDL blended blit", 1),
+    ("blends", "FadeBlit", "Blend_FadeBlit", None, "", 1),
+    ("blends", "FadeBlitRGB", "Blend_FadeBlitRGB", None, "", 1),
+    ("blends", "FadeGradientBlit", "Blend_FadeGradientBlit", None, "", 1),
+    ("blends", "AddBlit", "Blend_AddBlit", None, "", 1),
+    ("blends", "AddAlphaBlit", "Blend_AddAlphaBlit", None, "", 1),
+    ("blends", "SubBlit", "Blend_SubBlit", None, "", 1),
+    ("blends", "DarkBlit", "Blend_DarkBlit", None, "", 1),
+    ("blends", "BrightBlit", "Blend_BrightBlit", None, "", 1),
+    ("blends", "ChannelBlit", "Blend_ChannelBlit", None, "", 1),
+    ("blends", "GrayBlit", "Blend_GrayBlit", None, "", 1),
+    ("blends", "BlurBlit, block 2", "Blend_BlurBlit2", None, "", 1),
+    ("blends", "BlurBlit, block 8", "Blend_BlurBlit8", None, "", 1),
+    ("blends", "SmoothEdgeBlit", "Blend_SmoothEdgeBlit", None, "", 1),
+    ("blends", "RefractBlit", "Blend_RefractBlit", None, "", 1),
+    ("blends", "FlipBlit", "Blend_FlipBlit0", None, "", 1),
+    ("blends", "SmearBlit", "Blend_SmearBlit", None, "", 1),
+    ("filters", "Smooth", "Smooth_Ours", None, "", 1),
+    ("filters", "SmokeRect", "Smoke_Ours", None, "", 1),
+    ("filters", "NoiseRect", "Noise_Ours", None, "", 1),
+    ("filters", "MosaicRect", "Mosaic_Ours", None, "", 1),
+    ("filters", "Enlarge", "Enlarge_Ours", None, "", 1),
+    ("text", "LayoutText, 259-byte message", "BM_LayoutText", "BM_DrawTextBoxPeer", "plain text box", 1),
+    ("text", "debug line (Printf)", "BM_PrintfDebugLine", "BM_FreeTypeDirect", "FreeType direct", 1),
+    ("sound", "mixer, 32 voices (a frame's audio)", "BM_MixerVoices22kTo44k", "BM_SdlMixAudioFormat44k",
+     "SDL_MixAudioFormat", AUDIO_PULL_TO_FRAME),
+    ("game", "the game's whole frame", "BM_GameFrame", "BM_GameFrameFloor", "its floor", 1),
+]
+
+UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+
+
+def read_times(path):
+    """Processor milliseconds per call of each benchmark: the median
+    aggregate when there is one, else the mean of the runs."""
+    with open(path, encoding="utf-8") as f:
+        runs = json.load(f)["benchmarks"]
+    medians, samples = {}, {}
+    for run in runs:
+        name = run.get("run_name", run["name"])
+        if run.get("error_occurred"):
+            continue
+        ms = run["cpu_time"] * UNIT_MS[run.get("time_unit", "ns")]
+        if run.get("run_type") == "aggregate":
+            if run.get("aggregate_name") == "median":
+                medians[name] = ms
+        else:
+            samples.setdefault(name, []).append(ms)
+    times = {name: sum(v) / len(v) for name, v in samples.items()}
+    times.update(medians)
+    return times
+
+
+def budget(times):
+    """(group, effect, our share, peer share or None, peer name) in percent
+    of a frame; rows whose benchmark is missing are left out."""
+    rows, missing = [], []
+    for group, effect, ours, peer, peer_name, scale in ROWS:
+        if ours not in times:
+            missing.append(ours)
+            continue
+        share = 100.0 * times[ours] * scale / FRAME_MS
+        peer_share = 100.0 * times[peer] * scale / FRAME_MS if peer in times else None
+        if peer and peer not in times:
+            missing.append(peer)
+        rows.append((group, effect, share, peer_share, peer_name if peer_share is not None else ""))
+    return rows, missing
+
+
+def markdown(rows):
+    lines = ["| Effect (800 x 600) | Ours, % of a frame | Peer | Peer, % of a frame | Peer / ours |",
+             "|---|---:|---|---:|---:|"]
+    for _, effect, share, peer_share, peer_name in rows:
+        if peer_share is None:
+            lines.append(f"| {effect} | {share:.2f} | | | |")
+        else:
+            lines.append(f"| {effect} | {share:.2f} | {peer_name} | {peer_share:.2f} | {peer_share / share:.2f}x |")
+    return "\n".join(lines) + "\n"
+
+
+def chart(rows, path):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    labels = [r[1] for r in rows]
+    ours = [r[2] for r in rows]
+    peers = [r[3] if r[3] is not None else 0.0 for r in rows]
+    height = 0.4
+    fig, ax = plt.subplots(figsize=(9, 0.32 * len(rows) + 1.4))
+    ys = list(range(len(rows)))
+    ax.barh([y - height / 2 for y in ys], ours, height, label="ours", color="#2a7ab0")
+    ax.barh([y + height / 2 for y in ys], peers, height, label="peer (where one exists)", color="#c8c8c8")
+    for y, value in zip(ys, ours):
+        ax.text(value, y - height / 2, f" {value:.1f}", va="center", fontsize=7)
+    ax.set_yticks(ys)
+    ax.set_yticklabels(labels, fontsize=8)
+    ax.invert_yaxis()
+    ax.set_xscale("log")
+    ax.set_xlabel("share of one 60 fps frame (16.7 ms), percent, log scale")
+    ax.axvline(100.0, color="#b03030", linewidth=1)
+    ax.set_title("Frame budget at 800 x 600")
+    ax.legend(loc="lower right", fontsize=8)
+    fig.tight_layout()
+    fig.savefig(path, dpi=110)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("json", help="kr_bench's JSON output")
+    parser.add_argument("--markdown", help="write the table here ('-' for standard output)")
+    parser.add_argument("--chart", help="draw the bar chart into this PNG")
+    args = parser.parse_args()
+    rows, missing = budget(read_times(args.json))
+    for name in missing:
+        print(f"frame_budget: no '{name}' in the run; its row is left out or without its peer", file=sys.stderr)
+    if not rows:
+        print("frame_budget: none of the benchmarks is in the run", file=sys.stderr)
+        return 1
+    table = markdown(rows)
+    if args.markdown == "-" or (not args.markdown and not args.chart):
+        sys.stdout.write(table)
+    elif args.markdown:
+        with open(args.markdown, "w", encoding="utf-8") as f:
+            f.write(table)
+    if args.chart:
+        chart(rows, args.chart)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
