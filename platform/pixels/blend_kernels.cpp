@@ -434,6 +434,10 @@ using SmoothFn = void (*)(const Rows& a, const Context& k);
 
 }  // namespace
 
+bool AlphaTablesFound(float opacity, float transparency, int bits) {
+    return (bits == 5 || bits == 6) && RememberedAlphaTable(opacity, transparency, bits, true) != nullptr;
+}
+
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p) {
     return ReferenceNormalised(s, d, c, Normalised(p, c));
 }
