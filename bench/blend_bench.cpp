@@ -5,7 +5,7 @@
 // krDraw::AlphaBlit at 0.3 and 0.37 (SDL has a path of its own for 50 %;
 // 0.5 is a weight of whole 2^-b steps, which ours takes in integers, 0.37
 // one whose float values an integer rule reproduces after a check of
-// every pair, 0.3 neither: it runs in floats),
+// every pair, 0.3 neither: at AVX-512 it runs from worked-out tables),
 // and memcpy of the same bytes for krDraw::HalfBlit. Every member is
 // measured on the same picture so that its time can be read against
 // krDraw::HalfBlit's. The table members are measured again on 24- and
@@ -17,6 +17,7 @@
 #include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -171,6 +172,15 @@ void AlphaAt(benchmark::State& state, plat::kernels::KernelLevel level) {
     plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
 }
 void Blend_AlphaBlitAvx2(benchmark::State& state) { AlphaAt(state, plat::kernels::KernelLevel::kAvx2); }
+// A fade that takes a new opacity every frame: each call works its tables out afresh.
+void Blend_AlphaBlitFreshWeights(benchmark::State& state) {
+    static float opacity = 0.3f;
+    RunMember(state, [](int slot) {
+        opacity = std::nextafter(opacity, 1.0f);
+        return krDraw::AlphaBlit(0, 0, opacity, slot, 0, 0, kW, kH);
+    });
+}
+BENCHMARK(Blend_AlphaBlitFreshWeights);
 void Blend_AlphaBlitSse2(benchmark::State& state) { AlphaAt(state, plat::kernels::KernelLevel::kSse2); }
 BENCHMARK(Blend_AlphaBlitAvx2);
 BENCHMARK(Blend_AlphaBlitSse2);

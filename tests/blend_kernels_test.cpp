@@ -320,6 +320,24 @@ TEST_P(BlendKernels, AlphaOfEveryPairAtOtherWeightsIsTheFloatFormula) {
     for (float o : weights) ExpectAlphaOnEveryPair(c, pairs, o, 1.0f - o, rows);
 }
 
+// Hundredths and a gradient's fallen transparencies (the weights no longer
+// add up to 1), on an area large enough for the tables to be worked out,
+// and again on one row, which finds them remembered.
+TEST_P(BlendKernels, AlphaOfEveryPairAtHundredthsAndFallenWeightsIsTheFloatFormula) {
+    const blend::Components c = Layout(GetParam().bits);
+    const Pairs pairs = AllPairs(c);
+    const int rows = std::max(1, (1 << 12) / pairs.count);
+    const int stride = c.bytesPerPixel == 2 ? 1 : 7;
+    for (int n = 1; n < 100; n += stride) {
+        const float o = static_cast<float>(n) / 100.0f;
+        ExpectAlphaOnEveryPair(c, pairs, o, 1.0f - o, rows);
+        ExpectAlphaOnEveryPair(c, pairs, o, 1.0f - o, 1);
+    }
+    for (float o : {0.2f, 0.5f, 0.8f, 0.3f})
+        for (int falls = 0; falls <= 32; falls += stride)
+            ExpectAlphaOnEveryPair(c, pairs, o, std::max(0.0f, (1.0f - o) - static_cast<float>(falls) / 32.0f), rows);
+}
+
 std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
     static const char* names[] = {"sse2", "avx2", "avx512"};
     return std::to_string(info.param.bits) + "bit_" + names[static_cast<int>(info.param.level)];
@@ -335,5 +353,21 @@ INSTANTIATE_TEST_SUITE_P(BlendLayouts, BlendKernels,
                                            KernelCase{24, KernelLevel::kAvx512}, KernelCase{15, KernelLevel::kAvx2},
                                            KernelCase{17, KernelLevel::kAvx512}),
                          CaseName);
+
+// The tables serve nearly every weight: all hundredths and random weights
+// on 5-bit fields, and all but a few on 6-bit ones, so that the float
+// kernel is the exception.
+TEST(BlendAlphaTables, FoundForNearlyEveryWeight) {
+    std::vector<float> weights;
+    for (int n = 0; n <= 100; ++n) weights.push_back(static_cast<float>(n) / 100.0f);
+    std::mt19937 rng(91);
+    for (int i = 0; i < 300; ++i) weights.push_back(std::uniform_real_distribution<float>(0.0f, 1.0f)(rng));
+    int missing[2] = {0, 0};
+    for (float o : weights)
+        for (int bits : {5, 6}) missing[bits - 5] += !blend::AlphaTablesFound(o, 1.0f - o, bits);
+    EXPECT_EQ(missing[0], 0);
+    EXPECT_LE(missing[1], 4);
+    EXPECT_FALSE(blend::AlphaTablesFound(0.3f, 0.7f, 8));
+}
 
 }  // namespace

@@ -167,6 +167,11 @@ struct Context {
     // column (plane level, plane rest, straddling level, keep s, keep d).
     const std::uint8_t* columnTables = nullptr;
     float factor[3] = {};
+    // Alpha on 2-byte pixels at any weights (AVX-512, see AlphaTablesFor):
+    // per field, a 16-bit value for every source value and one for every
+    // destination value whose sum has the field's result in its top bits.
+    bool tableAlpha = false;
+    std::uint16_t alphaBySource[3][64] = {}, alphaByDest[3][64] = {};
 };
 
 void PlanesFor(const Components& c, const Params& p, Context& k) {
@@ -307,6 +312,97 @@ void MatchingWeightsFor(const Components& c, const Params& p, Context& k) {
     if (trial.inPlaceAlpha) k = trial;
 }
 
+// Alpha at any weights, from tables. For one pair of weights a field's
+// result depends only on its source and destination values s and d, and
+// for nearly every pair of weights there are 16-bit numbers X(s) and Y(d)
+// with result(s, d) = (X(s) + Y(d)) >> (16 - bits) on every pair: the
+// fractions of s * o and d * t, carried into the whole part exactly where
+// the float sum reaches the next integer. Finding them is a system of
+// difference constraints, lo(s, d) <= X(s) + Y(d) <= hi(s, d), solved by
+// relaxation (Bellman-Ford on the s and d nodes) from the fixed-point
+// products, which meet most constraints already; the result is checked on
+// every pair before it is used. A few weights have no such numbers: their
+// fields stay on the float kernel.
+struct AlphaTable {
+    std::uint16_t bySource[64], byDest[64];
+};
+
+bool SolveAlphaTable(float opacity, float transparency, int bits, AlphaTable& table) {
+    const int n = 1 << bits, unit = 16 - bits;
+    const std::uint32_t max = static_cast<std::uint32_t>(n - 1);
+    static thread_local std::uint8_t exact[64][64];
+    for (int s = 0; s < n; ++s)
+        for (int d = 0; d < n; ++d)
+            exact[s][d] = static_cast<std::uint8_t>(AlphaComponent(s, d, opacity, transparency, max));
+    // X(s) - Z(d) within [lo, hi], Z = -Y.
+    std::int64_t x[64], z[64];
+    for (int s = 0; s < n; ++s)
+        x[s] = static_cast<std::int64_t>(std::floor(static_cast<double>(static_cast<float>(s) * opacity) * (1 << unit)));
+    for (int d = 0; d < n; ++d) z[d] = INT64_MAX / 4;
+    bool settled = false;
+    // A solution, when there is one, settles within as many sweeps as there are nodes.
+    for (int sweep = 0; sweep <= 2 * n + 1 && !settled; ++sweep) {
+        settled = true;
+        for (int d = 0; d < n; ++d)
+            for (int s = 0; s < n; ++s) {
+                const std::int64_t bound = x[s] - (static_cast<std::int64_t>(exact[s][d]) << unit);
+                if (bound < z[d]) z[d] = bound, settled = false;
+            }
+        for (int s = 0; s < n; ++s)
+            for (int d = 0; d < n; ++d) {
+                const std::int64_t bound = z[d] + ((static_cast<std::int64_t>(exact[s][d]) + 1) << unit) - 1;
+                if (bound < x[s]) x[s] = bound, settled = false;
+            }
+    }
+    for (int s = 0; s < n; ++s) table.bySource[s] = static_cast<std::uint16_t>(x[s]);
+    for (int d = 0; d < n; ++d) table.byDest[d] = static_cast<std::uint16_t>(-z[d]);
+    for (int s = 0; s < n; ++s)
+        for (int d = 0; d < n; ++d) {
+            const std::int64_t sum = x[s] - z[d];
+            if (sum < 0 || sum > 0xFFFF || (sum >> unit) != exact[s][d]) return false;
+        }
+    return true;
+}
+
+// SolveAlphaTable, remembering the answers of the last weights (a
+// gradient's rows use up to 33 per field).
+const AlphaTable* RememberedAlphaTable(float opacity, float transparency, int bits, bool solve) {
+    struct Entry {
+        float opacity, transparency;
+        int bits;
+        bool found;
+        AlphaTable table;
+    };
+    constexpr int kEntries = 128;
+    static thread_local std::vector<Entry> entries;
+    static thread_local int next = 0;
+    for (const Entry& e : entries)
+        if (e.opacity == opacity && e.transparency == transparency && e.bits == bits) return e.found ? &e.table : nullptr;
+    if (!solve) return nullptr;
+    Entry fresh{opacity, transparency, bits, false, {}};
+    fresh.found = SolveAlphaTable(opacity, transparency, bits, fresh.table);
+    if (entries.size() < kEntries) entries.reserve(kEntries), entries.push_back(fresh);
+    else entries[next] = fresh, next = (next + 1) % kEntries;
+    const Entry& kept = entries.size() < kEntries || next == 0 ? entries.back() : entries[next - 1];
+    return kept.found ? &kept.table : nullptr;
+}
+
+// The tables for all three fields of 5-5-5 or 5-6-5 pixels (red at the
+// top, blue at the bottom), from memory or, when `solve`, worked out.
+void AlphaTablesFor(const Components& c, const Params& p, Context& k, bool solve) {
+    const bool fields = c.bits[0] == 5 && c.bits[2] == 5 && (c.bits[1] == 5 || c.bits[1] == 6);
+    // Red, green, blue from the top, as the kernel has them.
+    const bool order = c.shift[0] == 5 + c.bits[1] && c.shift[1] == 5 && c.shift[2] == 0;
+    if (p.rule != Rule::kAlpha || c.bytesPerPixel != 2 || !fields || !order) return;
+    for (int i = 0; i < 3; ++i) {
+        const AlphaTable* t = RememberedAlphaTable(p.opacity[i], p.transparency[i], c.bits[i], solve);
+        if (!t) return;
+        std::memcpy(k.alphaBySource[i], t->bySource, sizeof t->bySource);
+        std::memcpy(k.alphaByDest[i], t->byDest, sizeof t->byDest);
+    }
+    k.tableAlpha = true;
+}
+
 Context ContextFor(const Components& c, const Params& p) {
     Context k;
     k.colourMask = ColourMask(c);
@@ -337,6 +433,10 @@ using RefractFn = void (*)(const Rows& a, const Context& k, int level);
 using SmoothFn = void (*)(const Rows& a, const Context& k);
 
 }  // namespace
+
+bool AlphaTablesFound(float opacity, float transparency, int bits) {
+    return (bits == 5 || bits == 6) && RememberedAlphaTable(opacity, transparency, bits, true) != nullptr;
+}
 
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p) {
     return ReferenceNormalised(s, d, c, Normalised(p, c));
@@ -458,12 +558,23 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
     // Large enough for the check of every pair to pay (a few microseconds
     // at most, once per weights), alpha may find integer weights.
     constexpr std::int64_t kCheckedArea = 1 << 15;
-    if (n.rule == Rule::kAlpha && c.bytesPerPixel == 2 && !k.dyadic &&
-        static_cast<std::int64_t>(a.width) * a.rows >= kCheckedArea)
+    const std::int64_t area = static_cast<std::int64_t>(a.width) * a.rows;
+    if (n.rule == Rule::kAlpha && c.bytesPerPixel == 2 && !k.dyadic && area >= kCheckedArea)
         MatchingWeightsFor(c, n, k);
+    // Other weights take tables at AVX-512 (their lookups need its word
+    // permutations): remembered ones on any area, new ones where working
+    // them out (some 20 microseconds) costs less than the floats would.
+    constexpr std::int64_t kSolvedArea = 1 << 12;
+    if (n.rule == Rule::kAlpha && !k.inPlaceAlpha && kernels::ActiveKernelLevel() == kernels::KernelLevel::kAvx512)
+        AlphaTablesFor(c, n, k, area >= kSolvedArea);
     // The variant: byte planes for the level rules; for alpha, floats (0),
-    // whole numbers (1) or whole numbers in place (2).
-    const int variant = n.rule == Rule::kAlpha ? (k.inPlaceAlpha ? 2 : k.dyadic ? 1 : 0) : k.planes;
+    // whole numbers (1), whole numbers in place (2) or tables (3, with a
+    // 6-bit green, or 4).
+    const int variant = n.rule != Rule::kAlpha ? int{k.planes}
+                        : k.inPlaceAlpha       ? 2
+                        : k.tableAlpha         ? (c.bits[1] == 6 ? 3 : 4)
+                        : k.dyadic             ? 1
+                                               : 0;
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {
         case kernels::KernelLevel::kAvx512: rect = avx512::Pick(c.bytesPerPixel, n.rule, variant); break;

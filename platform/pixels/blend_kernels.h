@@ -22,7 +22,9 @@
 // Blend() runs vector kernels (SSE2, AVX2 or AVX-512BW, the level chosen
 // for the surface kernels) on 2-, 3- and 4-byte pixels (3-byte pixels are
 // widened to four bytes in registers from AVX2 on); ReferenceBlend() is
-// the plain per-pixel rule they are tested against.
+// the plain per-pixel rule they are tested against. Alpha on 2-byte pixels
+// runs in integers where that is exact and, at AVX-512, from per-weight
+// tables that give the float rule's values on every pair.
 // Kernels take already clipped rectangles; src and dst must not overlap.
 #pragma once
 #include <cstddef>
@@ -154,6 +156,11 @@ void ReferenceRefract(const Rows& a, const Components& c, int level);
 // of the destination pixels at those neighbours; with none it is copied.
 void SmoothEdges(const Rows& a, const Components& c);
 void ReferenceSmoothEdges(const Rows& a, const Components& c);
+
+// Whether alpha on a field of `bits` bits (5 or 6) at these weights can run
+// from tables (see blend_kernels.cpp); the few weights that cannot run in
+// floats. Works the tables out if they are not remembered.
+bool AlphaTablesFound(float opacity, float transparency, int bits);
 
 // One pixel by the reference rule (s not transparent; columnFalls is not read).
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p);
