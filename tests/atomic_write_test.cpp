@@ -91,6 +91,10 @@ TEST_F(AtomicWrites, AFileIsReplacedWholeOrNotAtAll) {
     });
     EXPECT_GT(steps, 3) << "the stream should have written in several blocks";
     EXPECT_EQ(Read(target), big);
+    // One write far larger than the stream's buffer, failing at any block.
+    const Bytes huge(300000, 0xA5);
+    FailEveryStep(target, OldBytes(), [&] { return plat::WriteFileAtomically(target.string(), huge.data(), huge.size()); });
+    EXPECT_EQ(Read(target), huge);
 }
 
 TEST_F(AtomicWrites, AppendingKeepsTheOldBytesAndOpeningCanFail) {

@@ -52,11 +52,11 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Always takes the whole block: stdio's buffer handling after a failed
+// cookie write is not to be trusted (a large fwrite can then run past its
+// buffer). The failure is remembered instead and refuses the commit.
 ssize_t CookieWrite(void* cookie, const char* data, std::size_t size) {
-    if (!static_cast<AtomicFile*>(cookie)->WriteBlock(data, size)) {
-        errno = ENOSPC;
-        return -1;
-    }
+    static_cast<AtomicFile*>(cookie)->WriteBlock(data, size);
     return static_cast<ssize_t>(size);
 }
 
@@ -122,7 +122,7 @@ bool AtomicFile::WriteBlock(const char* data, std::size_t size) {
 }
 
 bool AtomicFile::Write(const void* data, std::size_t size) {
-    if (!stream_) return false;
+    if (!stream_ || failed_) return false;
     if (size > 0 && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
     return !failed_;
 }
@@ -143,7 +143,7 @@ bool AtomicFile::Commit() {
 
 void AtomicFile::Discard() {
     if (stream_) {
-        // Nothing of a discarded file is wanted: fail the flush that fclose does.
+        // Nothing of a discarded file is wanted: the flush that fclose does writes nothing.
         failed_ = true;
         std::fclose(stream_);
         stream_ = nullptr;

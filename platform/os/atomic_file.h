@@ -29,8 +29,10 @@ public:
     // False when the temporary file could not be made (no such folder, no
     // permission) or the target could not be copied into it.
     bool IsOpen() const { return stream_ != nullptr; }
-    // A buffered stream for fwrite and fprintf; null when not open.
+    // A buffered stream for fwrite and fprintf; null when not open. A failed
+    // block does not fail the stream's calls: it fails Commit.
     std::FILE* Stream() const { return stream_; }
+    // False once any block of the file has failed.
     bool Write(const void* data, std::size_t size);
     // Flushes, syncs and renames over the target; false (the target left as
     // it was) when anything failed since the file was opened.
