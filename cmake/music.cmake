@@ -2,6 +2,7 @@
 # run folder.
 add_executable(musicgen ${CMAKE_SOURCE_DIR}/tools/gen/music.cpp)
 target_compile_options(musicgen PRIVATE -Wall -Wextra)
+target_link_libraries(musicgen PRIVATE kr_platform)
 add_custom_command(
   OUTPUT ${KR_RUN_DIR}/music.mid
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KR_RUN_DIR}

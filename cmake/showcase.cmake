@@ -24,6 +24,7 @@ target_compile_options(showcase_art PRIVATE -Wall -Wextra)
 target_link_libraries(showcase_art PRIVATE kr_platform)
 add_executable(showcase_sound tools/gen/showcase_sound.cpp)
 target_compile_options(showcase_sound PRIVATE -Wall -Wextra)
+target_link_libraries(showcase_sound PRIVATE kr_platform)
 
 set(SHOWCASE_STAMP ${KR_RUN_DIR}/showcase/assets.stamp)
 add_custom_command(

@@ -16,6 +16,7 @@
 #include "draw/krDraw.h"
 #include "draw/objects_internal.h"
 #include "draw/pack_format.h"
+#include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "platform/os/window.h"
 #include "system/krSystem.h"
@@ -25,6 +26,8 @@ namespace {
 constexpr std::size_t kMaxPackPath = 255;
 constexpr std::size_t kMaxPictureName = 30;
 constexpr int kCopyTries = 10;
+// Convert's report when the new pack cannot be made or written whole.
+constexpr const char* kPackNotWritten = "パックファイルに書き込めません";
 // A restore pass reloads pack objects through the reader, whose copy may
 // start another pass; this many passes may be open at once.
 constexpr int kMaxRestoreNesting = 2;
@@ -145,18 +148,16 @@ int ReadPicture(const Request& request) {
 }
 
 // Appends one picture of the folder (its name relative to the program's
-// folder, in upper case) to the pack; a picture that cannot be loaded has
-// been reported by the loader and is left out.
-void AppendPicture(const std::string& packFull, const std::string& relative) {
+// folder, in upper case) to the new pack; a picture that cannot be loaded
+// has been reported by the loader and is left out (false).
+bool AppendPicture(plat::AtomicFile& pack, const std::string& relative) {
     const int slot = krDraw::LoadObject(relative.c_str(), 1);
-    if (slot == 0) return;
+    if (slot == 0) return false;
     std::vector<std::uint8_t> bytes;
     krDraw::pack::EncodeEntry(bytes, krDraw::pack::BaseName(relative), *krObjects[slot].surface);
-    if (std::FILE* file = std::fopen(plat::ResolvePath(packFull).c_str(), "ab")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
+    pack.Write(bytes.data(), bytes.size());
     krDraw::ReleaseObject(slot);
+    return true;
 }
 
 }  // namespace
@@ -184,11 +185,20 @@ int Convert(const char* packName, const char* folder, int deleteFirst) {
     const std::string base = krSystem::GetBaseFolder(0);
     const std::string packFull = base + (packName ? packName : "");
     const std::string folderName = folder ? folder : "";
-    if (deleteFirst) std::remove(plat::ResolvePath(packFull).c_str());
+    const std::string packPath = plat::ResolvePath(packFull);
+    // The new pack is built beside the old one and replaces it only when
+    // written whole, so a failed conversion leaves the old pack as it was.
+    plat::AtomicFile out(packPath, deleteFirst ? plat::AtomicFile::Start::kEmpty : plat::AtomicFile::Start::kExisting);
+    if (!out.IsOpen()) return krSystem::ReportError("krDraw::Convert", kPackNotWritten);
+    bool appended = false;
     for (const std::string& file : pack::BmpFilesIn(plat::ResolvePath(base + folderName))) {
         const std::string name = plat::Utf8ToCp932(file);
-        AppendPicture(packFull, plat::UpperCase(folderName.empty() ? name : folderName + "\\" + name));
+        appended |= AppendPicture(out, plat::UpperCase(folderName.empty() ? name : folderName + "\\" + name));
     }
+    if (appended) return out.Commit() ? 1 : krSystem::ReportError("krDraw::Convert", kPackNotWritten);
+    // Nothing to add: the pack stays as it was, or is gone when asked to start afresh.
+    out.Discard();
+    if (deleteFirst) std::remove(packPath.c_str());
     return 1;
 }
 

@@ -9,6 +9,7 @@
 
 #include "draw/krDraw.h"
 #include "draw/krFrameRate.h"
+#include "platform/os/atomic_file.h"
 #include "platform/pixels/canvas.h"
 #include "platform/os/user_folder.h"
 #include "platform/os/window.h"
@@ -185,12 +186,12 @@ int SaveScreen(const char* name, int width, int height) {
     const int folder = plat::ProgramIsInstalled() ? 1 : 0;
     const std::string path = plat::ResolvePath(std::string(krSystem::GetBaseFolder(folder)) + name);
     bool written = false;
-    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+    // A shot that cannot be written whole leaves any earlier file of that name as it was.
+    plat::AtomicFile file(path);
+    if (file.IsOpen()) {
         const auto header = BmpHeader(width, height, static_cast<std::uint32_t>(rowSize));
-        written = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-                  WriteRows(file, *back, width, height, rowSize);
-        written = std::fclose(file) == 0 && written;
-        if (!written) std::remove(path.c_str());
+        written = file.Write(header.data(), header.size()) && WriteRows(file.Stream(), *back, width, height, rowSize);
+        written = written && file.Commit();
     }
     plat::Unlock(back);
     return written ? 1 : 0;

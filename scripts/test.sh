@@ -30,7 +30,8 @@ ctest --test-dir "$root/build/sanitize" -j"$jobs" --output-on-failure --timeout 
 
 echo "== fuzzers: 60 seconds each =="
 # Every harness in fuzz/, seeded from fuzz/corpus/<name>/ when that exists;
-# fuzz/<name>.options may hold extra libFuzzer flags for one harness.
+# fuzz/<name>.options may hold extra libFuzzer flags for one harness, and
+# fuzz/<name>.dict its format's keywords.
 CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_FUZZ=ON -DKR_BENCH=OFF
 for source in "$root"/fuzz/*.cpp; do
   name="$(basename "$source" .cpp)"
@@ -41,6 +42,7 @@ for source in "$root"/fuzz/*.cpp; do
   if [ -d "$root/fuzz/corpus/$name" ]; then seeds=("$root/fuzz/corpus/$name"); fi
   options=()
   if [ -f "$root/fuzz/$name.options" ]; then read -r -a options < "$root/fuzz/$name.options"; fi
+  if [ -f "$root/fuzz/$name.dict" ]; then options+=("-dict=$root/fuzz/$name.dict"); fi
   echo "-- $name"
   log="$root/build/fuzz/$name.log"
   status=0

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
@@ -117,9 +118,12 @@ bool WritePackEntry(std::FILE* pack, const std::string& name, const WaveData& wa
            std::fwrite(wave.samples.data(), 1, wave.samples.size(), pack) == wave.samples.size();
 }
 
-bool AppendFolder(const std::string& packPath, const std::string& folderPath, std::vector<std::string>* skipped,
-                  int* written) {
+bool AppendFolder(const std::string& packPath, const std::string& folderPath, bool fresh,
+                  std::vector<std::string>* skipped, int* written) {
     if (written) *written = 0;
+    plat::AtomicFile pack(packPath, fresh ? plat::AtomicFile::Start::kEmpty : plat::AtomicFile::Start::kExisting);
+    if (!pack.IsOpen()) return false;
+    int entries = 0;
     for (const std::string& file : WaveFilesOf(folderPath)) {
         const std::string entryName = UpperCase(plat::Utf8ToCp932(file).c_str());
         WaveData wave;
@@ -128,12 +132,16 @@ bool AppendFolder(const std::string& packPath, const std::string& folderPath, st
             if (skipped) skipped->push_back(file);
             continue;
         }
-        std::FILE* pack = std::fopen(packPath.c_str(), "ab");
-        if (!pack) return false;
-        const bool ok = WritePackEntry(pack, entryName, wave);
-        if (std::fclose(pack) != 0 || !ok) return false;
-        if (written) ++*written;
+        if (!WritePackEntry(pack.Stream(), entryName, wave)) return false;
+        ++entries;
     }
+    if (entries == 0) {
+        pack.Discard();
+        if (fresh) std::remove(packPath.c_str());
+        return true;
+    }
+    if (!pack.Commit()) return false;
+    if (written) *written = entries;
     return true;
 }
 

@@ -304,9 +304,8 @@ int Streaming() {
 
 int Convert(const char* packName, const char* folder, int fresh) {
     const std::string packPath = internal::ProgramFile(packName);
-    if (fresh) std::remove(packPath.c_str());
     const std::string folderPath = internal::ProgramFile(folder && folder[0] ? folder : ".");
-    return internal::AppendFolder(packPath, folderPath, nullptr, nullptr) ? 1 : 0;
+    return internal::AppendFolder(packPath, folderPath, fresh != 0, nullptr, nullptr) ? 1 : 0;
 }
 
 }  // namespace krSound

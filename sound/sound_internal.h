@@ -96,10 +96,12 @@ long FileSize(std::FILE* file);
 
 // Appends every *.wav file (any case) of `folderPath` to the pack at
 // `packPath`, sorted by name, each entry named by its file name in upper
-// case (code page 932). A file the WAV reader refuses is skipped and named in
-// `skipped` (UTF-8). False when the pack could not be written.
-bool AppendFolder(const std::string& packPath, const std::string& folderPath, std::vector<std::string>* skipped,
-                  int* written);
+// case (code page 932); with `fresh` the pack is made anew instead (and
+// removed when the folder gives no entry). A file the WAV reader refuses is
+// skipped and named in `skipped` (UTF-8). The new pack replaces the old one
+// only when written whole: false, the old pack intact, when it could not be.
+bool AppendFolder(const std::string& packPath, const std::string& folderPath, bool fresh,
+                  std::vector<std::string>* skipped, int* written);
 
 }  // namespace krSound::internal
 

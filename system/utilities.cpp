@@ -14,6 +14,7 @@
 #include <string>
 
 #include "draw/krDraw.h"
+#include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "platform/os/user_folder.h"
 #include "platform/os/window.h"
@@ -173,10 +174,11 @@ void ReadSaveRoot(const char* fileName) {
 }
 
 void SaveNumber(const char* fileName, std::int32_t value) {
-    std::FILE* f = std::fopen(SettingsPath(fileName).c_str(), "w");
-    if (!f) return;
-    std::fprintf(f, "%d", value);
-    std::fclose(f);
+    // Written whole or not at all: a failed write keeps the previous value.
+    plat::AtomicFile file(SettingsPath(fileName));
+    if (!file.IsOpen()) return;
+    std::fprintf(file.Stream(), "%d", value);
+    file.Commit();
 }
 
 std::int32_t LoadNumber(const char* fileName) {

@@ -8,7 +8,8 @@
 // the same folder: the pictures in the same order, each decoded by the
 // engine's BMP reader to full colour and reduced to 15 bits by the same
 // encoder. Entry names are kept in code page 932, as the engine reads them.
-// Every failure is told on standard error and ends with exit status 1.
+// Every failure, wrong use of the command line included, is told in one line
+// on standard error and ends with exit status 1.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,7 @@
 
 #include "draw/pack_format.h"
 #include "platform/images/bmp.h"
+#include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "platform/pixels/surface.h"
 
@@ -83,10 +85,10 @@ int Build(const std::string& packPath, const std::string& folder, bool append) {
         }
         pack::EncodeEntry(bytes, name, *picture);
     }
-    File out(std::fopen(packPath.c_str(), append ? "ab" : "wb"));
-    if (!out) return Fail(packPath + ": cannot be written");
-    if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size() || std::fflush(out.get()) != 0)
-        return Fail(packPath + ": writing failed");
+    // Replaces the pack only when written whole: a failure leaves the old one.
+    plat::AtomicFile out(packPath, append ? plat::AtomicFile::Start::kExisting : plat::AtomicFile::Start::kEmpty);
+    if (!out.IsOpen()) return Fail(packPath + ": cannot be written");
+    if (!out.Write(bytes.data(), bytes.size()) || !out.Commit()) return Fail(packPath + ": writing failed");
     return skipped == 0 ? 0 : 1;
 }
 
@@ -139,18 +141,38 @@ int Extract(const std::string& packPath, const std::string& requested, const std
 
 }  // namespace
 
+// Wrong use gets one line naming the problem.
+int Misused(const std::string& problem) { return Fail(problem + " (see imagepack --help)"); }
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (args.size() >= 3 && args[0] == "build") {
-        const bool append = args.size() == 4 && args[3] == "--append";
-        if (args.size() == 3 || append) return Build(args[1], args[2], append);
+    if (args.empty()) return Misused("no command given");
+    bool append = false;
+    std::vector<std::string> operands;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[0] == "build" && args[i] == "--append")
+            append = true;
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            return Misused("unknown switch " + args[i]);
+        else
+            operands.push_back(args[i]);
     }
-    if (args.size() == 2 && args[0] == "list") return List(args[1]);
-    if (args.size() == 4 && args[0] == "extract") return Extract(args[1], args[2], args[3]);
-    std::fputs(kUsage, stderr);
-    return 1;
+    const std::string& command = args[0];
+    if (command == "build") {
+        if (operands.size() != 2) return Misused("build takes <pack> <folder>");
+        return Build(operands[0], operands[1], append);
+    }
+    if (command == "list") {
+        if (operands.size() != 1) return Misused("list takes <pack>");
+        return List(operands[0]);
+    }
+    if (command == "extract") {
+        if (operands.size() != 3) return Misused("extract takes <pack> <name> <out.bmp>");
+        return Extract(operands[0], operands[1], operands[2]);
+    }
+    return Misused((command[0] == '-' ? "unknown switch " : "unknown command ") + command);
 }

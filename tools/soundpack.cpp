@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
@@ -31,10 +32,15 @@ const char* const kUsage =
     "list     prints each entry: name, format, channels, rate, bits, seconds\n"
     "extract  writes the entry NAME (any case) of PACK as a WAV file\n";
 
+// Usage on standard output for --help; wrong use gets one line naming the
+// problem.
 int Usage(const char* problem) {
-    if (problem) std::fprintf(stderr, "soundpack: %s\n\n", problem);
-    std::fputs(kUsage, problem ? stderr : stdout);
-    return problem ? 2 : 0;
+    if (!problem) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    std::fprintf(stderr, "soundpack: %s (see soundpack --help)\n", problem);
+    return 2;
 }
 
 int Fail(const std::string& message) {
@@ -55,10 +61,10 @@ const char* FormatName(std::uint16_t tag) {
 
 int Build(const std::string& pack, const std::string& folder, bool append) {
     std::error_code error;
-    if (!append && (std::filesystem::remove(pack, error), error)) return Fail("cannot replace " + pack);
+    if (!std::filesystem::is_directory(folder, error)) return Fail(folder + ": no such folder");
     std::vector<std::string> skipped;
     int written = 0;
-    if (!sound::AppendFolder(pack, folder, &skipped, &written)) return Fail("cannot write " + pack);
+    if (!sound::AppendFolder(pack, folder, !append, &skipped, &written)) return Fail("cannot write " + pack);
     for (const std::string& file : skipped) std::fprintf(stderr, "soundpack: skipped %s (not a readable WAV file)\n", file.c_str());
     std::printf("%d entries written to %s\n", written, pack.c_str());
     if (written == 0 && skipped.empty()) return Fail("no .wav files in " + folder);
@@ -106,10 +112,7 @@ int Extract(const std::string& path, const std::string& name, const std::string&
     if (!sound::FindPackEntry(pack.file, upper, entry)) return Fail("no entry " + name + " in " + path);
     if (!sound::ReadPackEntry(pack.file, entry, wave)) return Fail("entry " + name + " is damaged");
     const std::vector<std::uint8_t> image = sound::BuildWaveFile(wave);
-    std::FILE* file = std::fopen(out.c_str(), "wb");
-    if (!file) return Fail("cannot write " + out);
-    const bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size();
-    if (std::fclose(file) != 0 || !ok) return Fail("cannot write " + out);
+    if (!plat::WriteFileAtomically(out, image.data(), image.size())) return Fail("cannot write " + out);
     return 0;
 }
 
@@ -119,9 +122,28 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return Usage("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") return Usage(nullptr);
-    if (args[0] == "build" && (args.size() == 3 || (args.size() == 4 && args[3] == "--append")))
-        return Build(args[1], args[2], args.size() == 4);
-    if (args[0] == "list" && args.size() == 2) return List(args[1]);
-    if (args[0] == "extract" && args.size() == 4) return Extract(args[1], args[2], args[3]);
-    return Usage(("bad arguments for " + args[0]).c_str());
+    bool append = false;
+    std::vector<std::string> operands;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[0] == "build" && args[i] == "--append")
+            append = true;
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            return Usage(("unknown switch " + args[i]).c_str());
+        else
+            operands.push_back(args[i]);
+    }
+    const std::string& command = args[0];
+    if (command == "build") {
+        if (operands.size() != 2) return Usage("build takes PACK FOLDER");
+        return Build(operands[0], operands[1], append);
+    }
+    if (command == "list") {
+        if (operands.size() != 1) return Usage("list takes PACK");
+        return List(operands[0]);
+    }
+    if (command == "extract") {
+        if (operands.size() != 3) return Usage("extract takes PACK NAME OUT.wav");
+        return Extract(operands[0], operands[1], operands[2]);
+    }
+    return Usage(((command[0] == '-' ? "unknown switch " : "unknown command ") + command).c_str());
 }

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/os/atomic_file.h"
+
 namespace plat {
 namespace {
 
@@ -410,10 +412,7 @@ bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
             row[3 * x + 2] = static_cast<std::uint8_t>(src[x] >> 16);
         }
     }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    return std::fclose(f) == 0 && ok;
+    return WriteFileAtomically(path, file.data(), file.size());
 }
 
 }  // namespace plat

@@ -14,13 +14,26 @@
 #include "tools/gen/overlay.h"
 #include "tools/gen/tiles.h"
 
+namespace {
+
+const char* const kUsage =
+    "usage: artgen <outdir>\n"
+    "\n"
+    "Draws every picture of the game into <outdir>/BMP/ and its tile map into\n"
+    "<outdir>/map.txt; the same bytes on every run.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace gen;
     setProgramName("artgen");
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: artgen <outdir>\n");
-        return 2;
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
+    if (first.size() > 1 && first[0] == '-') return misused("unknown switch " + first);
+    if (argc != 2) return misused(argc < 2 ? "missing the output folder" : "one output folder only");
     namespace fs = std::filesystem;
     const fs::path out = argv[1];
     std::error_code ec;

@@ -2,17 +2,15 @@
 #include "tools/gen/bmp_out.h"
 
 #include <cstdint>
-#include <fstream>
 #include <vector>
 
 #include "platform/images/bmp.h"
+#include "platform/os/atomic_file.h"
 
 namespace gen {
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!f) fail("cannot write " + path.string());
+    if (!plat::WriteFileAtomically(path.string(), bytes.data(), bytes.size())) fail("cannot write " + path.string());
 }
 
 void writeBmp(const std::filesystem::path& path, const Image& img) {

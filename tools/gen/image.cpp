@@ -18,6 +18,11 @@ void fail(const std::string& why) {
     std::exit(1);
 }
 
+int misused(const std::string& problem) {
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", programName, problem.c_str(), programName);
+    return 2;
+}
+
 uint32_t hash3(int x, int y, uint32_t seed) {
     uint32_t h = seed * 0x9e3779b9u ^ uint32_t(x) * 0x85ebca6bu ^ uint32_t(y) * 0xc2b2ae35u;
     h ^= h >> 16;

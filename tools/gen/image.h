@@ -34,6 +34,8 @@ struct Image {
 void setProgramName(const char* name);
 // Prints "<program>: <why>" and ends the program with exit code 1.
 [[noreturn]] void fail(const std::string& why);
+// One line naming wrong use of the command line; returns the exit status 2.
+int misused(const std::string& problem);
 
 // Small deterministic hash noise: scatter and texture without any library generator.
 uint32_t hash3(int x, int y, uint32_t seed);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/atomic_file.h"
+
 namespace {
 
 constexpr int kTicksPerQuarter = 480;
@@ -181,11 +183,20 @@ Track Drums() {
 
 }  // namespace
 
+// Wrong use of the command line: one line naming the problem.
+int Misused(const std::string& problem) {
+    std::fprintf(stderr, "musicgen: %s (see musicgen --help)\n", problem.c_str());
+    return 2;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: musicgen <out.mid>\n");
-        return 2;
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h") {
+        std::fputs("usage: musicgen <out.mid>\n\nWrites the engine's piece of music as a standard MIDI file.\n", stdout);
+        return 0;
     }
+    if (first.size() > 1 && first[0] == '-') return Misused("unknown switch " + first);
+    if (argc != 2) return Misused(argc < 2 ? "missing the output file" : "one output file only");
     std::vector<Track> tracks{Conductor(), Melody(), Bass(), Pad(), Drums()};
     std::vector<std::uint8_t> file{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
     file.push_back(0);
@@ -196,11 +207,9 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> chunk = t.Chunk();
         file.insert(file.end(), chunk.begin(), chunk.end());
     }
-    std::FILE* out = std::fopen(argv[1], "wb");
-    if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size()) {
+    if (!plat::WriteFileAtomically(argv[1], file.data(), file.size())) {
         std::fprintf(stderr, "musicgen: cannot write %s\n", argv[1]);
-        if (out) std::fclose(out);
         return 1;
     }
-    return std::fclose(out) == 0 ? 0 : 1;
+    return 0;
 }

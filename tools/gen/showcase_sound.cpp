@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/atomic_file.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -47,10 +49,7 @@ bool WriteWav(const std::string& path, const Clip& clip) {
     tag("data");
     PutLe(file, static_cast<std::uint32_t>(data.size()), 4);
     file.insert(file.end(), data.begin(), data.end());
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    return std::fclose(f) == 0 && ok;
+    return plat::WriteFileAtomically(path, file.data(), file.size());
 }
 
 // A struck bell: a few inharmonic partials dying away.
