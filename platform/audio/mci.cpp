@@ -13,6 +13,7 @@ namespace plat {
 namespace {
 
 constexpr std::uint32_t kDeviceId = 1;
+constexpr std::size_t kLogKept = 100;  // commands the log keeps at least
 
 struct OpenDevice {
     bool open = false;
@@ -27,6 +28,14 @@ OpenDevice& Device() {
 std::vector<std::string>& Log() {
     static std::vector<std::string> log;
     return log;
+}
+
+// Appends to the log; past twice its length the older half goes, so a
+// looping piece (two commands a pass) cannot grow it for ever.
+void LogCommand(const char* command) {
+    std::vector<std::string>& log = Log();
+    if (log.size() >= 2 * kLogKept) log.erase(log.begin(), log.end() - (kLogKept - 1));
+    log.push_back(command);
 }
 
 bool Is(const std::string& word, const char* keyword) { return strcasecmp(word.c_str(), keyword) == 0; }
@@ -140,7 +149,7 @@ std::uint32_t OnDevice(const std::vector<std::string>& w, char* reply, std::uint
 std::uint32_t MciSendString(const char* command, char* reply, std::uint32_t replyBytes, HWND notifyWindow) {
     SetReply(reply, replyBytes, "");
     if (!command) return MCIERR_UNRECOGNIZED_COMMAND;
-    Log().push_back(command);
+    LogCommand(command);
     std::vector<std::string> words;
     if (!Split(command, words)) return MCIERR_UNRECOGNIZED_KEYWORD;
     if (words.empty()) return MCIERR_UNRECOGNIZED_COMMAND;

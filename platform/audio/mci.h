@@ -32,7 +32,8 @@ constexpr std::uint32_t MCIERR_MISSING_PARAMETER = 273;
 // empty on failure. `notifyWindow` receives MM_MCINOTIFY for "notify".
 std::uint32_t MciSendString(const char* command, char* reply, std::uint32_t replyBytes, HWND notifyWindow);
 
-// Every command sent, in order, exactly as given (tests).
+// The commands sent, in order, exactly as given (tests): the latest 100 at
+// least; older ones are dropped so that hours of music keep memory flat.
 const std::vector<std::string>& MciCommandLog();
 void ClearMciCommandLog();
 
