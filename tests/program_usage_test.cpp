@@ -228,15 +228,11 @@ const Case kPrograms[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramUsage, testing::ValuesIn(kPrograms));
 
-// The two script-driven programs answer in the same way, with exit status 2
-// for every wrong use. Their command lines are being rewritten into the
-// shared script driver; these rows are switched on once that has landed.
+// The two script-driven programs answer in the same way (the one script
+// driver reads their command lines), with exit status 2 for every wrong use.
 class ScriptDriverUsage : public ProgramUsage {};
 
-TEST_P(ScriptDriverUsage, AnswersWrongUseWithOneLine) {
-    GTEST_SKIP() << "switched on after the shared script driver (tools/replay.cpp, showcase/headless_main.cpp) merges";
-    Check(GetParam());
-}
+TEST_P(ScriptDriverUsage, AnswersWrongUseWithOneLine) { Check(GetParam()); }
 
 const Case kScriptDrivers[] = {
     {"pokotanba-replay", Home::kRunFolder, {"--help"}, Expect::kUsage, ""},
