@@ -22,6 +22,7 @@
 #include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "platform/pixels/surface.h"
+#include "tools/pack_command.h"
 
 namespace {
 
@@ -151,28 +152,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args.empty()) return Misused("no command given");
-    bool append = false;
-    std::vector<std::string> operands;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[0] == "build" && args[i] == "--append")
-            append = true;
-        else if (args[i].size() > 1 && args[i][0] == '-')
-            return Misused("unknown switch " + args[i]);
-        else
-            operands.push_back(args[i]);
-    }
-    const std::string& command = args[0];
-    if (command == "build") {
-        if (operands.size() != 2) return Misused("build takes <pack> <folder>");
-        return Build(operands[0], operands[1], append);
-    }
-    if (command == "list") {
-        if (operands.size() != 1) return Misused("list takes <pack>");
-        return List(operands[0]);
-    }
-    if (command == "extract") {
-        if (operands.size() != 3) return Misused("extract takes <pack> <name> <out.bmp>");
-        return Extract(operands[0], operands[1], operands[2]);
-    }
-    return Misused((command[0] == '-' ? "unknown switch " : "unknown command ") + command);
+    return RunPackCommand(args, PackCommands{&Build, &List, &Extract, &Misused, "<pack> <folder>", "<pack>",
+                                             "<pack> <name> <out.bmp>"});
 }

@@ -16,6 +16,7 @@
 #include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
+#include "tools/pack_command.h"
 
 namespace {
 
@@ -42,6 +43,8 @@ int Usage(const char* problem) {
     std::fprintf(stderr, "soundpack: %s (see soundpack --help)\n", problem);
     return 2;
 }
+
+int Misused(const std::string& problem) { return Usage(problem.c_str()); }
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "soundpack: %s\n", message.c_str());
@@ -122,28 +125,6 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return Usage("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") return Usage(nullptr);
-    bool append = false;
-    std::vector<std::string> operands;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[0] == "build" && args[i] == "--append")
-            append = true;
-        else if (args[i].size() > 1 && args[i][0] == '-')
-            return Usage(("unknown switch " + args[i]).c_str());
-        else
-            operands.push_back(args[i]);
-    }
-    const std::string& command = args[0];
-    if (command == "build") {
-        if (operands.size() != 2) return Usage("build takes PACK FOLDER");
-        return Build(operands[0], operands[1], append);
-    }
-    if (command == "list") {
-        if (operands.size() != 1) return Usage("list takes PACK");
-        return List(operands[0]);
-    }
-    if (command == "extract") {
-        if (operands.size() != 3) return Usage("extract takes PACK NAME OUT.wav");
-        return Extract(operands[0], operands[1], operands[2]);
-    }
-    return Usage(((command[0] == '-' ? "unknown switch " : "unknown command ") + command).c_str());
+    return RunPackCommand(args, PackCommands{&Build, &List, &Extract, &Misused, "PACK FOLDER", "PACK",
+                                             "PACK NAME OUT.wav"});
 }
