@@ -81,6 +81,20 @@ protected:
         audio::ResetMixer();
         unsetenv("KR_AUDIO_DUMP");
         std::remove(dumpPath_.c_str());
+        for (int n = 2; std::remove(DumpFile(n).c_str()) == 0; ++n) {
+        }
+    }
+
+    // The n-th file of the dump: each change of output format starts the
+    // next one, "<name>-<n>.wav".
+    std::string DumpFile(int n) const {
+        if (n == 1) return dumpPath_;
+        return dumpPath_.substr(0, dumpPath_.size() - 4) + "-" + std::to_string(n) + ".wav";
+    }
+    std::string LatestDumpFile() const {
+        int n = 1;
+        while (access(DumpFile(n + 1).c_str(), F_OK) == 0) ++n;
+        return DumpFile(n);
     }
 
     // Counts the frames the device mixes, on its own thread; adds nothing.
@@ -179,15 +193,15 @@ TEST_F(AudioThreadsTest, SourcesAndOutputFormatsChangeWhileTheDevicePulls) {
     EXPECT_TRUE(audio::OutputOpen());
     for (int source : sources) audio::RemoveSource(source);
 
-    // The reopened device dumps the format in use, and nothing but the
-    // source added last.
+    // The reopened device dumps the format in use into the dump's latest
+    // file, and nothing but the source added last.
     ASSERT_TRUE(audio::SetOutputFormat(outputs[1]));
     audio::AddSource([](float* mix, int frames, int) {
         for (int i = 0; i < 2 * frames; ++i) mix[i] += 0.25f;
     });
     Listen(11025);
     audio::CloseOutput();
-    const Dump dump = ReadDump(dumpPath_);
+    const Dump dump = ReadDump(LatestDumpFile());
     ASSERT_TRUE(dump.valid);
     EXPECT_EQ(dump.rate, 44100);
     EXPECT_EQ(dump.channels, 2);
