@@ -390,10 +390,12 @@ void MidiPreload() {
     if (candidates.empty()) return;  // the first open says why
     static std::once_flag atExit;
     std::call_once(atExit, [] { std::atexit(&JoinAtExit); });
-    const int rate = OutputFormat().rate;
-    // The worker touches only `staged` and its own copies.
-    p.worker = std::thread([&staged = p.staged, candidates = std::move(candidates), rate] {
-        if (!MakeSynth(staged, rate)) return;
+    // The synthesiser is made here: making its settings asks the library's
+    // audio drivers about the system's devices, which only the main thread
+    // may do. The worker loads the SoundFont, the slow part, and touches
+    // only `staged` and its own copies.
+    if (!MakeSynth(p.staged, OutputFormat().rate)) return;
+    p.worker = std::thread([&staged = p.staged, candidates = std::move(candidates)] {
         std::set<std::string> broken;
         std::string ignored;
         if (!LoadFirstSoundFont(staged, candidates, broken, ignored)) {
