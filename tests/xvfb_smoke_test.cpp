@@ -397,6 +397,11 @@ TEST_F(XvfbSmokeTest, ASessionRecordedInTheWindowReplaysHeadlessFrameForFrame) {
     children.push_back(game);
     const std::string window = WaitForWindow(game);
     ASSERT_FALSE(window.empty()) << ReadFile(work + "/game.log");
+    // The window shows before the game's start-up step has run; keys sent
+    // before its first frame would all land on the first pass (a slow,
+    // instrumented build takes seconds to start).
+    for (int waited = 0; DumpedFrames(work + "/dump").empty() && waited < 60000; waited += 50) SleepMs(50);
+    ASSERT_FALSE(DumpedFrames(work + "/dump").empty()) << "no frame shown: " << ReadFile(work + "/game.log");
     X("xdotool windowfocus " + window);
     SleepMs(400);
     X("xdotool keydown Right");
