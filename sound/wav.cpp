@@ -221,6 +221,9 @@ std::int16_t FloatTo16(float v) {
 
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw")
+#if defined(__clang__)  // clang takes its target regions this way
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw"))), apply_to = function)
+#endif
 // Thirty-two at a time: the same steps on wider lanes.
 std::size_t ConvertFloat32Avx512(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {
     const __m512 scale = _mm512_set1_ps(32768.0f), low = _mm512_set1_ps(-32768.0f), high = _mm512_set1_ps(32767.0f);
@@ -238,6 +241,9 @@ std::size_t ConvertFloat32Avx512(const std::uint8_t* src, std::size_t count, std
     _mm256_zeroupper();
     return i;
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 void ConvertFloat32(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {

@@ -117,6 +117,9 @@ void LanePositions(std::uint64_t pos, std::uint64_t step, std::uint64_t* lanes) 
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#if defined(__clang__)  // clang takes its target regions this way
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#endif
 
 // An unsigned 32-bit lane as float, rounded once as the scalar conversion
 // is: both 16-bit halves convert exactly, and their sum rounds once.
@@ -201,10 +204,16 @@ std::uint64_t Run16Avx2(const std::uint8_t* data, std::uint32_t frames, std::uin
     return PlainRun<16, Channels>(data, frames, pos, step, run - n, gl, gr, out + 2 * n);
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw")
+#if defined(__clang__)  // clang takes its target regions this way
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw"))), apply_to = function)
+#endif
 
 inline void BlendIntoAvx512(__m512 s0, __m512 s1, __m512 frac, __m512 gains, float* o) {
     const __m512 value = _mm512_mul_ps(_mm512_add_ps(s0, _mm512_mul_ps(_mm512_sub_ps(s1, s0), frac)), gains);
@@ -268,6 +277,9 @@ std::uint64_t Run16Avx512(const std::uint8_t* data, std::uint32_t frames, std::u
     return PlainRun<16, Channels>(data, frames, pos, step, run - n, gl, gr, out + 2 * n);
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 #pragma GCC pop_options
 
 // The fastest run the active level has for the layout.
