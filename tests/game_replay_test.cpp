@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "temp_folder.h"
 #include "game/game_state.h"
 #include "platform/images/bmp.h"
 #include "platform/pixels/surface.h"
@@ -97,20 +98,10 @@ std::string Repeat(const std::string& token, int count) {
     return s;
 }
 
-class TempFolder {
+// Each folder named for this suite, so a leftover tells where it came from.
+class TempFolder : public kr_test::TempFolder {
 public:
-    TempFolder() {
-        char name[] = "/tmp/kr_game_XXXXXX";
-        if (mkdtemp(name) != nullptr) path_ = name;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
+    TempFolder() : kr_test::TempFolder("kr_game") {}
 };
 
 void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "temp_folder.h"
 #include "draw_fixture.h"
 #include "platform/os/user_folder.h"
 #include "platform/os/window.h"
@@ -24,20 +25,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempFolder {
+// Each folder named for this suite, so a leftover tells where it came from.
+class TempFolder : public kr_test::TempFolder {
 public:
-    TempFolder() {
-        char name[] = "/tmp/kr_user_XXXXXX";
-        if (mkdtemp(name) != nullptr) path_ = name;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
+    TempFolder() : kr_test::TempFolder("kr_user") {}
 };
 
 // Every path below `root`, relative to it, with its size for files.
