@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -369,5 +370,147 @@ TEST(BlendAlphaTables, FoundForNearlyEveryWeight) {
     EXPECT_LE(missing[1], 4);
     EXPECT_FALSE(blend::AlphaTablesFound(0.3f, 0.7f, 8));
 }
+
+}  // namespace
+
+// ---- the level rules on 3-byte pixels as a byte stream, and grey on 4-byte pixels ----
+// Every level rule against the reference with every placement of the red,
+// green and blue bytes, at every row width from 1 to 70 and around the
+// 64-pixel blocks, with the rows starting at every byte offset from the
+// buffers' start, on pictures whose pixels are transparent, have a single
+// non-zero byte in any of their three places, or are random.
+namespace {
+
+struct StreamCase {
+    std::uint32_t masks[3];  // red, green, blue
+    int bytesPerPixel;
+    KernelLevel level;
+};
+
+class BlendStream : public ::testing::TestWithParam<StreamCase> {
+protected:
+    void SetUp() override {
+        if (!plat::kernels::UseKernelLevel(GetParam().level)) GTEST_SKIP() << "the processor lacks this level";
+    }
+    void TearDown() override { plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel()); }
+    blend::Components Layout() const {
+        const StreamCase& p = GetParam();
+        return blend::ComponentsOf(p.bytesPerPixel, p.masks[0], p.masks[1], p.masks[2]);
+    }
+};
+
+// A third transparent, a third with one non-zero byte (a pixel is opaque
+// through any of them), a third random, the bytes outside the colour random.
+std::vector<std::uint8_t> MixedPixels(std::mt19937& rng, std::size_t pixels, const blend::Components& c) {
+    std::vector<std::uint8_t> out(pixels * c.bytesPerPixel);
+    const std::uint32_t colour = blend::ColourMask(c);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        std::uint32_t v = rng();
+        switch (rng() % 3) {
+            case 0: v &= ~colour; break;
+            case 1: v = (v & ~colour) | ((1u + rng() % 255) << (8 * (rng() % 3))); break;
+            default: break;
+        }
+        blend::StorePixel(&out[i * c.bytesPerPixel], c.bytesPerPixel, v);
+    }
+    return out;
+}
+
+std::vector<blend::Params> LevelRules(std::mt19937& rng) {
+    std::vector<blend::Params> all;
+    for (blend::Rule rule : {blend::Rule::kCrossFade, blend::Rule::kFadeAdd, blend::Rule::kSubtractRed,
+                             blend::Rule::kDarken, blend::Rule::kGray}) {
+        // Random levels per component, the end levels mixed, and all equal.
+        for (int variant = 0; variant < 3; ++variant) {
+            blend::Params p;
+            p.rule = rule;
+            for (int i = 0; i < 3; ++i)
+                p.level[i] = variant == 0 ? static_cast<int>(rng() % 32) : variant == 1 ? (i == 1 ? 31 : i * 15) : 9;
+            all.push_back(p);
+        }
+    }
+    return all;
+}
+
+std::vector<int> StreamWidths() {
+    std::vector<int> widths;
+    for (int w = 1; w <= 70; ++w) widths.push_back(w);
+    for (int w : {127, 128, 129, 191, 192, 193, 200}) widths.push_back(w);
+    return widths;
+}
+
+TEST_P(BlendStream, LevelRulesMatchTheReferenceAtEveryWidthAndOffset) {
+    const blend::Components c = Layout();
+    const int bpp = c.bytesPerPixel;
+    std::mt19937 rng(2024 + bpp);
+    constexpr int kRows = 3;
+    const std::ptrdiff_t pitch = 211 * bpp;  // not a multiple of any vector
+    const std::vector<std::uint8_t> src = MixedPixels(rng, 211 * kRows + 4, c);
+    const std::vector<std::uint8_t> background = MixedPixels(rng, 211 * kRows + 4, c);
+    for (const blend::Params& p : LevelRules(rng)) {
+        for (int width : StreamWidths()) {
+            for (int offset = 0; offset < 4; ++offset) {
+                // Byte offsets: the rows start at every alignment, the pixels stay whole.
+                const int srcByte = (offset * 7) % 5, dstByte = offset;
+                std::vector<std::uint8_t> fast = background, slow = background;
+                blend::Rows a{fast.data() + dstByte, pitch, src.data() + srcByte, pitch, width, kRows};
+                blend::Rows r = a;
+                r.dst = slow.data() + dstByte;
+                blend::Blend(a, c, p);
+                blend::ReferenceBlend(r, c, p);
+                ASSERT_EQ(fast, slow) << "rule " << static_cast<int>(p.rule) << " levels " << p.level[0] << ","
+                                      << p.level[1] << "," << p.level[2] << " width " << width << " offset " << offset;
+            }
+        }
+    }
+}
+
+// Every sum of three bytes has its exact third: grey of pixels covering
+// all sums 0..765 (and each byte place at 255 alone).
+TEST_P(BlendStream, GreyIsTheExactThirdOfEverySum) {
+    const blend::Components c = Layout();
+    const int bpp = c.bytesPerPixel;
+    std::vector<std::uint8_t> src, dst;
+    for (int sum = 0; sum <= 765; ++sum) {
+        const std::uint32_t b0 = std::min(sum, 255), b1 = std::min(sum - static_cast<int>(b0), 255);
+        const std::uint32_t b2 = static_cast<std::uint32_t>(sum) - b0 - b1;
+        const std::uint32_t v = b0 << (8 * (sum % 3)) | b1 << (8 * ((sum + 1) % 3)) | b2 << (8 * ((sum + 2) % 3));
+        src.resize(src.size() + bpp);
+        blend::StorePixel(&src[src.size() - bpp], bpp, v);
+    }
+    const int width = static_cast<int>(src.size()) / bpp;
+    dst.assign(src.size(), 0x5A);
+    std::vector<std::uint8_t> slow = dst;
+    blend::Params p;
+    p.rule = blend::Rule::kGray;
+    blend::Blend(blend::Rows{dst.data(), 0, src.data(), 0, width, 1}, c, p);
+    blend::ReferenceBlend(blend::Rows{slow.data(), 0, src.data(), 0, width, 1}, c, p);
+    EXPECT_EQ(dst, slow);
+    EXPECT_EQ(blend::LoadPixel(&dst[765 * bpp], bpp) & blend::ColourMask(c), blend::ColourMask(c));
+}
+
+std::string StreamName(const ::testing::TestParamInfo<StreamCase>& info) {
+    static const char* levels[] = {"sse2", "avx2", "avx512"};
+    const StreamCase& p = info.param;
+    const int red = std::countr_zero(p.masks[0]) / 8, green = std::countr_zero(p.masks[1]) / 8;
+    return std::to_string(8 * p.bytesPerPixel) + "bit_red" + std::to_string(red) + "green" + std::to_string(green) + "_" +
+           levels[static_cast<int>(p.level)];
+}
+
+constexpr std::uint32_t kRGB[3] = {0xFF0000, 0xFF00, 0xFF}, kBGR[3] = {0xFF, 0xFF00, 0xFF0000},
+                        kGRB[3] = {0xFF00, 0xFF0000, 0xFF};
+
+StreamCase Stream(const std::uint32_t (&masks)[3], int bpp, KernelLevel level) {
+    return StreamCase{{masks[0], masks[1], masks[2]}, bpp, level};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BlendStreamLayouts, BlendStream,
+    ::testing::Values(Stream(kRGB, 3, KernelLevel::kAvx512), Stream(kBGR, 3, KernelLevel::kAvx512),
+                      Stream(kGRB, 3, KernelLevel::kAvx512), Stream(kRGB, 4, KernelLevel::kAvx512),
+                      Stream(kBGR, 4, KernelLevel::kAvx512), Stream(kRGB, 3, KernelLevel::kAvx2),
+                      Stream(kBGR, 3, KernelLevel::kAvx2), Stream(kRGB, 4, KernelLevel::kAvx2),
+                      Stream(kRGB, 3, KernelLevel::kSse2)),
+    StreamName);
 
 }  // namespace
