@@ -156,6 +156,7 @@ KR_BLEND_BENCH(SmearBlit, SmearBlit(0, 0, 1, 400, slot, 0, 0, kW, kH));
     KR_BLEND_BENCH_AT(FadeBlit, bits, FadeBlit(0, 0, 12, slot, 0, 0, kW, kH));                         \
     KR_BLEND_BENCH_AT(FadeBlitRGB, bits, FadeBlitRGB(0, 0, 5, 12, 25, slot, 0, 0, kW, kH));            \
     KR_BLEND_BENCH_AT(FadeGradientBlit, bits, FadeGradientBlit(0, 0, 5, 12, 25, 1, 100, 8, slot, 0, 0, kW, kH)); \
+    KR_BLEND_BENCH_AT(FadeGradientBlitColumns, bits, FadeGradientBlit(0, 0, 5, 12, 25, 0, 100, 8, slot, 0, 0, kW, kH)); \
     KR_BLEND_BENCH_AT(AddBlit, bits, AddBlit(0, 0, slot, 0, 0, kW, kH));                               \
     KR_BLEND_BENCH_AT(AddAlphaBlit, bits, AddAlphaBlit(0, 0, 0.6f, slot, 0, 0, kW, kH));               \
     KR_BLEND_BENCH_AT(SubBlit, bits, SubBlit(0, 0, slot, 0, 0, kW, kH));                               \

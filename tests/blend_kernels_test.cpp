@@ -378,7 +378,8 @@ TEST(BlendAlphaTables, FoundForNearlyEveryWeight) {
 // green and blue bytes, at every row width from 1 to 70 and around the
 // 64-pixel blocks, with the rows starting at every byte offset from the
 // buffers' start, on pictures whose pixels are transparent, have a single
-// non-zero byte in any of their three places, or are random.
+// non-zero byte in any of their three places, or are random; and the
+// cross-fade with levels falling across the row.
 namespace {
 
 struct StreamCase {
@@ -429,6 +430,14 @@ std::vector<blend::Params> LevelRules(std::mt19937& rng) {
             all.push_back(p);
         }
     }
+    // A cross-fade whose levels fall from column to column (to 0 and past it).
+    static std::uint8_t falls[256];
+    for (int x = 0; x < 256; ++x) falls[x] = static_cast<std::uint8_t>(x < 10 ? 0 : (x * 5 / 7) % 40);
+    blend::Params columns;
+    columns.rule = blend::Rule::kCrossFade;
+    columns.level[0] = 31, columns.level[1] = 17, columns.level[2] = 4;
+    columns.columnFalls = falls;
+    all.push_back(columns);
     return all;
 }
 
