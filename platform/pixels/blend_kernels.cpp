@@ -582,6 +582,12 @@ bool AlphaTablesFound(float opacity, float transparency, int bits) {
     return (bits == 5 || bits == 6) && RememberedAlphaTable(opacity, transparency, bits, true) != nullptr;
 }
 
+bool ColumnAlphaTablesFound(float opacity, float transparency, int bits) {
+    if (bits != 5 && bits != 6) return false;
+    RememberedColumnAlphaTable(opacity, transparency, bits);  // the first meeting only remembers them
+    return RememberedColumnAlphaTable(opacity, transparency, bits) != nullptr;
+}
+
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p) {
     return ReferenceNormalised(s, d, c, Normalised(p, c));
 }
