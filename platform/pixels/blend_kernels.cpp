@@ -125,6 +125,15 @@ bool HasColumns(const Params& p) { return p.columnFalls && (p.rule == Rule::kCro
 // The parameters at column x.
 Params ColumnParams(const Params& p, int x) { return HasColumns(p) ? Fallen(p, p.columnFalls[x]) : p; }
 
+// 32 falls bring any level or transparency of a gradient to 0.
+constexpr int kFalls = 33;
+
+// Columns x .. x + width - 1 of every row, whose transparencies have all
+// fallen alike (a gradient's alpha from tables); width 1 .. 32.
+struct ColumnPiece {
+    int x, width, fall;
+};
+
 // What the vector kernels need, worked out once per call.
 struct Context {
     std::uint32_t colourMask = 0, half = 0, keep = 0;
@@ -171,7 +180,17 @@ struct Context {
     // per field, a 16-bit value for every source value and one for every
     // destination value whose sum has the field's result in its top bits.
     bool tableAlpha = false;
-    std::uint16_t alphaBySource[3][64] = {}, alphaByDest[3][64] = {};
+    alignas(64) std::uint16_t alphaBySource[3][64] = {};
+    alignas(64) std::uint16_t alphaByDest[3][64] = {};
+    // A gradient's alpha across the rows from tables (AVX-512): one source
+    // table per field serves every column (the opacity does not fall), and
+    // each fall has its destination table, or none where the transparency
+    // is 0 and the field's result comes from alphaAtZero by the source
+    // alone; the rows are cut into pieces of one fall.
+    const std::uint16_t* columnByDest[3][kFalls] = {};
+    alignas(64) std::uint16_t alphaAtZero[3][64] = {};
+    const ColumnPiece* columnPieces = nullptr;
+    int columnPieceCount = 0;
 };
 
 void PlanesFor(const Components& c, const Params& p, Context& k) {
@@ -327,40 +346,62 @@ struct AlphaTable {
     std::uint16_t bySource[64], byDest[64];
 };
 
-bool SolveAlphaTable(float opacity, float transparency, int bits, AlphaTable& table) {
+// The tables for one opacity and `count` transparencies at once: one
+// source table X shared by all of them and a destination table Y per
+// transparency, X(s) + Y_j(d) giving the result for every s, d and j. The
+// constraints of all transparencies go into one system, solved the same way.
+bool SolveSharedSource(float opacity, const float* transparency, int count, int bits, std::uint16_t* bySource,
+                       std::uint16_t (*byDest)[64]) {
     const int n = 1 << bits, unit = 16 - bits;
     const std::uint32_t max = static_cast<std::uint32_t>(n - 1);
-    static thread_local std::uint8_t exact[64][64];
-    for (int s = 0; s < n; ++s)
-        for (int d = 0; d < n; ++d)
-            exact[s][d] = static_cast<std::uint8_t>(AlphaComponent(s, d, opacity, transparency, max));
-    // X(s) - Z(d) within [lo, hi], Z = -Y.
-    std::int64_t x[64], z[64];
+    static thread_local std::uint8_t exact[kFalls][64][64];
+    if (count < 1 || count > kFalls) return false;
+    for (int j = 0; j < count; ++j)
+        for (int s = 0; s < n; ++s)
+            for (int d = 0; d < n; ++d)
+                exact[j][s][d] = static_cast<std::uint8_t>(AlphaComponent(s, d, opacity, transparency[j], max));
+    // X(s) - Z_j(d) within [lo, hi], Z = -Y.
+    std::int64_t x[64], z[kFalls][64];
     for (int s = 0; s < n; ++s)
         x[s] = static_cast<std::int64_t>(std::floor(static_cast<double>(static_cast<float>(s) * opacity) * (1 << unit)));
-    for (int d = 0; d < n; ++d) z[d] = INT64_MAX / 4;
+    for (int j = 0; j < count; ++j)
+        for (int d = 0; d < n; ++d) z[j][d] = INT64_MAX / 4;
     bool settled = false;
-    // A solution, when there is one, settles within as many sweeps as there are nodes.
+    // Solutions settle in a few sweeps (never more than 65 in thousands of
+    // weights tried); a system that has not settled within 2n + 1 is taken
+    // as having none, which bounds the cost of the few weights without
+    // tables (the floats then serve them, exactly).
     for (int sweep = 0; sweep <= 2 * n + 1 && !settled; ++sweep) {
         settled = true;
-        for (int d = 0; d < n; ++d)
-            for (int s = 0; s < n; ++s) {
-                const std::int64_t bound = x[s] - (static_cast<std::int64_t>(exact[s][d]) << unit);
-                if (bound < z[d]) z[d] = bound, settled = false;
-            }
+        for (int j = 0; j < count; ++j)
+            for (int d = 0; d < n; ++d)
+                for (int s = 0; s < n; ++s) {
+                    const std::int64_t bound = x[s] - (static_cast<std::int64_t>(exact[j][s][d]) << unit);
+                    if (bound < z[j][d]) z[j][d] = bound, settled = false;
+                }
+        for (int s = 0; s < n; ++s)
+            for (int j = 0; j < count; ++j)
+                for (int d = 0; d < n; ++d) {
+                    const std::int64_t bound = z[j][d] + ((static_cast<std::int64_t>(exact[j][s][d]) + 1) << unit) - 1;
+                    if (bound < x[s]) x[s] = bound, settled = false;
+                }
+    }
+    for (int s = 0; s < n; ++s) bySource[s] = static_cast<std::uint16_t>(x[s]);
+    for (int j = 0; j < count; ++j)
+        for (int d = 0; d < n; ++d) byDest[j][d] = static_cast<std::uint16_t>(-z[j][d]);
+    for (int j = 0; j < count; ++j)
         for (int s = 0; s < n; ++s)
             for (int d = 0; d < n; ++d) {
-                const std::int64_t bound = z[d] + ((static_cast<std::int64_t>(exact[s][d]) + 1) << unit) - 1;
-                if (bound < x[s]) x[s] = bound, settled = false;
+                const std::int64_t sum = x[s] - z[j][d];
+                if (sum < 0 || sum > 0xFFFF || (sum >> unit) != exact[j][s][d]) return false;
             }
-    }
-    for (int s = 0; s < n; ++s) table.bySource[s] = static_cast<std::uint16_t>(x[s]);
-    for (int d = 0; d < n; ++d) table.byDest[d] = static_cast<std::uint16_t>(-z[d]);
-    for (int s = 0; s < n; ++s)
-        for (int d = 0; d < n; ++d) {
-            const std::int64_t sum = x[s] - z[d];
-            if (sum < 0 || sum > 0xFFFF || (sum >> unit) != exact[s][d]) return false;
-        }
+    return true;
+}
+
+bool SolveAlphaTable(float opacity, float transparency, int bits, AlphaTable& table) {
+    std::uint16_t byDest[1][64];
+    if (!SolveSharedSource(opacity, &transparency, 1, bits, table.bySource, byDest)) return false;
+    std::memcpy(table.byDest, byDest[0], sizeof table.byDest);
     return true;
 }
 
@@ -387,13 +428,71 @@ const AlphaTable* RememberedAlphaTable(float opacity, float transparency, int bi
     return kept.found ? &kept.table : nullptr;
 }
 
+// A field's tables for a gradient across the rows: its opacity with every
+// transparency that t reaches by falling (see Fallen), the falls that end
+// at the same value sharing a destination table.
+// (Aligned so that no table straddles two cache lines.)
+struct alignas(64) ColumnAlphaTable {
+    alignas(64) std::uint16_t bySource[64];
+    alignas(64) std::uint16_t byDest[kFalls][64];
+    // Where the transparency has fallen to 0 the destination drops out: the
+    // result truncate(float(s) * opacity), at the top of 16 bits, by source.
+    alignas(64) std::uint16_t atZero[64];
+    int tableOfFall[kFalls];
+    bool zero[kFalls];
+};
+
+bool SolveColumnAlphaTable(float opacity, float transparency, int bits, ColumnAlphaTable& table) {
+    float distinct[kFalls];
+    int count = 0;
+    for (int fall = 0; fall < kFalls; ++fall) {
+        const float t = std::max(0.0f, transparency - static_cast<float>(fall) / 32.0f);
+        if (count == 0 || distinct[count - 1] != t) distinct[count++] = t;
+        table.tableOfFall[fall] = count - 1;
+        table.zero[fall] = t == 0.0f;
+    }
+    const int n = 1 << bits;
+    for (int s = 0; s < n; ++s)
+        table.atZero[s] = static_cast<std::uint16_t>(AlphaComponent(s, 0, opacity, 0.0f, n - 1) << (16 - bits));
+    return SolveSharedSource(opacity, distinct, count, bits, table.bySource, table.byDest);
+}
+
+// SolveColumnAlphaTable for weights met before. Working the tables out
+// costs about as much as a few hundred thousand pixels in floats, so a
+// gradient gets them the second time its weights come (a still gradient
+// drawn every frame); weights that change every call stay on the floats.
+const ColumnAlphaTable* RememberedColumnAlphaTable(float opacity, float transparency, int bits) {
+    struct Entry {
+        float opacity, transparency;
+        int bits;
+        bool solved, found;
+        ColumnAlphaTable table;
+    };
+    constexpr std::size_t kEntries = 24;
+    static thread_local std::vector<Entry> entries;
+    static thread_local std::size_t next = 0;
+    for (Entry& e : entries) {
+        if (e.opacity != opacity || e.transparency != transparency || e.bits != bits) continue;
+        if (!e.solved) e.found = SolveColumnAlphaTable(opacity, transparency, bits, e.table), e.solved = true;
+        return e.found ? &e.table : nullptr;
+    }
+    Entry seen{opacity, transparency, bits, false, false, {}};
+    if (entries.size() < kEntries) entries.reserve(kEntries), entries.push_back(seen);
+    else entries[next] = seen, next = (next + 1) % kEntries;
+    return nullptr;
+}
+
 // The tables for all three fields of 5-5-5 or 5-6-5 pixels (red at the
 // top, blue at the bottom), from memory or, when `solve`, worked out.
-void AlphaTablesFor(const Components& c, const Params& p, Context& k, bool solve) {
+bool TableLayout(const Components& c) {
     const bool fields = c.bits[0] == 5 && c.bits[2] == 5 && (c.bits[1] == 5 || c.bits[1] == 6);
     // Red, green, blue from the top, as the kernel has them.
     const bool order = c.shift[0] == 5 + c.bits[1] && c.shift[1] == 5 && c.shift[2] == 0;
-    if (p.rule != Rule::kAlpha || c.bytesPerPixel != 2 || !fields || !order) return;
+    return c.bytesPerPixel == 2 && fields && order;
+}
+
+void AlphaTablesFor(const Components& c, const Params& p, Context& k, bool solve) {
+    if (p.rule != Rule::kAlpha || !TableLayout(c)) return;
     for (int i = 0; i < 3; ++i) {
         const AlphaTable* t = RememberedAlphaTable(p.opacity[i], p.transparency[i], c.bits[i], solve);
         if (!t) return;
@@ -401,6 +500,54 @@ void AlphaTablesFor(const Components& c, const Params& p, Context& k, bool solve
         std::memcpy(k.alphaByDest[i], t->byDest, sizeof t->byDest);
     }
     k.tableAlpha = true;
+}
+
+// The pieces of the rows (see Context::columnPieces): runs of columns of
+// one fall, cut every 32 columns. Falls that leave all three transparencies
+// alike count as the first of them, so that the runs are as long as can be.
+std::vector<ColumnPiece> ColumnPiecesOf(const std::uint8_t* falls, int width, const ColumnAlphaTable* const* tables) {
+    int first[kFalls];
+    for (int fall = 0; fall < kFalls; ++fall) {
+        first[fall] = fall;
+        for (int earlier = 0; earlier < fall; ++earlier) {
+            bool alike = true;
+            for (int i = 0; i < 3; ++i) alike = alike && tables[i]->tableOfFall[earlier] == tables[i]->tableOfFall[fall];
+            if (alike) {
+                first[fall] = earlier;
+                break;
+            }
+        }
+    }
+    auto fallAt = [&](int x) { return first[std::min<int>(falls[x], kFalls - 1)]; };
+    std::vector<ColumnPiece> pieces;
+    for (int x = 0; x < width;) {
+        const int fall = fallAt(x);
+        int end = x + 1;
+        while (end < width && end - x < 32 && fallAt(end) == fall) ++end;
+        pieces.push_back({x, end - x, fall});
+        x = end;
+    }
+    return pieces;
+}
+
+// The tables of a gradient's alpha across the rows, when the layout has
+// table kernels and all three fields have remembered tables.
+bool ColumnAlphaTablesFor(const Components& c, const Params& p, Context& k, const ColumnAlphaTable* (&tables)[3]) {
+    if (p.rule != Rule::kAlpha || !TableLayout(c)) return false;
+    bool all = true;
+    // Every field is asked, so that each one's weights are remembered as met.
+    for (int i = 0; i < 3; ++i) {
+        tables[i] = RememberedColumnAlphaTable(p.opacity[i], p.transparency[i], c.bits[i]);
+        all = all && tables[i];
+    }
+    if (!all) return false;
+    for (int i = 0; i < 3; ++i) {
+        std::memcpy(k.alphaBySource[i], tables[i]->bySource, sizeof tables[i]->bySource);
+        std::memcpy(k.alphaAtZero[i], tables[i]->atZero, sizeof tables[i]->atZero);
+        for (int fall = 0; fall < kFalls; ++fall)
+            k.columnByDest[i][fall] = tables[i]->zero[fall] ? nullptr : tables[i]->byDest[tables[i]->tableOfFall[fall]];
+    }
+    return true;
 }
 
 Context ContextFor(const Components& c, const Params& p) {
@@ -436,6 +583,12 @@ using SmoothFn = void (*)(const Rows& a, const Context& k);
 
 bool AlphaTablesFound(float opacity, float transparency, int bits) {
     return (bits == 5 || bits == 6) && RememberedAlphaTable(opacity, transparency, bits, true) != nullptr;
+}
+
+bool ColumnAlphaTablesFound(float opacity, float transparency, int bits) {
+    if (bits != 5 && bits != 6) return false;
+    RememberedColumnAlphaTable(opacity, transparency, bits);  // the first meeting only remembers them
+    return RememberedColumnAlphaTable(opacity, transparency, bits) != nullptr;
 }
 
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p) {
@@ -486,9 +639,9 @@ namespace avx2 {
 #pragma GCC pop_options
 
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw")
+#pragma GCC target("avx512f,avx512bw,avx512vl")
 #if defined(__clang__)  // clang takes its target regions this way
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512vl"))), apply_to = function)
 #endif
 namespace avx512 {
 #define KR_BLEND_VECTOR_BYTES 64
@@ -514,9 +667,14 @@ void ColumnsBlend(const Rows& a, const Components& c, const Params& n) {
         default: rect = sse2::PickColumns(c.bytesPerPixel, n.rule); break;
     }
     if (!rect || (n.rule == Rule::kCrossFade && !k.planes)) return ReferenceBlend(a, c, n);
-    // 32 falls bring any level or transparency to 0.
-    constexpr int kFalls = 33;
     const std::size_t width = static_cast<std::size_t>(a.width);
+    const ColumnAlphaTable* alphaTables[3] = {};
+    if (kernels::ActiveKernelLevel() == kernels::KernelLevel::kAvx512 && ColumnAlphaTablesFor(c, n, k, alphaTables)) {
+        const std::vector<ColumnPiece> pieces = ColumnPiecesOf(n.columnFalls, a.width, alphaTables);
+        k.columnPieces = pieces.data();
+        k.columnPieceCount = static_cast<int>(pieces.size());
+        return avx512::PickTableColumns(c.bits[1])(a, c, n, k);
+    }
     if (n.rule == Rule::kAlpha) {
         float byFall[kFalls][3];
         for (int fall = 0; fall < kFalls; ++fall) {

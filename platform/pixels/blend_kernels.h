@@ -161,6 +161,13 @@ void ReferenceSmoothEdges(const Rows& a, const Components& c);
 // from tables (see blend_kernels.cpp); the few weights that cannot run in
 // floats. Works the tables out if they are not remembered.
 bool AlphaTablesFound(float opacity, float transparency, int bits);
+// The same for a gradient across the rows: one table of source values for
+// the opacity and one of destination values for every transparency that
+// the falls reach from `transparency`. A gradient's blends take them from
+// the second call with the same weights on (working them out costs about
+// as much as blending a few hundred thousand pixels in floats); this asks
+// for them at once.
+bool ColumnAlphaTablesFound(float opacity, float transparency, int bits);
 
 // One pixel by the reference rule (s not transparent; columnFalls is not read).
 std::uint32_t ReferencePixel(std::uint32_t s, std::uint32_t d, const Components& c, const Params& p);

@@ -215,7 +215,9 @@ constexpr KernelSet kAvx512{"avx512bw", KernelLevel::kAvx512, KeyedRectAvx512<2>
 bool CpuHas(KernelLevel level) {
     __builtin_cpu_init();
     switch (level) {
-        case KernelLevel::kAvx512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+        case KernelLevel::kAvx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vl");
         case KernelLevel::kAvx2: return __builtin_cpu_supports("avx2");
         default: return true;
     }
