@@ -21,10 +21,12 @@
 //
 // Blend() runs vector kernels (SSE2, AVX2 or AVX-512BW, the level chosen
 // for the surface kernels) on 2-, 3- and 4-byte pixels (3-byte pixels are
-// widened to four bytes in registers from AVX2 on); ReferenceBlend() is
-// the plain per-pixel rule they are tested against. Alpha on 2-byte pixels
-// runs in integers where that is exact and, at AVX-512, from per-weight
-// tables that give the float rule's values on every pair.
+// widened to four bytes in registers from AVX2 on, except that the level
+// rules and grey work on them as a byte stream at AVX-512); ReferenceBlend()
+// is the plain per-pixel rule they are tested against. Alpha on 2-byte
+// pixels runs in integers where that is exact and, at AVX-512, from
+// per-weight tables that give the float rule's values on every pair (for a
+// gradient across the rows, tables for all its falls at once).
 // Kernels take already clipped rectangles; src and dst must not overlap.
 #pragma once
 #include <cstddef>
