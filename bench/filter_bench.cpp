@@ -170,7 +170,7 @@ BENCHMARK(Smooth_Reference32);
 BENCHMARK(Smoke_Ours);
 BENCHMARK(Smoke_Kernel16);
 BENCHMARK(Smoke_Reference16);
-BENCHMARK(Blur_Kernel16)->Arg(1)->Arg(2)->Arg(3)->Arg(5)->Arg(8)->Arg(16)->Arg(32)->Arg(45)->Arg(46)->Arg(64)->Arg(128);
+BENCHMARK(Blur_Kernel16)->Arg(1)->Arg(2)->Arg(3)->Arg(5)->Arg(8)->Arg(16)->Arg(32)->Arg(45)->Arg(46)->Arg(64)->Arg(128)->Arg(256);
 BENCHMARK(Blur_Reference16)->Arg(2)->Arg(8);
 BENCHMARK(Noise_Ours);
 BENCHMARK(Mosaic_Ours);

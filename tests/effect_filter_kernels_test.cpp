@@ -4,6 +4,7 @@
 // end where the reference leaves it, including across the table's end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -190,6 +191,74 @@ TEST_F(EffectFilterKernels, MosaicMatchesReferenceWithAnchorsOutsideTheRegion) {
                 ReferenceMosaicRegion(r);
                 ASSERT_TRUE(fast == slow) << bits << " bits, round " << round << ", cell " << m.cellSize << ", "
                                           << ActiveKernelName();
+            }
+        }
+    }
+}
+
+// A blur of a whole picture at one level, fast and reference, compared.
+::testing::AssertionResult BlurAgrees(const Picture& source, int block, std::mt19937& rng) {
+    const int w = source.s->width, h = source.s->height, bpp = source.s->format.bytesPerPixel;
+    Picture fast(w, h, source.s->format.bits, rng);
+    Picture slow(fast);
+    BlurArgs a;
+    a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+    a.dst = fast.s->Row(0), a.dstPitch = fast.s->pitch;
+    a.width = w, a.height = h, a.block = block, a.bytesPerPixel = bpp;
+    const plat::PixelFormat& f = source.s->format;
+    const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+    for (int c = 0; c < 3; ++c) a.shift[c] = __builtin_ctz(masks[c]), a.bits[c] = __builtin_popcount(masks[c]);
+    BlurRect(a);
+    BlurArgs b = a;
+    b.dst = slow.s->Row(0);
+    ReferenceBlurRect(b);
+    if (fast == slow) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << f.bits << " bits, block " << block << ", " << w << " x " << h
+                                         << ", " << ActiveKernelName();
+}
+
+// Widths from which the row's sums come from one prefix sum, each side of
+// the count (2114 pixels) above which the sums take 32-bit lanes, the
+// count 2025 (45 x 45) that has no exact 16-bit multiplier, odd widths,
+// widths below the block and blocks as wide as the picture; pictures with
+// transparent pixels. The prefix sums run over more than one vector, with
+// tails of every length.
+TEST_F(EffectFilterKernels, BlurByPrefixSumsMatchesReference) {
+    struct Case {
+        int width, height, block;
+    };
+    const Case cases[] = {{97, 50, 45},  {97, 50, 46},   {101, 47, 46},  {133, 9, 24},   {133, 9, 31},  {131, 17, 64},
+                          {131, 17, 65}, {129, 17, 128}, {257, 9, 128},  {257, 9, 129},  {255, 9, 256}, {301, 9, 300},
+                          {300, 8, 300}, {87, 30, 87},   {86, 30, 200},  {33, 40, 100},  {1, 60, 50},   {61, 1, 61},
+                          {250, 20, 130}, {211, 13, 147}, {77, 77, 76},  {65, 33, 33}};
+    std::mt19937 rng(31);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32})
+            for (const Case& c : cases) {
+                const Picture source(c.width, c.height, bits, rng, 15);
+                ASSERT_TRUE(BlurAgrees(source, c.block, rng));
+            }
+    }
+}
+
+// Every block sum a whole multiple of the pixel count, or one away from
+// it: a picture of one value with a few pixels one above or below. These
+// sums sit where an estimated quotient must be set right.
+TEST_F(EffectFilterKernels, BlurDividesExactlyBesideMultiplesOfTheCount) {
+    std::mt19937 rng(33);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int value : {0, 16, 31}) {
+            for (int block : {3, 13, 24, 37, 45, 46, 53, 64, 91}) {
+                Picture source(block + 7, std::min(block + 3, 60), 16, rng);
+                for (int y = 0; y < source.s->height; ++y)
+                    for (int x = 0; x < source.s->width; ++x) {
+                        const int roll = static_cast<int>(rng() % 64);
+                        const int v = std::clamp(value + (roll == 0 ? 1 : roll == 1 ? -1 : 0), 0, 31);
+                        plat::PutPixel(*source.s, x, y, static_cast<std::uint32_t>(v << 11 | v << 6 | v));
+                    }
+                ASSERT_TRUE(BlurAgrees(source, block, rng)) << "value " << value;
             }
         }
     }
