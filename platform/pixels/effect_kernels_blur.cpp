@@ -154,6 +154,14 @@ void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
     PrefixTail<std::uint32_t>(c, p, i, n, static_cast<std::uint32_t>(_mm256_cvtsi256_si32(carry)));
 }
 
+// GCC 12's AVX-512 headers start some intrinsics from an undefined
+// register, which its flow analysis reports as uninitialised.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 // Four lane totals [T0 | T1 | T2 | T3]: adding the totals moved up one lane
 // and then two gives each lane the sum up to it; less its own total, the
 // sum below it; the top lane's is the vector's total.
@@ -194,6 +202,10 @@ void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
     }
     PrefixTail<std::uint32_t>(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(carry))));
 }
+
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 // ---- row loops ----
 
@@ -400,7 +412,12 @@ struct BlurRows {
 
 KR_BLUR_ROWS(Sse2)
 KR_BLUR_ROWS(Avx2, [[gnu::target("avx2")]])
+// Clang takes no preferred width in a target and would drop the whole target.
+#if defined(__clang__)
+KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw")]])
+#else
 KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]])
+#endif
 #undef KR_BLUR_ROWS
 
 template <typename T, typename L, Division D>
