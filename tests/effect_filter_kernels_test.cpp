@@ -221,8 +221,9 @@ TEST_F(EffectFilterKernels, MosaicMatchesReferenceWithAnchorsOutsideTheRegion) {
 // the count (2114 pixels) above which the sums take 32-bit lanes, the
 // count 2025 (45 x 45) that has no exact 16-bit multiplier, odd widths,
 // widths below the block and blocks as wide as the picture; pictures with
-// transparent pixels. The prefix sums run over more than one vector, with
-// tails of every length.
+// transparent pixels; a block of more than 2114 rows, whose column sums
+// leave 16 bits. The prefix sums run over more than one vector, with tails
+// of many lengths.
 TEST_F(EffectFilterKernels, BlurByPrefixSumsMatchesReference) {
     struct Case {
         int width, height, block;
@@ -230,7 +231,7 @@ TEST_F(EffectFilterKernels, BlurByPrefixSumsMatchesReference) {
     const Case cases[] = {{97, 50, 45},  {97, 50, 46},   {101, 47, 46},  {133, 9, 24},   {133, 9, 31},  {131, 17, 64},
                           {131, 17, 65}, {129, 17, 128}, {257, 9, 128},  {257, 9, 129},  {255, 9, 256}, {301, 9, 300},
                           {300, 8, 300}, {87, 30, 87},   {86, 30, 200},  {33, 40, 100},  {1, 60, 50},   {61, 1, 61},
-                          {250, 20, 130}, {211, 13, 147}, {77, 77, 76},  {65, 33, 33}};
+                          {250, 20, 130}, {211, 13, 147}, {77, 77, 76},  {65, 33, 33},  {3, 2200, 2200}};
     std::mt19937 rng(31);
     for (KernelLevel level : Levels()) {
         UseKernelLevel(level);

@@ -83,8 +83,8 @@ enum class Combine { kOne, kAdd, kSub };
 // found before the carry is added, so the chain from vector to vector is
 // one addition.
 
-template <typename L>
-[[gnu::always_inline]] inline void PrefixTail(const L* c, L* p, int i, int n, L carry) {
+template <typename K, typename L>
+[[gnu::always_inline]] inline void PrefixTail(const K* c, L* p, int i, int n, L carry) {
     for (; i < n; ++i) p[i] = carry = static_cast<L>(carry + c[i]);
 }
 
@@ -101,7 +101,7 @@ void PrefixSse2(const std::uint16_t* c, std::uint16_t* p, int n) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_add_epi16(x, carry));
         carry = _mm_add_epi16(carry, total);
     }
-    PrefixTail<std::uint16_t>(c, p, i, n, static_cast<std::uint16_t>(_mm_cvtsi128_si32(carry)));
+    PrefixTail(c, p, i, n, static_cast<std::uint16_t>(_mm_cvtsi128_si32(carry)));
 }
 
 void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
@@ -115,12 +115,29 @@ void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_add_epi32(x, carry));
         carry = _mm_add_epi32(carry, total);
     }
-    PrefixTail<std::uint32_t>(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry)));
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry)));
+}
+
+// 16-bit column sums into 32-bit prefix sums.
+void PrefixSse2(const std::uint16_t* c, std::uint32_t* p, int n) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i carry = zero;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i x = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c + i)), zero);
+        x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
+        x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
+        const __m128i total = _mm_shuffle_epi32(x, 0xFF);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_add_epi32(x, carry));
+        carry = _mm_add_epi32(carry, total);
+    }
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry)));
 }
 
 // The lane totals [T0 | T1] give the lower lane's total to the upper lane
 // and, swapped and added, the vector's total to both.
 [[gnu::target("avx2")]] void PrefixAvx2(const std::uint16_t* c, std::uint16_t* p, int n) {
+    const __m256i lastWord = _mm256_set1_epi16(0x0F0E);  // byte indices of each lane's last word
     __m256i carry = _mm256_setzero_si256();
     int i = 0;
     for (; i + 16 <= n; i += 16) {
@@ -128,21 +145,27 @@ void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
         x = _mm256_add_epi16(x, _mm256_slli_si256(x, 2));
         x = _mm256_add_epi16(x, _mm256_slli_si256(x, 4));
         x = _mm256_add_epi16(x, _mm256_slli_si256(x, 8));
-        __m256i lanes = _mm256_shufflehi_epi16(x, 0xFF);
-        lanes = _mm256_unpackhi_epi64(lanes, lanes);
+        const __m256i lanes = _mm256_shuffle_epi8(x, lastWord);
         const __m256i below = _mm256_permute2x128_si256(lanes, lanes, 0x08);
         x = _mm256_add_epi16(x, _mm256_add_epi16(below, carry));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), x);
         carry = _mm256_add_epi16(carry, _mm256_add_epi16(lanes, _mm256_permute2x128_si256(lanes, lanes, 0x01)));
     }
-    PrefixTail<std::uint16_t>(c, p, i, n, static_cast<std::uint16_t>(_mm256_cvtsi256_si32(carry)));
+    PrefixTail(c, p, i, n, static_cast<std::uint16_t>(_mm256_cvtsi256_si32(carry)));
 }
 
-[[gnu::target("avx2")]] void PrefixAvx2(const std::uint32_t* c, std::uint32_t* p, int n) {
+template <typename K>
+[[gnu::target("avx2")]] inline __m256i Load8Avx2(const K* c) {
+    if constexpr (sizeof(K) == 2) return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
+    else return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c));
+}
+
+template <typename K>
+[[gnu::target("avx2")]] void Prefix32Avx2(const K* c, std::uint32_t* p, int n) {
     __m256i carry = _mm256_setzero_si256();
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + i));
+        __m256i x = Load8Avx2(c + i);
         x = _mm256_add_epi32(x, _mm256_slli_si256(x, 4));
         x = _mm256_add_epi32(x, _mm256_slli_si256(x, 8));
         const __m256i lanes = _mm256_shuffle_epi32(x, 0xFF);
@@ -151,8 +174,10 @@ void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), x);
         carry = _mm256_add_epi32(carry, _mm256_add_epi32(lanes, _mm256_permute2x128_si256(lanes, lanes, 0x01)));
     }
-    PrefixTail<std::uint32_t>(c, p, i, n, static_cast<std::uint32_t>(_mm256_cvtsi256_si32(carry)));
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm256_cvtsi256_si32(carry)));
 }
+void PrefixAvx2(const std::uint32_t* c, std::uint32_t* p, int n) { Prefix32Avx2(c, p, n); }
+void PrefixAvx2(const std::uint16_t* c, std::uint32_t* p, int n) { Prefix32Avx2(c, p, n); }
 
 // GCC 12's AVX-512 headers start some intrinsics from an undefined
 // register, which its flow analysis reports as uninitialised.
@@ -162,35 +187,27 @@ void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
+// 16-bit lanes at the AVX-512 level take the AVX2 loop: the sums across a
+// 512-bit register's four lanes take more shuffles than two 256-bit
+// registers do, and measure slower.
+void PrefixAvx512(const std::uint16_t* c, std::uint16_t* p, int n) { PrefixAvx2(c, p, n); }
+
 // Four lane totals [T0 | T1 | T2 | T3]: adding the totals moved up one lane
 // and then two gives each lane the sum up to it; less its own total, the
 // sum below it; the top lane's is the vector's total.
-[[gnu::target("avx512f,avx512bw")]] void PrefixAvx512(const std::uint16_t* c, std::uint16_t* p, int n) {
-    const __m512i zero = _mm512_setzero_si512();
-    __m512i carry = zero;
-    int i = 0;
-    for (; i + 32 <= n; i += 32) {
-        __m512i x = _mm512_loadu_si512(c + i);
-        x = _mm512_add_epi16(x, _mm512_bslli_epi128(x, 2));
-        x = _mm512_add_epi16(x, _mm512_bslli_epi128(x, 4));
-        x = _mm512_add_epi16(x, _mm512_bslli_epi128(x, 8));
-        __m512i lanes = _mm512_shufflehi_epi16(x, 0xFF);
-        lanes = _mm512_unpackhi_epi64(lanes, lanes);
-        __m512i upTo = _mm512_add_epi16(lanes, _mm512_alignr_epi64(lanes, zero, 6));
-        upTo = _mm512_add_epi16(upTo, _mm512_alignr_epi64(upTo, zero, 4));
-        x = _mm512_add_epi16(x, _mm512_add_epi16(_mm512_sub_epi16(upTo, lanes), carry));
-        _mm512_storeu_si512(p + i, x);
-        carry = _mm512_add_epi16(carry, _mm512_shuffle_i64x2(upTo, upTo, 0xFF));
-    }
-    PrefixTail<std::uint16_t>(c, p, i, n, static_cast<std::uint16_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(carry))));
+template <typename K>
+[[gnu::target("avx512f,avx512bw")]] inline __m512i Load16Avx512(const K* c) {
+    if constexpr (sizeof(K) == 2) return _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
+    else return _mm512_loadu_si512(c);
 }
 
-[[gnu::target("avx512f,avx512bw")]] void PrefixAvx512(const std::uint32_t* c, std::uint32_t* p, int n) {
+template <typename K>
+[[gnu::target("avx512f,avx512bw")]] void Prefix32Avx512(const K* c, std::uint32_t* p, int n) {
     const __m512i zero = _mm512_setzero_si512();
     __m512i carry = zero;
     int i = 0;
     for (; i + 16 <= n; i += 16) {
-        __m512i x = _mm512_loadu_si512(c + i);
+        __m512i x = Load16Avx512(c + i);
         x = _mm512_add_epi32(x, _mm512_bslli_epi128(x, 4));
         x = _mm512_add_epi32(x, _mm512_bslli_epi128(x, 8));
         const __m512i lanes = _mm512_shuffle_epi32(x, _MM_PERM_DDDD);
@@ -200,8 +217,10 @@ void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
         _mm512_storeu_si512(p + i, x);
         carry = _mm512_add_epi32(carry, _mm512_shuffle_i64x2(upTo, upTo, 0xFF));
     }
-    PrefixTail<std::uint32_t>(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(carry))));
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(carry))));
 }
+void PrefixAvx512(const std::uint32_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
+void PrefixAvx512(const std::uint16_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
 
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
@@ -361,13 +380,14 @@ template <typename T>
     for (int i = 0; i < n; ++i) dst[i] = (src[i] & colour) != 0 ? out : dst[i];
 }
 
-template <typename T, typename L>
+// Column sums in lanes K, block sums in lanes L.
+template <typename T, typename K, typename L>
 struct BlurRows {
     using Output = void (*)(T*, const T*, const Terms<L>&, int, const BlurLanes<T>&);
-    void (*enter)(const T*, const T*, L*, L*, L*, int, int, int, int);
-    void (*move)(const T*, const T*, L*, L*, L*, int, int, int, int);
+    void (*enter)(const T*, const T*, K*, K*, K*, int, int, int, int);
+    void (*move)(const T*, const T*, K*, K*, K*, int, int, int, int);
     void (*pair)(L*, const L*, const L*, int);
-    void (*prefix)(const L*, L*, int);
+    void (*prefix)(const K*, L*, int);
     Output output[3];   // by Combine, under the source's mask
     Output averages[3];  // by Combine, every pixel: a row of averages
     void (*outputSame)(T*, const T*, int, T, T);
@@ -396,10 +416,10 @@ struct BlurRows {
     __VA_ARGS__ void Copy##suffix(T* dst, const T* src, const T* row, int n, T colour) {                            \
         CopyBody<T>(dst, src, row, n, colour);                                                                      \
     }                                                                                                               \
-    template <typename T, typename L, Division D>                                                                   \
-    BlurRows<T, L> Rows##suffix() {                                                                                 \
-        return {Columns##suffix<T, L, false>,                                                                       \
-                Columns##suffix<T, L, true>,                                                                        \
+    template <typename T, typename K, typename L, Division D>                                                       \
+    BlurRows<T, K, L> Rows##suffix() {                                                                              \
+        return {Columns##suffix<T, K, false>,                                                                       \
+                Columns##suffix<T, K, true>,                                                                        \
                 Pair##suffix<L>,                                                                                    \
                 Prefix##suffix,                                                                                     \
                 {Output##suffix<T, L, D, Combine::kOne, true>, Output##suffix<T, L, D, Combine::kAdd, true>,        \
@@ -420,12 +440,12 @@ KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]]
 #endif
 #undef KR_BLUR_ROWS
 
-template <typename T, typename L, Division D>
-BlurRows<T, L> RowsForLevel() {
+template <typename T, typename K, typename L, Division D>
+BlurRows<T, K, L> RowsForLevel() {
     switch (ActiveKernelLevel()) {
-        case KernelLevel::kAvx512: return RowsAvx512<T, L, D>();
-        case KernelLevel::kAvx2: return RowsAvx2<T, L, D>();
-        default: return RowsSse2<T, L, D>();
+        case KernelLevel::kAvx512: return RowsAvx512<T, K, L, D>();
+        case KernelLevel::kAvx2: return RowsAvx2<T, K, L, D>();
+        default: return RowsSse2<T, K, L, D>();
     }
 }
 
@@ -441,15 +461,16 @@ struct Planes {
 };
 
 // Block widths from which one prefix sum beats the doubling passes.
-constexpr int kPrefixFromWidth = 24;
+constexpr int kPrefixFromWidth = 5;
 
-template <typename T, typename L, Division D>
+// Column sums in lanes K, block sums in lanes L; doubling needs K = L.
+template <typename T, typename K, typename L, Division D>
 class Blur {
 public:
     Blur(const BlurArgs& a, const BlurLanes<T>& k)
-        : a_(a), k_(k), rows_(RowsForLevel<T, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
-          bh_(std::min(a.block, a.height)), byPrefix_(sizeof(L) == 4 || bw_ >= kPrefixFromWidth), columns_(w_),
-          sums_(w_) {
+        : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
+          bh_(std::min(a.block, a.height)), byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth),
+          columns_(w_), sums_(w_) {
         if (byPrefix_) prefix_.assign(static_cast<std::size_t>(w_) * 3 + 1, L{0});
     }
 
@@ -475,7 +496,12 @@ private:
     const T* Src(int j) const { return reinterpret_cast<const T*>(a_.src + j * a_.srcPitch); }
     T* Dst(int j) const { return reinterpret_cast<T*>(a_.dst + j * a_.dstPitch); }
 
-    void BlockSums() { return byPrefix_ ? PrefixSums() : DoubledSums(); }
+    void BlockSums() {
+        if constexpr (std::is_same_v<K, L>) {
+            if (!byPrefix_) return DoubledSums();
+        }
+        PrefixSums();
+    }
 
     // P[0] = 0, P[1 ..] the prefix sum of the three planes end to end: the
     // block sum at column i of plane c is P[c * w + i + bw] - P[c * w + i].
@@ -566,10 +592,11 @@ private:
 
     const BlurArgs& a_;
     const BlurLanes<T>& k_;
-    BlurRows<T, L> rows_;
+    BlurRows<T, K, L> rows_;
     int w_, h_, bw_, bh_;
     bool byPrefix_;
-    Planes<L> columns_, sums_;
+    Planes<K> columns_;
+    Planes<L> sums_;
     std::vector<Planes<L>> levels_;
     std::vector<L> prefix_;
     std::vector<T> shared_;
@@ -618,17 +645,20 @@ void BlurPixels(const BlurArgs& a) {
     if (count >= (std::uint64_t{1} << 26)) return ReferenceBlurRect(a);
     k.count = static_cast<std::uint32_t>(count);
     const std::uint64_t largest = 31 * count;
-    if (count == 1) return Blur<T, std::uint16_t, Division::kNone>(a, k).Run();
+    if (count == 1) return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k).Run();
     if (largest <= 0xFFFF) {
         if (ExactDivision16(count, largest, k.mul, k.shift)) {
-            if (k.shift == 16) return Blur<T, std::uint16_t, Division::kHigh>(a, k).Run();
-            return Blur<T, std::uint16_t, Division::kHighTwice>(a, k).Run();
+            if (k.shift == 16) return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh>(a, k).Run();
+            return Blur<T, std::uint16_t, std::uint16_t, Division::kHighTwice>(a, k).Run();
         }
         // Within one of x / n: |x * m / 2^16 - x / n| <= x / 2^17 < 1 / 2.
         k.mul = static_cast<std::uint32_t>((0x10000 + count / 2) / count);
-        return Blur<T, std::uint16_t, Division::kEstimate>(a, k).Run();
+        return Blur<T, std::uint16_t, std::uint16_t, Division::kEstimate>(a, k).Run();
     }
-    Blur<T, std::uint32_t, Division::kFloat>(a, k).Run();
+    // Column sums of up to 2114 rows still fit 16-bit lanes.
+    if (31 * static_cast<std::uint64_t>(std::min(a.block, a.height)) <= 0xFFFF)
+        return Blur<T, std::uint16_t, std::uint32_t, Division::kFloat>(a, k).Run();
+    Blur<T, std::uint32_t, std::uint32_t, Division::kFloat>(a, k).Run();
 }
 
 }  // namespace
