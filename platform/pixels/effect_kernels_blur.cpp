@@ -25,9 +25,10 @@
 // chosen per rectangle: in 16-bit lanes the high half of a 16-bit product
 // (once, or twice for the rest of the shift) where one is exact, else such
 // a product's estimate, off by at most one, set right by comparing its
-// product with n to the sum; in 32-bit lanes a float reciprocal's estimate
-// set right the same way. Averages are at most 31, so the estimates are
-// off by at most one and the products stay small.
+// product with n to the sum; in 32-bit lanes the sum times a float
+// reciprocal rounded up, truncated, which is exact for sums below 2^21 and
+// beyond them is set right the same way. Averages are at most 31, so the
+// estimates are off by at most one and the products stay small.
 //
 // Rows whose block has stopped at the bottom share one row of averages,
 // made once and copied under the source's mask.
@@ -38,6 +39,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -66,9 +68,23 @@ struct BlurLanes {
 // half with 2^(32 - shift), which shifts it right by shift - 16 without a
 // shift by a variable count (which the compiler would widen the lanes for);
 // the high half of x * round(2^16 / n), off by at most one, set right by
-// the remainder (16-bit lanes); a float reciprocal's estimate set right the
-// same way (32-bit lanes).
-enum class Division { kNone, kHigh, kHighTwice, kEstimate, kFloat };
+// the remainder (16-bit lanes); in 32-bit lanes x times a float reciprocal
+// rounded up, truncated (exact while x < 2^21, see FloatReciprocal), or
+// beyond that set right by the remainder.
+enum class Division { kNone, kHigh, kHighTwice, kEstimate, kFloat, kFloatSettled };
+
+// 1 / n raised by a factor 1 + 2^-22 and rounded up to a float r. With the
+// product x * r rounded to the nearest float p (relative error 2^-24):
+// p >= (x / n)(1 + 2^-22)(1 - 2^-24) >= x / n, so trunc(p) is at least the
+// quotient; p <= (x / n)(1 + 1.76 * 2^-22), and x / n lies at least 1 / n
+// below the next integer, so trunc(p) stays below it while x * 1.76 * 2^-22
+// < 1, which x < 2^21 keeps. x converts exactly, being below 2^24.
+float FloatReciprocal(std::uint32_t n) {
+    const double raised = (1.0 / n) * (1.0 + 1.0 / (1 << 22));
+    float r = static_cast<float>(raised);
+    if (static_cast<double>(r) < raised) r = std::nextafter(r, 1.0f);
+    return r;
+}
 
 // How the output loop makes a block sum from its terms: a's alone, a + b,
 // or a - b (prefix sums).
@@ -276,7 +292,7 @@ struct Averager {
         : mul16(static_cast<std::uint16_t>(k.mul)),
           post16(static_cast<std::uint16_t>(k.shift > 16 && k.shift < 32 ? 1u << (32 - k.shift) : 0u)),
           count16(static_cast<std::int16_t>(k.count)), count32(static_cast<std::int32_t>(k.count)),
-          reciprocal(1.0f / static_cast<float>(k.count)), eightBit(k.eightBit) {
+          reciprocal(FloatReciprocal(k.count)), eightBit(k.eightBit) {
         for (int c = 0; c < 3; ++c) place[c] = static_cast<T>(T{1} << k.five[c]), low[c] = static_cast<T>(T{1} << k.low[c]);
     }
 
@@ -302,7 +318,8 @@ struct Averager {
         } else {  // x < 2^31, so it converts as a signed value
             const auto xi = static_cast<std::int32_t>(x);
             const auto q0 = static_cast<std::int32_t>(static_cast<float>(xi) * reciprocal);
-            return static_cast<L>(Settle<std::int32_t>(xi, q0, count32));
+            if constexpr (D == Division::kFloat) return static_cast<L>(q0);
+            else return static_cast<L>(Settle<std::int32_t>(xi, q0, count32));
         }
     }
 
@@ -345,7 +362,7 @@ template <typename T>
 template <typename T, typename L, Division D, Combine C, bool Masked>
 [[gnu::always_inline]] inline void OutputBody(T* __restrict dst, const T* __restrict src, const Terms<L>& t, int n,
                                               const BlurLanes<T>& k) {
-    if constexpr (Masked && D == Division::kFloat) {
+    if constexpr (Masked && (D == Division::kFloat || D == Division::kFloatSettled)) {
         // A conversion from float may trap, so the compiler keeps it out of
         // vector lanes under a condition: a stretch of averages is made
         // first, then copied under the mask.
@@ -634,6 +651,15 @@ bool ExactDivision16(std::uint64_t n, std::uint64_t largest, std::uint32_t& mul,
     return false;
 }
 
+// Block sums in 32-bit lanes; column sums of up to 2114 rows still fit
+// 16-bit lanes.
+template <typename T, Division D>
+void Blur32(const BlurArgs& a, const BlurLanes<T>& k) {
+    if (31 * static_cast<std::uint64_t>(std::min(a.block, a.height)) <= 0xFFFF)
+        return Blur<T, std::uint16_t, std::uint32_t, D>(a, k).Run();
+    Blur<T, std::uint32_t, std::uint32_t, D>(a, k).Run();
+}
+
 template <typename T>
 void BlurPixels(const BlurArgs& a) {
     BlurLanes<T> k = BlurLanesOf<T>(a);
@@ -655,10 +681,8 @@ void BlurPixels(const BlurArgs& a) {
         k.mul = static_cast<std::uint32_t>((0x10000 + count / 2) / count);
         return Blur<T, std::uint16_t, std::uint16_t, Division::kEstimate>(a, k).Run();
     }
-    // Column sums of up to 2114 rows still fit 16-bit lanes.
-    if (31 * static_cast<std::uint64_t>(std::min(a.block, a.height)) <= 0xFFFF)
-        return Blur<T, std::uint16_t, std::uint32_t, Division::kFloat>(a, k).Run();
-    Blur<T, std::uint32_t, std::uint32_t, Division::kFloat>(a, k).Run();
+    if (largest < (1u << 21)) return Blur32<T, Division::kFloat>(a, k);
+    Blur32<T, Division::kFloatSettled>(a, k);
 }
 
 }  // namespace
