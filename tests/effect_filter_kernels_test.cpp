@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -260,6 +261,107 @@ TEST_F(EffectFilterKernels, BlurDividesExactlyBesideMultiplesOfTheCount) {
                         plat::PutPixel(*source.s, x, y, static_cast<std::uint32_t>(v << 11 | v << 6 | v));
                     }
                 ASSERT_TRUE(BlurAgrees(source, block, rng)) << "value " << value;
+            }
+        }
+    }
+}
+
+// A pixel of the format from three 5-bit values, put back the way the blur
+// puts back its averages.
+std::uint32_t FromFives(const plat::PixelFormat& f, const int (&v)[3]) {
+    const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+    std::uint32_t pixel = 0;
+    for (int c = 0; c < 3; ++c) {
+        const int bits = __builtin_popcount(masks[c]);
+        const std::uint32_t value = static_cast<std::uint32_t>(v[c]);
+        pixel |= (bits == 8 ? value << 3 | value >> 2 : value << (bits - 5)) << __builtin_ctz(masks[c]);
+    }
+    return pixel;
+}
+
+// Blocks too large for the per-pixel reference to check in a test: a flat
+// picture with one pixel whose red is one lower and green one higher. Every
+// block sum is then a whole multiple of the count, or one away from it:
+// blocks over that pixel average one less red and the same green. The
+// counts reach each division: 2025 (estimate in 16 bits), 2116 and 65536
+// (the float reciprocal alone) and 90000 (the reciprocal set right).
+TEST_F(EffectFilterKernels, BlurOfFlatPicturesSeesOnePixelOffByOne) {
+    struct Case {
+        int width, height, block, x, y;
+    };
+    const Case cases[] = {{100, 60, 45, 44, 0}, {100, 60, 46, 99, 59}, {400, 300, 256, 200, 150}, {400, 300, 300, 0, 299},
+                          {400, 300, 300, 399, 10}};
+    std::mt19937 rng(35);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32})
+            for (const Case& c : cases)
+                for (const std::array<int, 3>& v : {std::array<int, 3>{31, 30, 1}, {1, 0, 31}, {17, 9, 22}}) {
+                    Picture source(c.width, c.height, bits, rng);
+                    Picture out(c.width, c.height, bits, rng);
+                    const plat::PixelFormat& f = source.s->format;
+                    const int flat[3] = {v[0], v[1], v[2]}, off[3] = {v[0] - 1, v[1] + 1, v[2]}, less[3] = {v[0] - 1, v[1], v[2]};
+                    for (int y = 0; y < c.height; ++y)
+                        for (int x = 0; x < c.width; ++x) plat::PutPixel(*source.s, x, y, FromFives(f, flat));
+                    plat::PutPixel(*source.s, c.x, c.y, FromFives(f, off));
+                    BlurArgs a;
+                    a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+                    a.dst = out.s->Row(0), a.dstPitch = out.s->pitch;
+                    a.width = c.width, a.height = c.height, a.block = c.block, a.bytesPerPixel = f.bytesPerPixel;
+                    const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                    for (int k = 0; k < 3; ++k) a.shift[k] = __builtin_ctz(masks[k]), a.bits[k] = __builtin_popcount(masks[k]);
+                    BlurRect(a);
+                    const int bw = std::min(c.block, c.width), bh = std::min(c.block, c.height);
+                    for (int y = 0; y < c.height; ++y)
+                        for (int x = 0; x < c.width; ++x) {
+                            const int left = std::min(x, c.width - bw), top = std::min(y, c.height - bh);
+                            const bool over = left <= c.x && c.x < left + bw && top <= c.y && c.y < top + bh;
+                            ASSERT_EQ(plat::GetPixel(*out.s, x, y), FromFives(f, over ? less : flat))
+                                << "at " << x << ", " << y << ", " << bits << " bits, block " << c.block << ", "
+                                << ActiveKernelName();
+                        }
+                }
+    }
+}
+
+// Every division, probed count by count: a row of n pixels blurred with a
+// block of at least n has one block, the whole row. A flat row of value v
+// with the first pixel's red one lower sums to v n - 1 in red and v n in
+// green, the sums on each side of a multiple, where an estimated or
+// rounded quotient goes wrong first. Every count up to 2300 (16-bit lanes,
+// then 32-bit ones, where a float reciprocal not raised fails from 2213),
+// then counts on to 140000, among them the bounds of the float
+// reciprocal's exact range (2^21 / 31).
+TEST_F(EffectFilterKernels, BlurDividesEveryCountExactly) {
+    std::vector<int> counts;
+    for (int n = 2; n <= 2300; ++n) counts.push_back(n);
+    for (int n : {4096, 65536, 67649, 67650, 67651, 77314, 90000, 131072, 140000}) counts.push_back(n);
+    std::mt19937 rng(37);
+    for (int i = 0; i < 60; ++i) counts.push_back(2301 + static_cast<int>(rng() % 138000));
+    std::vector<int> allValues, someValues = {1, 2, 16, 28, 30, 31};
+    for (int v = 1; v <= 31; ++v) allValues.push_back(v);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32}) {
+            const plat::PixelFormat f = plat::FormatForBits(bits);
+            for (int n : counts) {
+                std::vector<std::uint32_t> src(static_cast<std::size_t>(n)), dst(static_cast<std::size_t>(n));
+                BlurArgs a;
+                a.src = reinterpret_cast<const std::uint8_t*>(src.data()), a.srcPitch = n * 4;
+                a.dst = reinterpret_cast<std::uint8_t*>(dst.data()), a.dstPitch = n * 4;
+                a.width = n, a.height = 1, a.block = n + static_cast<int>(rng() % 3), a.bytesPerPixel = f.bytesPerPixel;
+                const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                for (int k = 0; k < 3; ++k) a.shift[k] = __builtin_ctz(masks[k]), a.bits[k] = __builtin_popcount(masks[k]);
+                for (int v : n <= 2300 ? allValues : someValues) {
+                    const int flat[3] = {v, v, 31 - v}, first[3] = {v - 1, v, 31 - v};
+                    auto* row = reinterpret_cast<std::uint8_t*>(src.data());
+                    for (int x = 0; x < n; ++x)
+                        StorePixel(row + x * f.bytesPerPixel, f.bytesPerPixel, FromFives(f, x == 0 ? first : flat));
+                    BlurRect(a);
+                    const std::uint32_t got = LoadPixel(a.dst + (n - 1) * f.bytesPerPixel, f.bytesPerPixel);
+                    ASSERT_EQ(got, FromFives(f, first))
+                        << "count " << n << ", value " << v << ", " << bits << " bits, " << ActiveKernelName();
+                }
             }
         }
     }
