@@ -23,12 +23,11 @@
 // Differences and sums of wrapped values are exact as long as the true
 // result fits, which these bounds keep. Division by the pixel count n is
 // chosen per rectangle: in 16-bit lanes the high half of a 16-bit product
-// (once, or twice for the rest of the shift) where one is exact, else such
-// a product's estimate, off by at most one, set right by comparing its
-// product with n to the sum; in 32-bit lanes the sum times a float
-// reciprocal rounded up, truncated, which is exact for sums below 2^21 and
-// beyond them is set right the same way. Averages are at most 31, so the
-// estimates are off by at most one and the products stay small.
+// (once, or twice for the rest of the shift) where one is exact, else that
+// of a 17-bit multiplier, which always exists; in 32-bit lanes the sum
+// times a float reciprocal rounded up, truncated, which is exact for sums
+// below 2^21, and beyond them that estimate, off by at most one (averages
+// are at most 31), set right by comparing its product with n to the sum.
 //
 // Rows whose block has stopped at the bottom share one row of averages,
 // made once and copied under the source's mask.
@@ -59,19 +58,27 @@ struct BlurLanes {
     bool eightBit;  // fields of 8 bits repeat the top bits below
     T colour;       // a pixel without these bits is transparent
     std::uint32_t count;  // the block's pixel count
-    std::uint32_t mul;    // kHigh, kHighTwice: exact; kEstimate: nearest 2^16 / count
-    int shift;
+    // 16-bit lanes: the exact multiplier (less 2^16 for kHigh17*), and for
+    // kHighTwice, kHigh17Twice 2^(16 - the shift left after the first high
+    // half). Held in 16 bits, so that the compiler sees 16-bit products and
+    // takes their high halves in 16-bit lanes.
+    std::uint16_t mul, post;
+    // Always 0, which the compiler cannot see: the first high half xored
+    // with it is not folded with the second into one 32-bit product.
+    std::uint16_t opaqueZero;
 };
 
-// How a block sum x is divided by the pixel count n: not at all (one
-// pixel); the high half of x * mul (shift 16), or that high half's high
-// half with 2^(32 - shift), which shifts it right by shift - 16 without a
-// shift by a variable count (which the compiler would widen the lanes for);
-// the high half of x * round(2^16 / n), off by at most one, set right by
-// the remainder (16-bit lanes); in 32-bit lanes x times a float reciprocal
-// rounded up, truncated (exact while x < 2^21, see FloatReciprocal), or
-// beyond that set right by the remainder.
-enum class Division { kNone, kHigh, kHighTwice, kEstimate, kFloat, kFloatSettled };
+// How a block sum x is divided by the pixel count n, x * m >> s with an
+// exact multiplier m: not at all (one pixel); the high half of x * m (s =
+// 16), or that high half's high half with 2^(32 - s), which shifts it right
+// by s - 16 without a shift by a variable count (which the compiler would
+// widen the lanes for). Counts with no exact m below 2^16 take one below
+// 2^17, m = 2^16 + m': with t the high half of x * m', x * m >> 17 is
+// (x + t) / 2, made without leaving 16 bits as t + (x - t) / 2, then
+// shifted by s - 17 the same way. In 32-bit lanes x times a float
+// reciprocal rounded up, truncated (exact while x < 2^21, see
+// FloatReciprocal), or beyond that set right by the remainder.
+enum class Division { kNone, kHigh, kHighTwice, kHigh17, kHigh17Twice, kFloat, kFloatSettled };
 
 // 1 / n raised by a factor 1 + 2^-22 and rounded up to a float r. With the
 // product x * r rounded to the nearest float p (relative error 2^-24):
@@ -280,8 +287,7 @@ template <typename L>
 // half of one product.
 template <typename T, typename L, Division D>
 struct Averager {
-    std::uint16_t mul16, post16;  // kHigh, kHighTwice, kEstimate: mul; kHighTwice: 2^(32 - shift)
-    std::int16_t count16;         // kEstimate
+    std::uint16_t mul16, post16, opaqueZero;
     std::int32_t count32;         // kFloat
     float reciprocal;             // kFloat
     T place[3];  // 2^(shift of each component's top five bits)
@@ -289,9 +295,7 @@ struct Averager {
     bool eightBit;
 
     explicit Averager(const BlurLanes<T>& k)
-        : mul16(static_cast<std::uint16_t>(k.mul)),
-          post16(static_cast<std::uint16_t>(k.shift > 16 && k.shift < 32 ? 1u << (32 - k.shift) : 0u)),
-          count16(static_cast<std::int16_t>(k.count)), count32(static_cast<std::int32_t>(k.count)),
+        : mul16(k.mul), post16(k.post), opaqueZero(k.opaqueZero), count32(static_cast<std::int32_t>(k.count)),
           reciprocal(FloatReciprocal(k.count)), eightBit(k.eightBit) {
         for (int c = 0; c < 3; ++c) place[c] = static_cast<T>(T{1} << k.five[c]), low[c] = static_cast<T>(T{1} << k.low[c]);
     }
@@ -311,10 +315,13 @@ struct Averager {
     [[gnu::always_inline]] L Divide(L x) const {
         if constexpr (D == Division::kNone) return x;
         else if constexpr (D == Division::kHigh) return High(x, mul16);
-        else if constexpr (D == Division::kHighTwice) return High(High(x, mul16), post16);
-        else if constexpr (D == Division::kEstimate) {
-            const auto q0 = static_cast<std::int16_t>(High(x, mul16));
-            return static_cast<L>(Settle<std::int16_t>(static_cast<std::int16_t>(x), q0, count16));
+        else if constexpr (D == Division::kHighTwice)
+            return High(static_cast<std::uint16_t>(High(x, mul16) ^ opaqueZero), post16);
+        else if constexpr (D == Division::kHigh17 || D == Division::kHigh17Twice) {
+            const std::uint16_t t = High(x, mul16);
+            const auto half = static_cast<std::uint16_t>(t + High(static_cast<std::uint16_t>(x - t), 0x8000));
+            if constexpr (D == Division::kHigh17) return half;
+            else return High(half, post16);
         } else {  // x < 2^31, so it converts as a signed value
             const auto xi = static_cast<std::int32_t>(x);
             const auto q0 = static_cast<std::int32_t>(static_cast<float>(xi) * reciprocal);
@@ -638,13 +645,14 @@ BlurLanes<T> BlurLanesOf(const BlurArgs& a) {
     return k;
 }
 
-// A division of every x in 0 .. largest by n in 16-bit lanes: the first
-// shift from 16 up to 31 with a multiplier below 2^16 that is exact.
-bool ExactDivision16(std::uint64_t n, std::uint64_t largest, std::uint32_t& mul, int& shift) {
-    for (int s = 16; s < 32; ++s) {
+// An exact division of every x in 0 .. largest by n, x * m >> s: the
+// first shift from first up to last with a multiplier below limit.
+bool ExactDivision(std::uint64_t n, std::uint64_t largest, std::uint64_t limit, int first, int last,
+                   std::uint64_t& mul, int& shift) {
+    for (int s = first; s <= last; ++s) {
         const std::uint64_t power = std::uint64_t{1} << s, m = (power + n - 1) / n;
-        if (m < 0x10000 && largest * (m * n - power) < power) {
-            mul = static_cast<std::uint32_t>(m), shift = s;
+        if (m < limit && largest * (m * n - power) < power) {
+            mul = m, shift = s;
             return true;
         }
     }
@@ -672,14 +680,20 @@ void BlurPixels(const BlurArgs& a) {
     k.count = static_cast<std::uint32_t>(count);
     const std::uint64_t largest = 31 * count;
     if (count == 1) return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k).Run();
+    std::uint64_t mul = 0;
+    int shift = 0;
     if (largest <= 0xFFFF) {
-        if (ExactDivision16(count, largest, k.mul, k.shift)) {
-            if (k.shift == 16) return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh>(a, k).Run();
+        if (ExactDivision(count, largest, 0x10000, 16, 31, mul, shift)) {
+            k.mul = static_cast<std::uint16_t>(mul), k.post = static_cast<std::uint16_t>(1u << (32 - shift));
+            if (shift == 16) return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh>(a, k).Run();
             return Blur<T, std::uint16_t, std::uint16_t, Division::kHighTwice>(a, k).Run();
         }
-        // Within one of x / n: |x * m / 2^16 - x / n| <= x / 2^17 < 1 / 2.
-        k.mul = static_cast<std::uint32_t>((0x10000 + count / 2) / count);
-        return Blur<T, std::uint16_t, std::uint16_t, Division::kEstimate>(a, k).Run();
+        // One below 2^17 exists for every n and 16-bit x (s = 16 + ceil(log2 n)).
+        if (ExactDivision(count, largest, 0x20000, 17, 32, mul, shift) && mul >= 0x10000) {
+            k.mul = static_cast<std::uint16_t>(mul - 0x10000), k.post = static_cast<std::uint16_t>(1u << (33 - shift));
+            if (shift == 17) return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh17>(a, k).Run();
+            return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh17Twice>(a, k).Run();
+        }
     }
     if (largest < (1u << 21)) return Blur32<T, Division::kFloat>(a, k);
     Blur32<T, Division::kFloatSettled>(a, k);
