@@ -258,7 +258,10 @@ template <typename T>
     return s & static_cast<int>(8 * sizeof(T) - 1);
 }
 
-template <typename T, typename L, bool Leave>
+// Column sums: each component's top five bits of the entering row added
+// (less the leaving row's with Leave); with Set the planes take the
+// difference itself.
+template <typename T, typename L, bool Leave, bool Set = false>
 [[gnu::always_inline]] inline void ColumnsBody(const T* __restrict enter, const T* __restrict leave, L* __restrict s0,
                                                L* __restrict s1, L* __restrict s2, int n, int f0, int f1, int f2) {
     f0 = Within<T>(f0), f1 = Within<T>(f1), f2 = Within<T>(f2);
@@ -271,13 +274,23 @@ template <typename T, typename L, bool Leave>
             g = static_cast<L>(g - static_cast<L>((q >> f1) & 31u));
             b = static_cast<L>(b - static_cast<L>((q >> f2) & 31u));
         }
-        s0[i] = static_cast<L>(s0[i] + r), s1[i] = static_cast<L>(s1[i] + g), s2[i] = static_cast<L>(s2[i] + b);
+        if constexpr (Set) s0[i] = r, s1[i] = g, s2[i] = b;
+        else s0[i] = static_cast<L>(s0[i] + r), s1[i] = static_cast<L>(s1[i] + g), s2[i] = static_cast<L>(s2[i] + b);
     }
 }
 
 template <typename L>
 [[gnu::always_inline]] inline void PairBody(L* __restrict out, const L* a, const L* b, int n) {
     for (int i = 0; i < n; ++i) out[i] = static_cast<L>(a[i] + b[i]);
+}
+
+// sums[i] += p[i + width] - p[i], the difference read as a signed value of
+// the narrow lanes K and widened.
+template <typename K, typename L>
+[[gnu::always_inline]] inline void AccumulateBody(L* __restrict sums, const K* __restrict p, int width, int n) {
+    using Signed = std::make_signed_t<K>;
+    for (int i = 0; i < n; ++i)
+        sums[i] = static_cast<L>(sums[i] + static_cast<L>(static_cast<Signed>(static_cast<K>(p[i + width] - p[i]))));
 }
 
 // A block sum's average put back into a pixel, with everything a row loop
@@ -410,8 +423,11 @@ struct BlurRows {
     using Output = void (*)(T*, const T*, const Terms<L>&, int, const BlurLanes<T>&);
     void (*enter)(const T*, const T*, K*, K*, K*, int, int, int, int);
     void (*move)(const T*, const T*, K*, K*, K*, int, int, int, int);
+    void (*difference)(const T*, const T*, K*, K*, K*, int, int, int, int);
     void (*pair)(L*, const L*, const L*, int);
     void (*prefix)(const K*, L*, int);
+    void (*prefixNarrow)(const K*, K*, int);
+    void (*accumulate)(L*, const K*, int, int);
     Output output[3];   // by Combine, under the source's mask
     Output averages[3];  // by Combine, every pixel: a row of averages
     void (*outputSame)(T*, const T*, int, T, T);
@@ -419,14 +435,18 @@ struct BlurRows {
 };
 
 #define KR_BLUR_ROWS(suffix, ...)                                                                                   \
-    template <typename T, typename L, bool Leave>                                                                   \
+    template <typename T, typename L, bool Leave, bool Set>                                                         \
     __VA_ARGS__ void Columns##suffix(const T* enter, const T* leave, L* s0, L* s1, L* s2, int n, int f0, int f1,     \
                                      int f2) {                                                                      \
-        ColumnsBody<T, L, Leave>(enter, leave, s0, s1, s2, n, f0, f1, f2);                                          \
+        ColumnsBody<T, L, Leave, Set>(enter, leave, s0, s1, s2, n, f0, f1, f2);                                     \
     }                                                                                                               \
     template <typename L>                                                                                           \
     __VA_ARGS__ void Pair##suffix(L* out, const L* a, const L* b, int n) {                                          \
         PairBody<L>(out, a, b, n);                                                                                  \
+    }                                                                                                               \
+    template <typename K, typename L>                                                                               \
+    __VA_ARGS__ void Accumulate##suffix(L* sums, const K* p, int width, int n) {                                    \
+        AccumulateBody<K, L>(sums, p, width, n);                                                                    \
     }                                                                                                               \
     template <typename T, typename L, Division D, Combine C, bool Masked>                                           \
     __VA_ARGS__ void Output##suffix(T* dst, const T* src, const Terms<L>& t, int n, const BlurLanes<T>& k) {        \
@@ -442,10 +462,13 @@ struct BlurRows {
     }                                                                                                               \
     template <typename T, typename K, typename L, Division D>                                                       \
     BlurRows<T, K, L> Rows##suffix() {                                                                              \
-        return {Columns##suffix<T, K, false>,                                                                       \
-                Columns##suffix<T, K, true>,                                                                        \
+        return {Columns##suffix<T, K, false, false>,                                                                \
+                Columns##suffix<T, K, true, false>,                                                                 \
+                Columns##suffix<T, K, true, true>,                                                                  \
                 Pair##suffix<L>,                                                                                    \
                 Prefix##suffix,                                                                                     \
+                Prefix##suffix,                                                                                     \
+                Accumulate##suffix<K, L>,                                                                           \
                 {Output##suffix<T, L, D, Combine::kOne, true>, Output##suffix<T, L, D, Combine::kAdd, true>,        \
                  Output##suffix<T, L, D, Combine::kSub, true>},                                                     \
                 {Output##suffix<T, L, D, Combine::kOne, false>, Output##suffix<T, L, D, Combine::kAdd, false>,      \
@@ -494,8 +517,9 @@ public:
     Blur(const BlurArgs& a, const BlurLanes<T>& k)
         : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
           bh_(std::min(a.block, a.height)), byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth),
-          columns_(w_), sums_(w_) {
+          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), columns_(w_), sums_(w_) {
         if (byPrefix_) prefix_.assign(static_cast<std::size_t>(w_) * 3 + 1, L{0});
+        if (byDifference_) narrow_.assign(static_cast<std::size_t>(w_) * 3 + 1, K{0});
     }
 
     // The block of rows 0 .. h - bh moves down with them; every row below
@@ -504,10 +528,11 @@ public:
         for (int j = 0; j < bh_; ++j) rows_.enter(Src(j), nullptr, columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1], k_.five[2]);
         const int lastTop = h_ - bh_;
         for (int top = 0;; ++top) {
-            if (top > 0)
+            if (top > 0 && byDifference_) MoveSums(top - 1);
+            else if (top > 0)
                 rows_.move(Src(top - 1 + bh_), Src(top - 1), columns_[0], columns_[1], columns_[2], w_, k_.five[0],
                            k_.five[1], k_.five[2]);
-            BlockSums();
+            if (top == 0 || !byDifference_) BlockSums();
             if (top == lastTop) break;
             Output(top);
         }
@@ -525,6 +550,32 @@ private:
             if (!byPrefix_) return DoubledSums();
         }
         PrefixSums();
+        if (byDifference_) KeepSums();
+    }
+
+    // Block sums in wide lanes, kept from row to row: the first block's
+    // from the prefix sums, planes one after another.
+    void KeepSums() {
+        kept_.assign(static_cast<std::size_t>(w_) * 3, L{0});
+        for (int c = 0; c < 3; ++c) {
+            L* plane = kept_.data() + static_cast<std::size_t>(c) * w_;
+            for (int i = 0; i <= w_ - bw_; ++i) plane[i] = static_cast<L>(terms_.a[c][i] - terms_.b[c][i]);
+            terms_.a[c] = plane;
+        }
+        combine_ = Combine::kOne;
+    }
+
+    // The block moving down from row top to top + 1 gains the window sums of
+    // the row that enters less the one that leaves. Their pixels differ by
+    // at most 31 a component, so the window sums (31 * bw <= 2^15 - 1) come
+    // exactly from a prefix sum in narrow lanes, read as signed values.
+    void MoveSums(int top) {
+        rows_.difference(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
+                         k_.five[2]);
+        rows_.prefixNarrow(columns_[0], narrow_.data() + 1, 3 * w_);
+        // The three planes at once: the sums that mix two planes fall in
+        // each plane's last columns, which no block reads.
+        rows_.accumulate(kept_.data(), narrow_.data(), bw_, 2 * w_ + (w_ - bw_ + 1));
     }
 
     // P[0] = 0, P[1 ..] the prefix sum of the three planes end to end: the
@@ -619,10 +670,13 @@ private:
     BlurRows<T, K, L> rows_;
     int w_, h_, bw_, bh_;
     bool byPrefix_;
+    bool byDifference_;  // wide block sums moved by narrow window sums
     Planes<K> columns_;
     Planes<L> sums_;
     std::vector<Planes<L>> levels_;
     std::vector<L> prefix_;
+    std::vector<K> narrow_;  // byDifference_: prefix sums of the rows' differences
+    std::vector<L> kept_;    // byDifference_: the block sums
     std::vector<T> shared_;
     const L* previous_[3] = {};
     Terms<L> terms_;
