@@ -223,8 +223,9 @@ TEST_F(EffectFilterKernels, MosaicMatchesReferenceWithAnchorsOutsideTheRegion) {
 // count 2025 (45 x 45) that has no exact 16-bit multiplier, odd widths,
 // widths below the block and blocks as wide as the picture; pictures with
 // transparent pixels; a block of more than 2114 rows, whose column sums
-// leave 16 bits. The prefix sums run over more than one vector, with tails
-// of many lengths.
+// leave 16 bits; blocks each side of 1057 columns, up to which 32-bit sums
+// move down by 16-bit window sums of the rows' differences. The prefix sums
+// run over more than one vector, with tails of many lengths.
 TEST_F(EffectFilterKernels, BlurByPrefixSumsMatchesReference) {
     struct Case {
         int width, height, block;
@@ -232,7 +233,8 @@ TEST_F(EffectFilterKernels, BlurByPrefixSumsMatchesReference) {
     const Case cases[] = {{97, 50, 45},  {97, 50, 46},   {101, 47, 46},  {133, 9, 24},   {133, 9, 31},  {131, 17, 64},
                           {131, 17, 65}, {129, 17, 128}, {257, 9, 128},  {257, 9, 129},  {255, 9, 256}, {301, 9, 300},
                           {300, 8, 300}, {87, 30, 87},   {86, 30, 200},  {33, 40, 100},  {1, 60, 50},   {61, 1, 61},
-                          {250, 20, 130}, {211, 13, 147}, {77, 77, 76},  {65, 33, 33},  {3, 2200, 2200}};
+                          {250, 20, 130}, {211, 13, 147}, {77, 77, 76},  {65, 33, 33},  {3, 2200, 2200},
+                          {1057, 3, 1057}, {1058, 3, 1058}, {1100, 4, 1100}};
     std::mt19937 rng(31);
     for (KernelLevel level : Levels()) {
         UseKernelLevel(level);
@@ -364,6 +366,45 @@ TEST_F(EffectFilterKernels, BlurDividesEveryCountExactly) {
                 }
             }
         }
+    }
+}
+
+// The largest change a move down can make: a white row leaves as a
+// transparent one enters, 31 less in every column of the block. At 1057
+// columns the window sum of the change, -32767, still fits 16 signed bits;
+// at 1058 it does not. Rows of 1 elsewhere: the first block averages 1 in
+// each component, every later one 0.
+TEST_F(EffectFilterKernels, BlurMovesByTheWidestDifferenceExactly) {
+    std::mt19937 rng(39);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32})
+            for (int block : {1057, 1058}) {
+                const int w = block, h = block + 2;
+                Picture source(w, h, bits, rng);
+                Picture out(w, h, bits, rng);
+                Picture before(out);
+                const plat::PixelFormat& f = source.s->format;
+                const int white[3] = {31, 31, 31}, one[3] = {1, 1, 1}, none[3] = {0, 0, 0};
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        plat::PutPixel(*source.s, x, y, FromFives(f, y == 0 ? white : y == block ? none : one));
+                BlurArgs a;
+                a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+                a.dst = out.s->Row(0), a.dstPitch = out.s->pitch;
+                a.width = w, a.height = h, a.block = block, a.bytesPerPixel = f.bytesPerPixel;
+                const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                for (int k = 0; k < 3; ++k) a.shift[k] = __builtin_ctz(masks[k]), a.bits[k] = __builtin_popcount(masks[k]);
+                BlurRect(a);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; x += 97) {
+                        const std::uint32_t want =
+                            y == block ? plat::GetPixel(*before.s, x, y) : FromFives(f, y == 0 ? one : none);
+                        ASSERT_EQ(plat::GetPixel(*out.s, x, y), want)
+                            << "at " << x << ", " << y << ", block " << block << ", " << bits << " bits, "
+                            << ActiveKernelName();
+                    }
+            }
     }
 }
 
