@@ -5,7 +5,7 @@
 // one that enters added) when the block moves down. The row's block sums
 // come from the column sums in one of two ways.
 //
-// Narrow blocks double: W1 is the column sums, W2p[i] = Wp[i] + Wp[i + p],
+// Blocks up to 8 wide double: W1 is the column sums, W2p[i] = Wp[i] + Wp[i + p],
 // and the block width, read in binary, adds the Wp of its set bits at
 // growing offsets. The top Wp is never made: its two halves, like the last
 // two terms, are added by the output loop, so a block of 2 takes no
@@ -19,9 +19,13 @@
 // P[i + width]. Its cost no longer grows with the block.
 //
 // The sums live in 16-bit lanes, wrapping, when the largest block sum (31
-// times the block's pixel count) fits in 16 bits; else in 32-bit lanes.
-// Differences and sums of wrapped values are exact as long as the true
-// result fits, which these bounds keep. Division by the pixel count n is
+// times the block's pixel count) fits in 16 bits; else the block sums take
+// 32-bit lanes. Those are kept from row to row, the first from 32-bit
+// prefix sums of the column sums; a move down adds the window sums of the
+// entering row less the leaving one, whose pixels differ by at most 31, so
+// that blocks up to 1057 wide get them from 16-bit prefix sums. Column sums
+// stay in 16 bits up to 2114 rows. Differences and sums of wrapped values
+// are exact as long as the true result fits, which these bounds keep. Division by the pixel count n is
 // chosen per rectangle: in 16-bit lanes the high half of a 16-bit product
 // (once, or twice for the rest of the shift) where one is exact, else that
 // of a 17-bit multiplier, which always exists; in 32-bit lanes the sum
