@@ -4,6 +4,8 @@
 // end where the reference leaves it, including across the table's end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -192,6 +194,217 @@ TEST_F(EffectFilterKernels, MosaicMatchesReferenceWithAnchorsOutsideTheRegion) {
                                           << ActiveKernelName();
             }
         }
+    }
+}
+
+// A blur of a whole picture at one level, fast and reference, compared.
+::testing::AssertionResult BlurAgrees(const Picture& source, int block, std::mt19937& rng) {
+    const int w = source.s->width, h = source.s->height, bpp = source.s->format.bytesPerPixel;
+    Picture fast(w, h, source.s->format.bits, rng);
+    Picture slow(fast);
+    BlurArgs a;
+    a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+    a.dst = fast.s->Row(0), a.dstPitch = fast.s->pitch;
+    a.width = w, a.height = h, a.block = block, a.bytesPerPixel = bpp;
+    const plat::PixelFormat& f = source.s->format;
+    const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+    for (int c = 0; c < 3; ++c) a.shift[c] = __builtin_ctz(masks[c]), a.bits[c] = __builtin_popcount(masks[c]);
+    BlurRect(a);
+    BlurArgs b = a;
+    b.dst = slow.s->Row(0);
+    ReferenceBlurRect(b);
+    if (fast == slow) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << f.bits << " bits, block " << block << ", " << w << " x " << h
+                                         << ", " << ActiveKernelName();
+}
+
+// Widths from which the row's sums come from one prefix sum, each side of
+// the count (2114 pixels) above which the sums take 32-bit lanes, the
+// count 2025 (45 x 45) that has no exact 16-bit multiplier, odd widths,
+// widths below the block and blocks as wide as the picture; pictures with
+// transparent pixels; a block of more than 2114 rows, whose column sums
+// leave 16 bits; blocks each side of 1057 columns, up to which 32-bit sums
+// move down by 16-bit window sums of the rows' differences. The prefix sums
+// run over more than one vector, with tails of many lengths.
+TEST_F(EffectFilterKernels, BlurByPrefixSumsMatchesReference) {
+    struct Case {
+        int width, height, block;
+    };
+    const Case cases[] = {{97, 50, 45},  {97, 50, 46},   {101, 47, 46},  {133, 9, 24},   {133, 9, 31},  {131, 17, 64},
+                          {131, 17, 65}, {129, 17, 128}, {257, 9, 128},  {257, 9, 129},  {255, 9, 256}, {301, 9, 300},
+                          {300, 8, 300}, {87, 30, 87},   {86, 30, 200},  {33, 40, 100},  {1, 60, 50},   {61, 1, 61},
+                          {250, 20, 130}, {211, 13, 147}, {77, 77, 76},  {65, 33, 33},  {3, 2200, 2200},
+                          {1057, 3, 1057}, {1058, 3, 1058}, {1100, 4, 1100}};
+    std::mt19937 rng(31);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32})
+            for (const Case& c : cases) {
+                const Picture source(c.width, c.height, bits, rng, 15);
+                ASSERT_TRUE(BlurAgrees(source, c.block, rng));
+            }
+    }
+}
+
+// Every block sum a whole multiple of the pixel count, or one away from
+// it: a picture of one value with a few pixels one above or below. These
+// sums sit where an estimated quotient must be set right.
+TEST_F(EffectFilterKernels, BlurDividesExactlyBesideMultiplesOfTheCount) {
+    std::mt19937 rng(33);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int value : {0, 16, 31}) {
+            for (int block : {3, 13, 24, 37, 45, 46, 53, 64, 91}) {
+                Picture source(block + 7, std::min(block + 3, 60), 16, rng);
+                for (int y = 0; y < source.s->height; ++y)
+                    for (int x = 0; x < source.s->width; ++x) {
+                        const int roll = static_cast<int>(rng() % 64);
+                        const int v = std::clamp(value + (roll == 0 ? 1 : roll == 1 ? -1 : 0), 0, 31);
+                        plat::PutPixel(*source.s, x, y, static_cast<std::uint32_t>(v << 11 | v << 6 | v));
+                    }
+                ASSERT_TRUE(BlurAgrees(source, block, rng)) << "value " << value;
+            }
+        }
+    }
+}
+
+// A pixel of the format from three 5-bit values, put back the way the blur
+// puts back its averages.
+std::uint32_t FromFives(const plat::PixelFormat& f, const int (&v)[3]) {
+    const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+    std::uint32_t pixel = 0;
+    for (int c = 0; c < 3; ++c) {
+        const int bits = __builtin_popcount(masks[c]);
+        const std::uint32_t value = static_cast<std::uint32_t>(v[c]);
+        pixel |= (bits == 8 ? value << 3 | value >> 2 : value << (bits - 5)) << __builtin_ctz(masks[c]);
+    }
+    return pixel;
+}
+
+// Blocks too large for the per-pixel reference to check in a test: a flat
+// picture with one pixel whose red is one lower and green one higher. Every
+// block sum is then a whole multiple of the count, or one away from it:
+// blocks over that pixel average one less red and the same green. The
+// counts reach each division: 2025 (estimate in 16 bits), 2116 and 65536
+// (the float reciprocal alone) and 90000 (the reciprocal set right).
+TEST_F(EffectFilterKernels, BlurOfFlatPicturesSeesOnePixelOffByOne) {
+    struct Case {
+        int width, height, block, x, y;
+    };
+    const Case cases[] = {{100, 60, 45, 44, 0}, {100, 60, 46, 99, 59}, {400, 300, 256, 200, 150}, {400, 300, 300, 0, 299},
+                          {400, 300, 300, 399, 10}};
+    std::mt19937 rng(35);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32})
+            for (const Case& c : cases)
+                for (const std::array<int, 3>& v : {std::array<int, 3>{31, 30, 1}, {1, 0, 31}, {17, 9, 22}}) {
+                    Picture source(c.width, c.height, bits, rng);
+                    Picture out(c.width, c.height, bits, rng);
+                    const plat::PixelFormat& f = source.s->format;
+                    const int flat[3] = {v[0], v[1], v[2]}, off[3] = {v[0] - 1, v[1] + 1, v[2]}, less[3] = {v[0] - 1, v[1], v[2]};
+                    for (int y = 0; y < c.height; ++y)
+                        for (int x = 0; x < c.width; ++x) plat::PutPixel(*source.s, x, y, FromFives(f, flat));
+                    plat::PutPixel(*source.s, c.x, c.y, FromFives(f, off));
+                    BlurArgs a;
+                    a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+                    a.dst = out.s->Row(0), a.dstPitch = out.s->pitch;
+                    a.width = c.width, a.height = c.height, a.block = c.block, a.bytesPerPixel = f.bytesPerPixel;
+                    const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                    for (int k = 0; k < 3; ++k) a.shift[k] = __builtin_ctz(masks[k]), a.bits[k] = __builtin_popcount(masks[k]);
+                    BlurRect(a);
+                    const int bw = std::min(c.block, c.width), bh = std::min(c.block, c.height);
+                    for (int y = 0; y < c.height; ++y)
+                        for (int x = 0; x < c.width; ++x) {
+                            const int left = std::min(x, c.width - bw), top = std::min(y, c.height - bh);
+                            const bool over = left <= c.x && c.x < left + bw && top <= c.y && c.y < top + bh;
+                            ASSERT_EQ(plat::GetPixel(*out.s, x, y), FromFives(f, over ? less : flat))
+                                << "at " << x << ", " << y << ", " << bits << " bits, block " << c.block << ", "
+                                << ActiveKernelName();
+                        }
+                }
+    }
+}
+
+// Every division, probed count by count: a row of n pixels blurred with a
+// block of at least n has one block, the whole row. A flat row of value v
+// with the first pixel's red one lower sums to v n - 1 in red and v n in
+// green, the sums on each side of a multiple, where an estimated or
+// rounded quotient goes wrong first. Every count up to 2300 (16-bit lanes,
+// then 32-bit ones, where a float reciprocal not raised fails from 2213),
+// then counts on to 140000, among them the bounds of the float
+// reciprocal's exact range (2^21 / 31).
+TEST_F(EffectFilterKernels, BlurDividesEveryCountExactly) {
+    std::vector<int> counts;
+    for (int n = 2; n <= 2300; ++n) counts.push_back(n);
+    for (int n : {4096, 65536, 67649, 67650, 67651, 77314, 90000, 131072, 140000}) counts.push_back(n);
+    std::mt19937 rng(37);
+    for (int i = 0; i < 60; ++i) counts.push_back(2301 + static_cast<int>(rng() % 138000));
+    std::vector<int> allValues, someValues = {1, 2, 16, 28, 30, 31};
+    for (int v = 1; v <= 31; ++v) allValues.push_back(v);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32}) {
+            const plat::PixelFormat f = plat::FormatForBits(bits);
+            for (int n : counts) {
+                std::vector<std::uint32_t> src(static_cast<std::size_t>(n)), dst(static_cast<std::size_t>(n));
+                BlurArgs a;
+                a.src = reinterpret_cast<const std::uint8_t*>(src.data()), a.srcPitch = n * 4;
+                a.dst = reinterpret_cast<std::uint8_t*>(dst.data()), a.dstPitch = n * 4;
+                a.width = n, a.height = 1, a.block = n + static_cast<int>(rng() % 3), a.bytesPerPixel = f.bytesPerPixel;
+                const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                for (int k = 0; k < 3; ++k) a.shift[k] = __builtin_ctz(masks[k]), a.bits[k] = __builtin_popcount(masks[k]);
+                for (int v : n <= 2300 ? allValues : someValues) {
+                    const int flat[3] = {v, v, 31 - v}, first[3] = {v - 1, v, 31 - v};
+                    auto* row = reinterpret_cast<std::uint8_t*>(src.data());
+                    for (int x = 0; x < n; ++x)
+                        StorePixel(row + x * f.bytesPerPixel, f.bytesPerPixel, FromFives(f, x == 0 ? first : flat));
+                    BlurRect(a);
+                    const std::uint32_t got = LoadPixel(a.dst + (n - 1) * f.bytesPerPixel, f.bytesPerPixel);
+                    ASSERT_EQ(got, FromFives(f, first))
+                        << "count " << n << ", value " << v << ", " << bits << " bits, " << ActiveKernelName();
+                }
+            }
+        }
+    }
+}
+
+// The largest change a move down can make: a white row leaves as a
+// transparent one enters, 31 less in every column of the block. At 1057
+// columns the window sum of the change, -32767, still fits 16 signed bits;
+// at 1058 it does not. Rows of 1 elsewhere: the first block averages 1 in
+// each component, every later one 0.
+TEST_F(EffectFilterKernels, BlurMovesByTheWidestDifferenceExactly) {
+    std::mt19937 rng(39);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : {16, 32})
+            for (int block : {1057, 1058}) {
+                const int w = block, h = block + 2;
+                Picture source(w, h, bits, rng);
+                Picture out(w, h, bits, rng);
+                Picture before(out);
+                const plat::PixelFormat& f = source.s->format;
+                const int white[3] = {31, 31, 31}, one[3] = {1, 1, 1}, none[3] = {0, 0, 0};
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        plat::PutPixel(*source.s, x, y, FromFives(f, y == 0 ? white : y == block ? none : one));
+                BlurArgs a;
+                a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
+                a.dst = out.s->Row(0), a.dstPitch = out.s->pitch;
+                a.width = w, a.height = h, a.block = block, a.bytesPerPixel = f.bytesPerPixel;
+                const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+                for (int k = 0; k < 3; ++k) a.shift[k] = __builtin_ctz(masks[k]), a.bits[k] = __builtin_popcount(masks[k]);
+                BlurRect(a);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; x += 97) {
+                        const std::uint32_t want =
+                            y == block ? plat::GetPixel(*before.s, x, y) : FromFives(f, y == 0 ? one : none);
+                        ASSERT_EQ(plat::GetPixel(*out.s, x, y), want)
+                            << "at " << x << ", " << y << ", block " << block << ", " << bits << " bits, "
+                            << ActiveKernelName();
+                    }
+            }
     }
 }
 

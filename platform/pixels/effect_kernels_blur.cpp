@@ -3,27 +3,46 @@
 // Sums are separable. Column sums over the block's rows are kept for the
 // current row and moved by one row (the row that leaves subtracted, the
 // one that enters added) when the block moves down. The row's block sums
-// come from the column sums by doubling: W1 is the column sums, W2p[i] =
-// Wp[i] + Wp[i + p], and the block width, read in binary, adds the Wp of
-// its set bits at growing offsets. The top Wp is never made: its two
-// halves, like the last two terms, are added by the output loop, so a
-// block of 2 takes no doubling pass and one of 8 two. Every pass is a
-// whole-row loop over the three planes at once, without a chain from pixel
-// to pixel, so it runs over vector lanes. The bottom rows, whose block no
-// longer moves, reuse the last row's sums.
+// come from the column sums in one of two ways.
+//
+// Blocks up to 8 wide double: W1 is the column sums, W2p[i] = Wp[i] + Wp[i + p],
+// and the block width, read in binary, adds the Wp of its set bits at
+// growing offsets. The top Wp is never made: its two halves, like the last
+// two terms, are added by the output loop, so a block of 2 takes no
+// doubling pass and one of 8 two. Every pass is a whole-row loop over the
+// three planes at once, without a chain from pixel to pixel.
+//
+// Wider blocks take one prefix sum over the three planes laid end to end,
+// P[0] = 0 and P[i + 1] = P[i] + column i, built in registers (shift-and-add
+// steps inside each 128-bit lane, then the lanes' totals and the total
+// carried from the previous vector); the output loop subtracts P[i] from
+// P[i + width]. Its cost no longer grows with the block.
 //
 // The sums live in 16-bit lanes, wrapping, when the largest block sum (31
-// times the block's pixel count) fits in 16 bits; else in 32-bit lanes.
-// Differences and sums of wrapped values are exact as long as the true
-// result fits, which these bounds keep. Division by the pixel count is an
-// exact multiply and shift chosen per rectangle: in 16-bit lanes the high
-// half of a 16-bit product (once, or twice for the rest of the shift) where
-// one is exact, else a 32-bit multiplier in 64 bits.
+// times the block's pixel count) fits in 16 bits; else the block sums take
+// 32-bit lanes. Those are kept from row to row, the first from 32-bit
+// prefix sums of the column sums; a move down adds the window sums of the
+// entering row less the leaving one, whose pixels differ by at most 31, so
+// that blocks up to 1057 wide get them from 16-bit prefix sums. Column sums
+// stay in 16 bits up to 2114 rows. Differences and sums of wrapped values
+// are exact as long as the true result fits, which these bounds keep. Division by the pixel count n is
+// chosen per rectangle: in 16-bit lanes the high half of a 16-bit product
+// (once, or twice for the rest of the shift) where one is exact, else that
+// of a 17-bit multiplier, which always exists; in 32-bit lanes the sum
+// times a float reciprocal rounded up, truncated, which is exact for sums
+// below 2^21, and beyond them that estimate, off by at most one (averages
+// are at most 31), set right by comparing its product with n to the sum.
+//
+// Rows whose block has stopped at the bottom share one row of averages,
+// made once and copied under the source's mask.
 //
 // Each row loop is built at three levels (baseline SSE2, AVX2, AVX-512BW)
 // and the one of the copies' kernel level runs; 3-byte pixels take the
 // reference.
+#include <immintrin.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -35,40 +54,204 @@ namespace plat::kernels {
 namespace {
 
 // Where the components' top five bits sit, how a 5-bit value goes back,
-// and the exact division by the block's pixel count: q = x * mul >> shift.
+// and the division by the block's pixel count.
 template <typename T>
 struct BlurLanes {
     int five[3];    // shift of each component's top five bits
     int low[3];     // 8-bit fields: shift of the repeated top bits (value >> 2)
     bool eightBit;  // fields of 8 bits repeat the top bits below
     T colour;       // a pixel without these bits is transparent
-    std::uint64_t mul;
-    int shift;
+    std::uint32_t count;  // the block's pixel count
+    // 16-bit lanes: the exact multiplier (less 2^16 for kHigh17*), and for
+    // kHighTwice, kHigh17Twice 2^(16 - the shift left after the first high
+    // half). Held in 16 bits, so that the compiler sees 16-bit products and
+    // takes their high halves in 16-bit lanes.
+    std::uint16_t mul, post;
+    // Always 0, which the compiler cannot see: the first high half xored
+    // with it is not folded with the second into one 32-bit product.
+    std::uint16_t opaqueZero;
 };
 
-// How 16-bit lanes divide a block sum x by the pixel count: not at all (one
-// pixel), the high half of x * mul (shift 16), or that high half's high
-// half with 2^(32 - shift), which shifts it right by shift - 16 without a
-// shift by a variable count (which the compiler would widen the lanes for).
-// 32-bit lanes take a 64-bit product.
-enum class Division { kNone, kHigh, kHighTwice, kWide };
+// How a block sum x is divided by the pixel count n, x * m >> s with an
+// exact multiplier m: not at all (one pixel); the high half of x * m (s =
+// 16), or that high half's high half with 2^(32 - s), which shifts it right
+// by s - 16 without a shift by a variable count (which the compiler would
+// widen the lanes for). Counts with no exact m below 2^16 take one below
+// 2^17, m = 2^16 + m': with t the high half of x * m', x * m >> 17 is
+// (x + t) / 2, made without leaving 16 bits as t + (x - t) / 2, then
+// shifted by s - 17 the same way. In 32-bit lanes x times a float
+// reciprocal rounded up, truncated (exact while x < 2^21, see
+// FloatReciprocal), or beyond that set right by the remainder.
+enum class Division { kNone, kHigh, kHighTwice, kHigh17, kHigh17Twice, kFloat, kFloatSettled };
 
-// A multiplier and shift that divide every x in 0 .. largest by n exactly,
-// with mul below 2^mulBits; false when there are none.
-bool ExactDivision(std::uint64_t n, std::uint64_t largest, int mulBits, std::uint64_t& mul, int& shift) {
-    for (int s = 63; s >= 0; --s) {
-        const unsigned __int128 power = static_cast<unsigned __int128>(1) << s;
-        const unsigned __int128 m = (power + n - 1) / n;
-        if (m >= (static_cast<unsigned __int128>(1) << mulBits)) continue;
-        const unsigned __int128 error = m * n - power;
-        if (static_cast<unsigned __int128>(largest) * error < power) {
-            mul = static_cast<std::uint64_t>(m);
-            shift = s;
-            return true;
-        }
-    }
-    return false;
+// 1 / n raised by a factor 1 + 2^-22 and rounded up to a float r. With the
+// product x * r rounded to the nearest float p (relative error 2^-24):
+// p >= (x / n)(1 + 2^-22)(1 - 2^-24) >= x / n, so trunc(p) is at least the
+// quotient; p <= (x / n)(1 + 1.76 * 2^-22), and x / n lies at least 1 / n
+// below the next integer, so trunc(p) stays below it while x * 1.76 * 2^-22
+// < 1, which x < 2^21 keeps. x converts exactly, being below 2^24.
+float FloatReciprocal(std::uint32_t n) {
+    const double raised = (1.0 / n) * (1.0 + 1.0 / (1 << 22));
+    float r = static_cast<float>(raised);
+    if (static_cast<double>(r) < raised) r = std::nextafter(r, 1.0f);
+    return r;
 }
+
+// How the output loop makes a block sum from its terms: a's alone, a + b,
+// or a - b (prefix sums).
+enum class Combine { kOne, kAdd, kSub };
+
+// ---- prefix sums in registers ----
+//
+// p[i] = c[0] + ... + c[i], wrapping in the lane's width. Each vector is
+// summed inside its 128-bit lanes by shift-and-add steps; the lanes' totals
+// (the last element broadcast) are summed across lanes and added, with the
+// carry of all earlier vectors. The carry grows by the vector's total,
+// found before the carry is added, so the chain from vector to vector is
+// one addition.
+
+template <typename K, typename L>
+[[gnu::always_inline]] inline void PrefixTail(const K* c, L* p, int i, int n, L carry) {
+    for (; i < n; ++i) p[i] = carry = static_cast<L>(carry + c[i]);
+}
+
+void PrefixSse2(const std::uint16_t* c, std::uint16_t* p, int n) {
+    __m128i carry = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i));
+        x = _mm_add_epi16(x, _mm_slli_si128(x, 2));
+        x = _mm_add_epi16(x, _mm_slli_si128(x, 4));
+        x = _mm_add_epi16(x, _mm_slli_si128(x, 8));
+        __m128i total = _mm_shufflehi_epi16(x, 0xFF);
+        total = _mm_unpackhi_epi64(total, total);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_add_epi16(x, carry));
+        carry = _mm_add_epi16(carry, total);
+    }
+    PrefixTail(c, p, i, n, static_cast<std::uint16_t>(_mm_cvtsi128_si32(carry)));
+}
+
+void PrefixSse2(const std::uint32_t* c, std::uint32_t* p, int n) {
+    __m128i carry = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i));
+        x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
+        x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
+        const __m128i total = _mm_shuffle_epi32(x, 0xFF);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_add_epi32(x, carry));
+        carry = _mm_add_epi32(carry, total);
+    }
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry)));
+}
+
+// 16-bit column sums into 32-bit prefix sums.
+void PrefixSse2(const std::uint16_t* c, std::uint32_t* p, int n) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i carry = zero;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i x = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c + i)), zero);
+        x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
+        x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
+        const __m128i total = _mm_shuffle_epi32(x, 0xFF);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_add_epi32(x, carry));
+        carry = _mm_add_epi32(carry, total);
+    }
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(carry)));
+}
+
+// The lane totals [T0 | T1] give the lower lane's total to the upper lane
+// and, swapped and added, the vector's total to both.
+[[gnu::target("avx2")]] void PrefixAvx2(const std::uint16_t* c, std::uint16_t* p, int n) {
+    const __m256i lastWord = _mm256_set1_epi16(0x0F0E);  // byte indices of each lane's last word
+    __m256i carry = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + i));
+        x = _mm256_add_epi16(x, _mm256_slli_si256(x, 2));
+        x = _mm256_add_epi16(x, _mm256_slli_si256(x, 4));
+        x = _mm256_add_epi16(x, _mm256_slli_si256(x, 8));
+        const __m256i lanes = _mm256_shuffle_epi8(x, lastWord);
+        const __m256i below = _mm256_permute2x128_si256(lanes, lanes, 0x08);
+        x = _mm256_add_epi16(x, _mm256_add_epi16(below, carry));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), x);
+        carry = _mm256_add_epi16(carry, _mm256_add_epi16(lanes, _mm256_permute2x128_si256(lanes, lanes, 0x01)));
+    }
+    PrefixTail(c, p, i, n, static_cast<std::uint16_t>(_mm256_cvtsi256_si32(carry)));
+}
+
+template <typename K>
+[[gnu::target("avx2")]] inline __m256i Load8Avx2(const K* c) {
+    if constexpr (sizeof(K) == 2) return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
+    else return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c));
+}
+
+template <typename K>
+[[gnu::target("avx2")]] void Prefix32Avx2(const K* c, std::uint32_t* p, int n) {
+    __m256i carry = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i x = Load8Avx2(c + i);
+        x = _mm256_add_epi32(x, _mm256_slli_si256(x, 4));
+        x = _mm256_add_epi32(x, _mm256_slli_si256(x, 8));
+        const __m256i lanes = _mm256_shuffle_epi32(x, 0xFF);
+        const __m256i below = _mm256_permute2x128_si256(lanes, lanes, 0x08);
+        x = _mm256_add_epi32(x, _mm256_add_epi32(below, carry));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), x);
+        carry = _mm256_add_epi32(carry, _mm256_add_epi32(lanes, _mm256_permute2x128_si256(lanes, lanes, 0x01)));
+    }
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm256_cvtsi256_si32(carry)));
+}
+void PrefixAvx2(const std::uint32_t* c, std::uint32_t* p, int n) { Prefix32Avx2(c, p, n); }
+void PrefixAvx2(const std::uint16_t* c, std::uint32_t* p, int n) { Prefix32Avx2(c, p, n); }
+
+// GCC 12's AVX-512 headers start some intrinsics from an undefined
+// register, which its flow analysis reports as uninitialised.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// 16-bit lanes at the AVX-512 level take the AVX2 loop: the sums across a
+// 512-bit register's four lanes take more shuffles than two 256-bit
+// registers do, and measure slower.
+void PrefixAvx512(const std::uint16_t* c, std::uint16_t* p, int n) { PrefixAvx2(c, p, n); }
+
+// Four lane totals [T0 | T1 | T2 | T3]: adding the totals moved up one lane
+// and then two gives each lane the sum up to it; less its own total, the
+// sum below it; the top lane's is the vector's total.
+template <typename K>
+[[gnu::target("avx512f,avx512bw")]] inline __m512i Load16Avx512(const K* c) {
+    if constexpr (sizeof(K) == 2) return _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
+    else return _mm512_loadu_si512(c);
+}
+
+template <typename K>
+[[gnu::target("avx512f,avx512bw")]] void Prefix32Avx512(const K* c, std::uint32_t* p, int n) {
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i carry = zero;
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        __m512i x = Load16Avx512(c + i);
+        x = _mm512_add_epi32(x, _mm512_bslli_epi128(x, 4));
+        x = _mm512_add_epi32(x, _mm512_bslli_epi128(x, 8));
+        const __m512i lanes = _mm512_shuffle_epi32(x, _MM_PERM_DDDD);
+        __m512i upTo = _mm512_add_epi32(lanes, _mm512_alignr_epi64(lanes, zero, 6));
+        upTo = _mm512_add_epi32(upTo, _mm512_alignr_epi64(upTo, zero, 4));
+        x = _mm512_add_epi32(x, _mm512_add_epi32(_mm512_sub_epi32(upTo, lanes), carry));
+        _mm512_storeu_si512(p + i, x);
+        carry = _mm512_add_epi32(carry, _mm512_shuffle_i64x2(upTo, upTo, 0xFF));
+    }
+    PrefixTail(c, p, i, n, static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(carry))));
+}
+void PrefixAvx512(const std::uint32_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
+void PrefixAvx512(const std::uint16_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
+
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 // ---- row loops ----
 
@@ -79,7 +262,10 @@ template <typename T>
     return s & static_cast<int>(8 * sizeof(T) - 1);
 }
 
-template <typename T, typename L, bool Leave>
+// Column sums: each component's top five bits of the entering row added
+// (less the leaving row's with Leave); with Set the planes take the
+// difference itself.
+template <typename T, typename L, bool Leave, bool Set = false>
 [[gnu::always_inline]] inline void ColumnsBody(const T* __restrict enter, const T* __restrict leave, L* __restrict s0,
                                                L* __restrict s1, L* __restrict s2, int n, int f0, int f1, int f2) {
     f0 = Within<T>(f0), f1 = Within<T>(f1), f2 = Within<T>(f2);
@@ -92,13 +278,23 @@ template <typename T, typename L, bool Leave>
             g = static_cast<L>(g - static_cast<L>((q >> f1) & 31u));
             b = static_cast<L>(b - static_cast<L>((q >> f2) & 31u));
         }
-        s0[i] = static_cast<L>(s0[i] + r), s1[i] = static_cast<L>(s1[i] + g), s2[i] = static_cast<L>(s2[i] + b);
+        if constexpr (Set) s0[i] = r, s1[i] = g, s2[i] = b;
+        else s0[i] = static_cast<L>(s0[i] + r), s1[i] = static_cast<L>(s1[i] + g), s2[i] = static_cast<L>(s2[i] + b);
     }
 }
 
 template <typename L>
 [[gnu::always_inline]] inline void PairBody(L* __restrict out, const L* a, const L* b, int n) {
     for (int i = 0; i < n; ++i) out[i] = static_cast<L>(a[i] + b[i]);
+}
+
+// sums[i] += p[i + width] - p[i], the difference read as a signed value of
+// the narrow lanes K and widened.
+template <typename K, typename L>
+[[gnu::always_inline]] inline void AccumulateBody(L* __restrict sums, const K* __restrict p, int width, int n) {
+    using Signed = std::make_signed_t<K>;
+    for (int i = 0; i < n; ++i)
+        sums[i] = static_cast<L>(sums[i] + static_cast<L>(static_cast<Signed>(static_cast<K>(p[i + width] - p[i]))));
 }
 
 // A block sum's average put back into a pixel, with everything a row loop
@@ -108,17 +304,16 @@ template <typename L>
 // half of one product.
 template <typename T, typename L, Division D>
 struct Averager {
-    std::uint64_t mul;
-    int shift;
-    std::uint16_t mul16, post16;  // kHigh, kHighTwice: mul and 2^(32 - shift)
+    std::uint16_t mul16, post16, opaqueZero;
+    std::int32_t count32;         // kFloat
+    float reciprocal;             // kFloat
     T place[3];  // 2^(shift of each component's top five bits)
     T low[3];    // 8-bit fields: 2^(shift of the repeated top bits)
     bool eightBit;
 
     explicit Averager(const BlurLanes<T>& k)
-        : mul(k.mul), shift(k.shift), mul16(static_cast<std::uint16_t>(k.mul)),
-          post16(static_cast<std::uint16_t>(k.shift > 16 && k.shift < 32 ? 1u << (32 - k.shift) : 0u)),
-          eightBit(k.eightBit) {
+        : mul16(k.mul), post16(k.post), opaqueZero(k.opaqueZero), count32(static_cast<std::int32_t>(k.count)),
+          reciprocal(FloatReciprocal(k.count)), eightBit(k.eightBit) {
         for (int c = 0; c < 3; ++c) place[c] = static_cast<T>(T{1} << k.five[c]), low[c] = static_cast<T>(T{1} << k.low[c]);
     }
 
@@ -126,11 +321,30 @@ struct Averager {
         return static_cast<std::uint16_t>((std::uint32_t{x} * m) >> 16);
     }
 
+    // q0 is within one of x / n and x - q0 * n within (-n, 2n), which the
+    // lane holds exactly: one step up or down makes the quotient.
+    template <typename S>
+    [[gnu::always_inline]] static S Settle(S x, S q0, S n) {
+        const S r = static_cast<S>(x - static_cast<S>(q0 * n));
+        return static_cast<S>(q0 + static_cast<S>(r >= n) - static_cast<S>(r < 0));
+    }
+
     [[gnu::always_inline]] L Divide(L x) const {
         if constexpr (D == Division::kNone) return x;
         else if constexpr (D == Division::kHigh) return High(x, mul16);
-        else if constexpr (D == Division::kHighTwice) return High(High(x, mul16), post16);
-        else return static_cast<L>((static_cast<std::uint64_t>(x) * static_cast<std::uint32_t>(mul)) >> shift);  // mul < 2^32
+        else if constexpr (D == Division::kHighTwice)
+            return High(static_cast<std::uint16_t>(High(x, mul16) ^ opaqueZero), post16);
+        else if constexpr (D == Division::kHigh17 || D == Division::kHigh17Twice) {
+            const std::uint16_t t = High(x, mul16);
+            const auto half = static_cast<std::uint16_t>(t + High(static_cast<std::uint16_t>(x - t), 0x8000));
+            if constexpr (D == Division::kHigh17) return half;
+            else return High(half, post16);
+        } else {  // x < 2^31, so it converts as a signed value
+            const auto xi = static_cast<std::int32_t>(x);
+            const auto q0 = static_cast<std::int32_t>(static_cast<float>(xi) * reciprocal);
+            if constexpr (D == Division::kFloat) return static_cast<L>(q0);
+            else return static_cast<L>(Settle<std::int32_t>(xi, q0, count32));
+        }
     }
 
     [[gnu::always_inline]] T operator()(L r, L g, L b) const {
@@ -144,32 +358,60 @@ struct Averager {
     }
 };
 
-// The block sums of one row as planes whose sum at each column is the
-// block sum: a (three planes) and, when there is a second term, b.
+// The block sums of one row as planes whose combination (Combine) at each
+// column is the block sum: a (three planes) and, when there is a second
+// term, b.
 template <typename L>
 struct Terms {
     const L* a[3] = {};
     const L* b[3] = {};
 };
 
-// Destination pixels 0 .. n - 1 from the block sums at the same column:
-// a's, plus b's with Two.
-template <typename T, typename L, Division D, bool Two>
+template <typename L, Combine C>
+[[gnu::always_inline]] inline L Combined(L a, L b) {
+    if constexpr (C == Combine::kAdd) return static_cast<L>(a + b);
+    else if constexpr (C == Combine::kSub) return static_cast<L>(a - b);
+    else return a;
+}
+
+// Destination pixels 0 .. n - 1 from a row of averages.
+template <typename T>
+[[gnu::always_inline]] inline void CopyBody(T* __restrict dst, const T* __restrict src, const T* __restrict row, int n,
+                                            T colour) {
+    for (int i = 0; i < n; ++i) dst[i] = (src[i] & colour) != 0 ? row[i] : dst[i];
+}
+
+// Destination pixels 0 .. n - 1 from the block sums at the same column;
+// with Masked only where the source has colour, else all of them.
+template <typename T, typename L, Division D, Combine C, bool Masked>
 [[gnu::always_inline]] inline void OutputBody(T* __restrict dst, const T* __restrict src, const Terms<L>& t, int n,
                                               const BlurLanes<T>& k) {
+    if constexpr (Masked && (D == Division::kFloat || D == Division::kFloatSettled)) {
+        // A conversion from float may trap, so the compiler keeps it out of
+        // vector lanes under a condition: a stretch of averages is made
+        // first, then copied under the mask.
+        T stretch[256];
+        for (int from = 0; from < n; from += 256) {
+            Terms<L> part;
+            for (int c = 0; c < 3; ++c) part.a[c] = t.a[c] + from, part.b[c] = t.b[c] ? t.b[c] + from : nullptr;
+            const int m = std::min(256, n - from);
+            OutputBody<T, L, D, C, false>(stretch, nullptr, part, m, k);
+            CopyBody<T>(dst + from, src + from, stretch, m, k.colour);
+        }
+        return;
+    }
     const Averager<T, L, D> average(k);
     const T colour = k.colour;
     const L* __restrict a0 = t.a[0];
     const L* __restrict a1 = t.a[1];
     const L* __restrict a2 = t.a[2];
-    const L* __restrict b0 = Two ? t.b[0] : t.a[0];
-    const L* __restrict b1 = Two ? t.b[1] : t.a[1];
-    const L* __restrict b2 = Two ? t.b[2] : t.a[2];
+    const L* __restrict b0 = C != Combine::kOne ? t.b[0] : t.a[0];
+    const L* __restrict b1 = C != Combine::kOne ? t.b[1] : t.a[1];
+    const L* __restrict b2 = C != Combine::kOne ? t.b[2] : t.a[2];
     for (int i = 0; i < n; ++i) {
-        L r = a0[i], g = a1[i], b = a2[i];
-        if constexpr (Two) r = static_cast<L>(r + b0[i]), g = static_cast<L>(g + b1[i]), b = static_cast<L>(b + b2[i]);
-        const T out = average(r, g, b);
-        dst[i] = (src[i] & colour) != 0 ? out : dst[i];
+        const T out = average(Combined<L, C>(a0[i], b0[i]), Combined<L, C>(a1[i], b1[i]), Combined<L, C>(a2[i], b2[i]));
+        if constexpr (Masked) dst[i] = (src[i] & colour) != 0 ? out : dst[i];
+        else dst[i] = out;
     }
 }
 
@@ -179,51 +421,82 @@ template <typename T>
     for (int i = 0; i < n; ++i) dst[i] = (src[i] & colour) != 0 ? out : dst[i];
 }
 
-template <typename T, typename L>
+// Column sums in lanes K, block sums in lanes L.
+template <typename T, typename K, typename L>
 struct BlurRows {
-    void (*enter)(const T*, const T*, L*, L*, L*, int, int, int, int);
-    void (*move)(const T*, const T*, L*, L*, L*, int, int, int, int);
+    using Output = void (*)(T*, const T*, const Terms<L>&, int, const BlurLanes<T>&);
+    void (*enter)(const T*, const T*, K*, K*, K*, int, int, int, int);
+    void (*move)(const T*, const T*, K*, K*, K*, int, int, int, int);
+    void (*difference)(const T*, const T*, K*, K*, K*, int, int, int, int);
     void (*pair)(L*, const L*, const L*, int);
-    void (*outputOne)(T*, const T*, const Terms<L>&, int, const BlurLanes<T>&);  // one term
-    void (*outputTwo)(T*, const T*, const Terms<L>&, int, const BlurLanes<T>&);  // two terms
+    void (*prefix)(const K*, L*, int);
+    void (*prefixNarrow)(const K*, K*, int);
+    void (*accumulate)(L*, const K*, int, int);
+    Output output[3];   // by Combine, under the source's mask
+    Output averages[3];  // by Combine, every pixel: a row of averages
     void (*outputSame)(T*, const T*, int, T, T);
+    void (*copy)(T*, const T*, const T*, int, T);
 };
 
 #define KR_BLUR_ROWS(suffix, ...)                                                                                   \
-    template <typename T, typename L, bool Leave>                                                                   \
+    template <typename T, typename L, bool Leave, bool Set>                                                         \
     __VA_ARGS__ void Columns##suffix(const T* enter, const T* leave, L* s0, L* s1, L* s2, int n, int f0, int f1,     \
                                      int f2) {                                                                      \
-        ColumnsBody<T, L, Leave>(enter, leave, s0, s1, s2, n, f0, f1, f2);                                          \
+        ColumnsBody<T, L, Leave, Set>(enter, leave, s0, s1, s2, n, f0, f1, f2);                                     \
     }                                                                                                               \
     template <typename L>                                                                                           \
     __VA_ARGS__ void Pair##suffix(L* out, const L* a, const L* b, int n) {                                          \
         PairBody<L>(out, a, b, n);                                                                                  \
     }                                                                                                               \
-    template <typename T, typename L, Division D, bool Two>                                                         \
+    template <typename K, typename L>                                                                               \
+    __VA_ARGS__ void Accumulate##suffix(L* sums, const K* p, int width, int n) {                                    \
+        AccumulateBody<K, L>(sums, p, width, n);                                                                    \
+    }                                                                                                               \
+    template <typename T, typename L, Division D, Combine C, bool Masked>                                           \
     __VA_ARGS__ void Output##suffix(T* dst, const T* src, const Terms<L>& t, int n, const BlurLanes<T>& k) {        \
-        OutputBody<T, L, D, Two>(dst, src, t, n, k);                                                                \
+        OutputBody<T, L, D, C, Masked>(dst, src, t, n, k);                                                          \
     }                                                                                                               \
     template <typename T>                                                                                           \
     __VA_ARGS__ void OutputSame##suffix(T* dst, const T* src, int n, T out, T colour) {                             \
         OutputOneBody<T>(dst, src, n, out, colour);                                                                 \
     }                                                                                                               \
-    template <typename T, typename L, Division D>                                                                   \
-    BlurRows<T, L> Rows##suffix() {                                                                                 \
-        return {Columns##suffix<T, L, false>, Columns##suffix<T, L, true>, Pair##suffix<L>,                        \
-                Output##suffix<T, L, D, false>, Output##suffix<T, L, D, true>, OutputSame##suffix<T>};             \
+    template <typename T>                                                                                           \
+    __VA_ARGS__ void Copy##suffix(T* dst, const T* src, const T* row, int n, T colour) {                            \
+        CopyBody<T>(dst, src, row, n, colour);                                                                      \
+    }                                                                                                               \
+    template <typename T, typename K, typename L, Division D>                                                       \
+    BlurRows<T, K, L> Rows##suffix() {                                                                              \
+        return {Columns##suffix<T, K, false, false>,                                                                \
+                Columns##suffix<T, K, true, false>,                                                                 \
+                Columns##suffix<T, K, true, true>,                                                                  \
+                Pair##suffix<L>,                                                                                    \
+                Prefix##suffix,                                                                                     \
+                Prefix##suffix,                                                                                     \
+                Accumulate##suffix<K, L>,                                                                           \
+                {Output##suffix<T, L, D, Combine::kOne, true>, Output##suffix<T, L, D, Combine::kAdd, true>,        \
+                 Output##suffix<T, L, D, Combine::kSub, true>},                                                     \
+                {Output##suffix<T, L, D, Combine::kOne, false>, Output##suffix<T, L, D, Combine::kAdd, false>,      \
+                 Output##suffix<T, L, D, Combine::kSub, false>},                                                    \
+                OutputSame##suffix<T>,                                                                              \
+                Copy##suffix<T>};                                                                                   \
     }
 
 KR_BLUR_ROWS(Sse2)
 KR_BLUR_ROWS(Avx2, [[gnu::target("avx2")]])
+// Clang takes no preferred width in a target and would drop the whole target.
+#if defined(__clang__)
+KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw")]])
+#else
 KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]])
+#endif
 #undef KR_BLUR_ROWS
 
-template <typename T, typename L, Division D>
-BlurRows<T, L> RowsForLevel() {
+template <typename T, typename K, typename L, Division D>
+BlurRows<T, K, L> RowsForLevel() {
     switch (ActiveKernelLevel()) {
-        case KernelLevel::kAvx512: return RowsAvx512<T, L, D>();
-        case KernelLevel::kAvx2: return RowsAvx2<T, L, D>();
-        default: return RowsSse2<T, L, D>();
+        case KernelLevel::kAvx512: return RowsAvx512<T, K, L, D>();
+        case KernelLevel::kAvx2: return RowsAvx2<T, K, L, D>();
+        default: return RowsSse2<T, K, L, D>();
     }
 }
 
@@ -238,39 +511,95 @@ struct Planes {
     L* operator[](int c) { return data.data() + static_cast<std::size_t>(c) * stride; }
 };
 
-template <typename T, typename L, Division D>
+// Block widths from which one prefix sum beats the doubling passes
+// (measured at AVX-512: doubling ahead up to 8, behind from 11).
+constexpr int kPrefixFromWidth = 9;
+
+// Column sums in lanes K, block sums in lanes L; doubling needs K = L.
+template <typename T, typename K, typename L, Division D>
 class Blur {
 public:
     Blur(const BlurArgs& a, const BlurLanes<T>& k)
-        : a_(a), k_(k), rows_(RowsForLevel<T, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
-          bh_(std::min(a.block, a.height)), columns_(w_), sums_(w_) {}
+        : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
+          bh_(std::min(a.block, a.height)), byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth),
+          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), columns_(w_), sums_(w_) {
+        if (byPrefix_) prefix_.assign(static_cast<std::size_t>(w_) * 3 + 1, L{0});
+        if (byDifference_) narrow_.assign(static_cast<std::size_t>(w_) * 3 + 1, K{0});
+    }
 
+    // The block of rows 0 .. h - bh moves down with them; every row below
+    // keeps the last block, so they share one row of averages.
     void Run() {
         for (int j = 0; j < bh_; ++j) rows_.enter(Src(j), nullptr, columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1], k_.five[2]);
-        int blockTop = 0;
-        for (int j = 0; j < h_; ++j) {
-            // The block starts at this row unless that would run past the bottom.
-            const int wantTop = std::min(j, h_ - bh_);
-            if (j == 0 || blockTop < wantTop) {
-                for (; blockTop < wantTop; ++blockTop)
-                    rows_.move(Src(blockTop + bh_), Src(blockTop), columns_[0], columns_[1], columns_[2], w_, k_.five[0],
-                               k_.five[1], k_.five[2]);
-                BlockSums();
-            }
-            Output(j);
+        const int lastTop = h_ - bh_;
+        for (int top = 0;; ++top) {
+            if (top > 0 && byDifference_) MoveSums(top - 1);
+            else if (top > 0)
+                rows_.move(Src(top - 1 + bh_), Src(top - 1), columns_[0], columns_[1], columns_[2], w_, k_.five[0],
+                           k_.five[1], k_.five[2]);
+            if (top == 0 || !byDifference_) BlockSums();
+            if (top == lastTop) break;
+            Output(top);
         }
+        if (bh_ == 1) return Output(lastTop);
+        SharedRow();
+        for (int j = lastTop; j < h_; ++j) rows_.copy(Dst(j), Src(j), shared_.data(), w_, k_.colour);
     }
 
 private:
     const T* Src(int j) const { return reinterpret_cast<const T*>(a_.src + j * a_.srcPitch); }
     T* Dst(int j) const { return reinterpret_cast<T*>(a_.dst + j * a_.dstPitch); }
 
+    void BlockSums() {
+        if constexpr (std::is_same_v<K, L>) {
+            if (!byPrefix_) return DoubledSums();
+        }
+        PrefixSums();
+        if (byDifference_) KeepSums();
+    }
+
+    // Block sums in wide lanes, kept from row to row: the first block's
+    // from the prefix sums, planes one after another.
+    void KeepSums() {
+        kept_.assign(static_cast<std::size_t>(w_) * 3, L{0});
+        for (int c = 0; c < 3; ++c) {
+            L* plane = kept_.data() + static_cast<std::size_t>(c) * w_;
+            for (int i = 0; i <= w_ - bw_; ++i) plane[i] = static_cast<L>(terms_.a[c][i] - terms_.b[c][i]);
+            terms_.a[c] = plane;
+        }
+        combine_ = Combine::kOne;
+    }
+
+    // The block moving down from row top to top + 1 gains the window sums of
+    // the row that enters less the one that leaves. Their pixels differ by
+    // at most 31 a component, so the window sums (31 * bw <= 2^15 - 1) come
+    // exactly from a prefix sum in narrow lanes, read as signed values.
+    void MoveSums(int top) {
+        rows_.difference(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
+                         k_.five[2]);
+        rows_.prefixNarrow(columns_[0], narrow_.data() + 1, 3 * w_);
+        // The three planes at once: the sums that mix two planes fall in
+        // each plane's last columns, which no block reads.
+        rows_.accumulate(kept_.data(), narrow_.data(), bw_, 2 * w_ + (w_ - bw_ + 1));
+    }
+
+    // P[0] = 0, P[1 ..] the prefix sum of the three planes end to end: the
+    // block sum at column i of plane c is P[c * w + i + bw] - P[c * w + i].
+    void PrefixSums() {
+        rows_.prefix(columns_[0], prefix_.data() + 1, 3 * w_);
+        combine_ = Combine::kSub;
+        for (int c = 0; c < 3; ++c) {
+            terms_.b[c] = prefix_.data() + static_cast<std::size_t>(c) * w_;
+            terms_.a[c] = terms_.b[c] + bw_;
+        }
+    }
+
     // The sum of columns i .. i + bw - 1, for i in 0 .. w - bw, as terms_.
     // W1 is the column sums and W2p[i] = Wp[i] + Wp[i + p]; the block width
     // read in binary adds the Wp of its set bits at growing offsets. The
     // largest of them is left as its two halves, so the output loop makes
     // it; a third term folds the first two into sums_.
-    void BlockSums() {
+    void DoubledSums() {
         terms_ = Terms<L>{};
         count_ = 0;
         const L* current[3] = {columns_[0], columns_[1], columns_[2]};
@@ -306,6 +635,7 @@ private:
         }
         for (int c = 0; c < 3; ++c) (count_ == 0 ? terms_.a : terms_.b)[c] = planes[c] + offset;
         ++count_;
+        combine_ = count_ == 2 ? Combine::kAdd : Combine::kOne;
     }
 
     // The planes of W(2^(level + 1)); each level keeps its own, as terms may
@@ -315,28 +645,48 @@ private:
         return levels_[static_cast<std::size_t>(level)];
     }
 
+    // The block starting at the last distinct column serves the columns
+    // after it too.
+    T LastAverage() const {
+        const std::size_t last = static_cast<std::size_t>(w_ - bw_);
+        L sum[3];
+        for (int c = 0; c < 3; ++c) {
+            const L b = combine_ == Combine::kOne ? L{0} : terms_.b[c][last];
+            sum[c] = combine_ == Combine::kSub ? static_cast<L>(terms_.a[c][last] - b) : static_cast<L>(terms_.a[c][last] + b);
+        }
+        return Averager<T, L, D>(k_)(sum[0], sum[1], sum[2]);
+    }
+
     void Output(int j) {
         const int distinct = w_ - bw_ + 1;
-        if (count_ == 2) rows_.outputTwo(Dst(j), Src(j), terms_, distinct, k_);
-        else rows_.outputOne(Dst(j), Src(j), terms_, distinct, k_);
-        if (distinct == w_) return;
-        const std::size_t last = static_cast<std::size_t>(distinct - 1);
-        L sum[3];
-        for (int c = 0; c < 3; ++c)
-            sum[c] = static_cast<L>(terms_.a[c][last] + (count_ == 2 ? terms_.b[c][last] : L{0}));
-        const T out = Averager<T, L, D>(k_)(sum[0], sum[1], sum[2]);
-        rows_.outputSame(Dst(j) + distinct, Src(j) + distinct, w_ - distinct, out, k_.colour);
+        rows_.output[static_cast<int>(combine_)](Dst(j), Src(j), terms_, distinct, k_);
+        if (distinct < w_) rows_.outputSame(Dst(j) + distinct, Src(j) + distinct, w_ - distinct, LastAverage(), k_.colour);
+    }
+
+    void SharedRow() {
+        const int distinct = w_ - bw_ + 1;
+        shared_.resize(static_cast<std::size_t>(w_));
+        rows_.averages[static_cast<int>(combine_)](shared_.data(), nullptr, terms_, distinct, k_);
+        std::fill(shared_.begin() + distinct, shared_.end(), LastAverage());
     }
 
     const BlurArgs& a_;
     const BlurLanes<T>& k_;
-    BlurRows<T, L> rows_;
+    BlurRows<T, K, L> rows_;
     int w_, h_, bw_, bh_;
-    Planes<L> columns_, sums_;
+    bool byPrefix_;
+    bool byDifference_;  // wide block sums moved by narrow window sums
+    Planes<K> columns_;
+    Planes<L> sums_;
     std::vector<Planes<L>> levels_;
+    std::vector<L> prefix_;
+    std::vector<K> narrow_;  // byDifference_: prefix sums of the rows' differences
+    std::vector<L> kept_;    // byDifference_: the block sums
+    std::vector<T> shared_;
     const L* previous_[3] = {};
     Terms<L> terms_;
     int count_ = 0;
+    Combine combine_ = Combine::kOne;
 };
 
 template <typename T>
@@ -354,17 +704,27 @@ BlurLanes<T> BlurLanesOf(const BlurArgs& a) {
     return k;
 }
 
-// A division of every x in 0 .. largest by n in 16-bit lanes: the first
-// shift from 16 up to 31 with a multiplier below 2^16 that is exact.
-bool ExactDivision16(std::uint64_t n, std::uint64_t largest, std::uint64_t& mul, int& shift) {
-    for (int s = 16; s < 32; ++s) {
+// An exact division of every x in 0 .. largest by n, x * m >> s: the
+// first shift from first up to last with a multiplier below limit.
+bool ExactDivision(std::uint64_t n, std::uint64_t largest, std::uint64_t limit, int first, int last,
+                   std::uint64_t& mul, int& shift) {
+    for (int s = first; s <= last; ++s) {
         const std::uint64_t power = std::uint64_t{1} << s, m = (power + n - 1) / n;
-        if (m < 0x10000 && largest * (m * n - power) < power) {
+        if (m < limit && largest * (m * n - power) < power) {
             mul = m, shift = s;
             return true;
         }
     }
     return false;
+}
+
+// Block sums in 32-bit lanes; column sums of up to 2114 rows still fit
+// 16-bit lanes.
+template <typename T, Division D>
+void Blur32(const BlurArgs& a, const BlurLanes<T>& k) {
+    if (31 * static_cast<std::uint64_t>(std::min(a.block, a.height)) <= 0xFFFF)
+        return Blur<T, std::uint16_t, std::uint32_t, D>(a, k).Run();
+    Blur<T, std::uint32_t, std::uint32_t, D>(a, k).Run();
 }
 
 template <typename T>
@@ -373,19 +733,29 @@ void BlurPixels(const BlurArgs& a) {
     if (sizeof(T) == 2 && k.eightBit) return ReferenceBlurRect(a);  // no 2-byte format has one
     const std::uint64_t count = static_cast<std::uint64_t>(std::min(a.block, a.width)) *
                                 static_cast<std::uint64_t>(std::min(a.block, a.height));
+    // Blocks whose estimate's product (up to 32 n) would leave a signed
+    // 32-bit lane take the plain rule; no surface comes near them.
+    if (count >= (std::uint64_t{1} << 26)) return ReferenceBlurRect(a);
+    k.count = static_cast<std::uint32_t>(count);
     const std::uint64_t largest = 31 * count;
-    if (count == 1) return Blur<T, std::uint16_t, Division::kNone>(a, k).Run();
+    if (count == 1) return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k).Run();
+    std::uint64_t mul = 0;
+    int shift = 0;
     if (largest <= 0xFFFF) {
-        if (ExactDivision16(count, largest, k.mul, k.shift)) {
-            if (k.shift == 16) return Blur<T, std::uint16_t, Division::kHigh>(a, k).Run();
-            return Blur<T, std::uint16_t, Division::kHighTwice>(a, k).Run();
+        if (ExactDivision(count, largest, 0x10000, 16, 31, mul, shift)) {
+            k.mul = static_cast<std::uint16_t>(mul), k.post = static_cast<std::uint16_t>(1u << (32 - shift));
+            if (shift == 16) return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh>(a, k).Run();
+            return Blur<T, std::uint16_t, std::uint16_t, Division::kHighTwice>(a, k).Run();
         }
-        // Sums in 16 bits, divided by a 32-bit multiplier in 64 bits.
-        if (ExactDivision(count, largest, 32, k.mul, k.shift)) return Blur<T, std::uint16_t, Division::kWide>(a, k).Run();
+        // One below 2^17 exists for every n and 16-bit x (s = 16 + ceil(log2 n)).
+        if (ExactDivision(count, largest, 0x20000, 17, 32, mul, shift) && mul >= 0x10000) {
+            k.mul = static_cast<std::uint16_t>(mul - 0x10000), k.post = static_cast<std::uint16_t>(1u << (33 - shift));
+            if (shift == 17) return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh17>(a, k).Run();
+            return Blur<T, std::uint16_t, std::uint16_t, Division::kHigh17Twice>(a, k).Run();
+        }
     }
-    // Blocks of more than 2^27 pixels, were there such surfaces, take the plain rule.
-    if (largest > 0xFFFFFFFFull || !ExactDivision(count, largest, 32, k.mul, k.shift)) return ReferenceBlurRect(a);
-    Blur<T, std::uint32_t, Division::kWide>(a, k).Run();
+    if (largest < (1u << 21)) return Blur32<T, Division::kFloat>(a, k);
+    Blur32<T, Division::kFloatSettled>(a, k);
 }
 
 }  // namespace
