@@ -269,7 +269,12 @@ using MosaicPutFn = void (*)(T*, const T*, const std::uint32_t*, int, std::uint3
 
 KR_FILTER_ROWS(Sse2)
 KR_FILTER_ROWS(Avx2, [[gnu::target("avx2")]])
+// Clang takes no preferred width in a target and would drop the whole target.
+#if defined(__clang__)
+KR_FILTER_ROWS(Avx512, [[gnu::target("avx512f,avx512bw")]])
+#else
 KR_FILTER_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]])
+#endif
 #undef KR_FILTER_ROWS
 
 template <typename T>
