@@ -17,6 +17,7 @@
 #include "draw/krFont.h"
 #include "platform/text/cp932.h"
 #include "platform/pixels/effect_kernels.h"
+#include "platform/pixels/raster.h"
 #include "system/krSystem.h"
 
 namespace krDraw {
@@ -55,24 +56,24 @@ bool IsLineHeadExcluded(const Glyph& g) {
 
 // Reads the character at text[i]: a two-byte character (i then stands on
 // its second byte), "\n", or one byte. A lead byte whose partner is the end
-// of the text or "\n" is broken; the result is then an empty glyph.
-Glyph ReadGlyph(const char* text, std::size_t length, std::size_t& i) {
-    Glyph g;
+// of the text or "\n" is broken; the result is then an empty glyph. Fills
+// the glyph field by field: a glyph copied whole right after its bytes were
+// stored stalls on reading them back.
+void ReadGlyph(const char* text, std::size_t length, std::size_t& i, Glyph& g) {
+    g.bytes[0] = g.bytes[1] = g.bytes[2] = '\0';
+    g.length = 0;
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\n') {
-        g.newline = true;
-        return g;
-    }
+    g.newline = c == '\n';
+    if (g.newline) return;
     if (plat::IsLeadByte(c)) {
-        if (i + 1 >= length || text[i + 1] == '\n') return g;
+        if (i + 1 >= length || text[i + 1] == '\n') return;
         g.bytes[0] = text[i];
         g.bytes[1] = text[++i];
         g.length = 2;
-        return g;
+        return;
     }
     g.bytes[0] = text[i];
     g.length = 1;
-    return g;
 }
 
 std::uint32_t ReplaceNearBlack(std::uint32_t color) {
@@ -134,26 +135,45 @@ plat::Canvas& TakeCanvas(plat::Surface* surface) {
     return krFontState.canvas;
 }
 
-void DrawGlyphAt(plat::Canvas& dc, std::int64_t x, std::int64_t y, const Glyph& g) {
-    dc.TextOut(NarrowInt(x), NarrowInt(y), g.bytes, g.length);
-}
+// Draws glyphs through the text canvas, in its colour (the smooth layout,
+// whose canvas stays held after it).
+struct CanvasPen {
+    plat::Canvas& dc;
+    void SetColor(std::uint32_t colorRef) const { dc.SetTextColor(colorRef); }
+    void Draw(std::int64_t x, std::int64_t y, const plat::ShapedText& g) const {
+        dc.TextOut(NarrowInt(x), NarrowInt(y), g);
+    }
+};
+
+// Draws glyphs as the canvas would with a transparent background, keeping
+// the box of every pixel written (the plain layout).
+struct PainterPen {
+    plat::ShapedTextPainter& painter;
+    plat::Rect* painted;
+    void SetColor(std::uint32_t colorRef) const { painter.SetColor(colorRef); }
+    void Draw(std::int64_t x, std::int64_t y, const plat::ShapedText& g) const {
+        painter.Paint(NarrowInt(x), NarrowInt(y), g, painted);
+    }
+};
 
 // The glyph with its style: the shadow first (back colour, one step down
 // and right, two with thickening), the glyph, then the thickening strokes.
 // step is the size of a pixel: 1 plain, 2 in the double-size buffer.
-void DrawStyledGlyph(plat::Canvas& dc, std::int64_t gx, std::int64_t gy, const Glyph& g, std::uint16_t style, int step) {
+template <typename Pen>
+void DrawStyledGlyph(const Pen& pen, std::int64_t gx, std::int64_t gy, const plat::ShapedText& g,
+                     std::uint16_t style, int step) {
     if (style & kShadow) {
-        dc.SetTextColor(krFontState.backColor);
+        pen.SetColor(krFontState.backColor);
         const int dx = step + ((style & kThickAcross) ? 1 : 0), dy = step + ((style & kThickDown) ? 1 : 0);
-        DrawGlyphAt(dc, gx + dx, gy + dy, g);
+        pen.Draw(gx + dx, gy + dy, g);
     }
-    dc.SetTextColor(krFontState.textColor);
-    DrawGlyphAt(dc, gx, gy, g);
+    pen.SetColor(krFontState.textColor);
+    pen.Draw(gx, gy, g);
     if (style & kThickAcross) {
-        DrawGlyphAt(dc, gx + 1, gy, g);
-        if (style & kThickDown) DrawGlyphAt(dc, gx + 1, gy + 1, g);
+        pen.Draw(gx + 1, gy, g);
+        if (style & kThickDown) pen.Draw(gx + 1, gy + 1, g);
     }
-    if (style & kThickDown) DrawGlyphAt(dc, gx, gy + 1, g);
+    if (style & kThickDown) pen.Draw(gx, gy + 1, g);
 }
 
 // ---- plain layout ----
@@ -162,39 +182,37 @@ struct GlyphSize {
     std::int64_t w = 0, h = 0;
 };
 
-// The extents of the characters met so far in one layout, whose font does
-// not change: a message repeats few characters, and each measure otherwise
-// decodes and looks the glyph up afresh.
-class ExtentCache {
+// The characters met so far in one layout, whose font does not change,
+// each shaped once: a message repeats few characters, and each would
+// otherwise be decoded and looked up afresh for every measure and draw.
+// Direct-mapped: a character whose slot another took is shaped again.
+class ShapeCache {
 public:
-    plat::Size Of(const plat::Canvas& dc, const Glyph& g) {
+    const plat::ShapedText& Of(const plat::Canvas& dc, const Glyph& g) {
         const std::uint32_t key = static_cast<std::uint32_t>(g.length) << 16 |
                                   static_cast<std::uint32_t>(static_cast<unsigned char>(g.bytes[0])) << 8 |
                                   static_cast<unsigned char>(g.bytes[1]);
-        for (int k = 0; k < used_; ++k)
-            if (keys_[k] == key) return sizes_[k];
-        const plat::Size extent = dc.TextExtent(g.bytes, g.length);
-        const int slot = used_ < kSlots ? used_++ : static_cast<int>(next_++ % kSlots);
-        keys_[slot] = key, sizes_[slot] = extent;
-        return extent;
+        const std::uint32_t slot = (key * 0x9E3779B1u) >> (32 - kSlotBits);
+        if (keys_[slot] != key) {
+            keys_[slot] = key;
+            shapes_[slot] = dc.Shape(g.bytes, g.length);
+        }
+        return shapes_[slot];
     }
 
 private:
-    static constexpr int kSlots = 64;
-    std::uint32_t keys_[kSlots] = {};
-    plat::Size sizes_[kSlots] = {};
-    int used_ = 0;
-    unsigned next_ = 0;
+    static constexpr int kSlotBits = 7;
+    std::uint32_t keys_[1 << kSlotBits] = {};  // 0 never matches: a key holds the length
+    plat::ShapedText shapes_[1 << kSlotBits];
 };
 
-// The glyph's cell ("\n" has none) with the style's extra: the shadow one
-// pixel each way (step 2 at double size, where odd sizes are first rounded
-// up), each thickening one pixel.
-GlyphSize Measure(const plat::Canvas& dc, const Glyph& g, std::uint16_t style, int step, ExtentCache* cache = nullptr) {
+// The glyph's cell ("\n" has none, nor shape) with the style's extra: the
+// shadow one pixel each way (step 2 at double size, where odd sizes are
+// first rounded up), each thickening one pixel.
+GlyphSize Measure(const plat::ShapedText* shape, std::uint16_t style, int step) {
     GlyphSize s;
-    if (!g.newline) {
-        const plat::Size extent = cache ? cache->Of(dc, g) : dc.TextExtent(g.bytes, g.length);
-        s.w = extent.cx, s.h = extent.cy;
+    if (shape) {
+        s.w = shape->extent.cx, s.h = shape->extent.cy;
         if (step == 2) s.w += s.w & 1, s.h += s.h & 1;
     }
     if (style & kShadow) s.w += step, s.h += step;
@@ -203,28 +221,33 @@ GlyphSize Measure(const plat::Canvas& dc, const Glyph& g, std::uint16_t style, i
     return s;
 }
 
-void LayOutPlain(plat::Canvas& dc, int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
+void LayOutPlain(plat::Canvas& dc, plat::Rect* painted, int x, int y, int right, int bottom, const char* text,
+                 std::uint16_t style) {
+    plat::ShapedTextPainter painter = dc.TransparentPainter();
+    const PainterPen to{painter, painted};
     const std::size_t length = std::strlen(text);
     std::int64_t penX = x, penY = y;
     std::int64_t lineHeight = std::int64_t{style & 0xFF} + krFontState.fontHeight;
-    ExtentCache extents;
+    ShapeCache shapes;
     for (std::size_t i = 0; i < length; ++i) {
         const std::size_t first = i;
-        const Glyph g = ReadGlyph(text, length, i);
+        Glyph g;
+        ReadGlyph(text, length, i, g);
         if (!g.newline && g.length == 0) continue;  // a broken character
         if (ListFull()) break;
-        const GlyphSize s = Measure(dc, g, style, 1, &extents);
+        const plat::ShapedText* shape = g.newline ? nullptr : &shapes.Of(dc, g);
+        const GlyphSize s = Measure(shape, style, 1);
         Append(penX, penY, penX + s.w, penY + s.h);
         penX += s.w;
         lineHeight = std::max(lineHeight, s.h);
         if (penX <= right && !g.newline) {
-            DrawStyledGlyph(dc, penX - s.w, penY, g, style, 1);
+            DrawStyledGlyph(to, penX - s.w, penY, *shape, style, 1);
             GrowBox(penX + s.w, penY + s.h);
             continue;
         }
         DropLast();
         const bool steppedBack = !g.newline && !(penX > right && IsLineHeadExcluded(g));
-        if (!steppedBack && !g.newline) DrawStyledGlyph(dc, penX - s.w, penY, g, style, 1);  // hangs
+        if (!steppedBack && !g.newline) DrawStyledGlyph(to, penX - s.w, penY, *shape, style, 1);  // hangs
         if (steppedBack) i = first - 1;  // the glyph is laid out again on the next line
         penX = x;
         penY += lineHeight;
@@ -232,6 +255,41 @@ void LayOutPlain(plat::Canvas& dc, int x, int y, int right, int bottom, const ch
         if (steppedBack && lineHeight <= 0) break;  // no line advance: it would never fit
     }
 }
+
+// What the Font sprite holds besides zeros, as the plain layout left it:
+// the box its glyphs were drawn in. It holds while the sprite keeps the
+// content stamp the layout saw last; any other write (a clear, a copy into
+// it, a lock, the smooth layout, a restore, a new screen and so a new
+// sprite) changes the stamp, and the next layout clears the whole sprite.
+// Clearing only the box leaves the sprite exactly as a whole clear would.
+class FontSpriteInk {
+public:
+    // Clears the Font sprite to 0 as krDraw::ClearObject does, writing only
+    // where something may be drawn. False when the sprite refused.
+    bool Clear() {
+        const krObjectRecord& record = krObjects[kFontSprite];
+        if (!Holds(*record.surface)) return krDraw::ClearObject(kFontSprite) == plat::DD_OK;
+        const plat::Rect box =
+            plat::raster::Intersect(ink_, plat::Rect{0, 0, record.width, record.height});
+        return plat::raster::IsEmpty(box) || plat::FillRect(record.surface, &box, 0) == plat::DD_OK;
+    }
+    // After a layout: the sprite is clear but for painted, if it was
+    // cleared; otherwise nothing is known.
+    void Remember(bool cleared, const plat::Rect& painted) {
+        const plat::Surface& sprite = *SpriteSurface(kFontSprite);
+        stamp_ = cleared && sprite.lockCount == 0 ? sprite.contentStamp : 0;
+        ink_ = painted;
+    }
+
+private:
+    bool Holds(const plat::Surface& sprite) const {
+        return stamp_ != 0 && sprite.contentStamp == stamp_ && sprite.lockCount == 0;
+    }
+    std::uint64_t stamp_ = 0;  // 0: nothing known
+    plat::Rect ink_{};
+};
+
+FontSpriteInk fontSpriteInk;
 
 // ---- smooth layout: line reduction ----
 
@@ -382,11 +440,16 @@ void LayOutSmooth(int x, int y, int right, int bottom, const char* text, std::ui
     SmoothPen pen{x, y, 0, startHeight};
     for (std::size_t i = 0; i < length; ++i) {
         const std::size_t first = i;
-        const Glyph g = ReadGlyph(text, length, i);
+        Glyph g;
+        ReadGlyph(text, length, i, g);
         if (!g.newline && g.length == 0) continue;  // a broken character
         if (ListFull()) break;
-        if (!g.newline) DrawStyledGlyph(*dc, pen.sx, 0, g, style, 2);
-        const GlyphSize s = Measure(*dc, g, style, 2);
+        plat::ShapedText shape;
+        if (!g.newline) {
+            shape = dc->Shape(g.bytes, g.length);
+            DrawStyledGlyph(CanvasPen{*dc}, pen.sx, 0, shape, style, 2);
+        }
+        const GlyphSize s = Measure(g.newline ? nullptr : &shape, style, 2);
         Append((pen.sx >> 1) + pen.x, pen.y, (pen.sx >> 1) + pen.x + (s.w >> 1), pen.y + (s.h >> 1));
         pen.sx += s.w;
         pen.lineHeight = std::max(pen.lineHeight, s.h);
@@ -455,11 +518,14 @@ void ReleaseSmoothFont() { ReleaseTextCanvas(); }
 void LayoutText(int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
     if (!krFontState.description || !SpriteSurface(kFontSprite) || !krScreen.back) return;
     ReleaseTextCanvas();
-    ClearObject(kFontSprite);
+    const bool cleared = fontSpriteInk.Clear();
     plat::Canvas& dc = TakeCanvas(SpriteSurface(kFontSprite));
     ReplaceNearBlackColors();
     StartList(x, y);
-    if (text && CoordinatesSane(x, y, right, bottom)) LayOutPlain(dc, x, y, right, bottom, text, style);
+    plat::Rect painted{};
+    if (text && CoordinatesSane(x, y, right, bottom))
+        LayOutPlain(dc, &painted, x, y, right, bottom, text, style);
+    fontSpriteInk.Remember(cleared, painted);
     ReleaseTextCanvas();
     AcquireTextCanvas(krScreen.back);
     ResetReveal();

@@ -97,6 +97,49 @@ Size MeasureText(const Font& font, const char* text, int length);
 int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char* text, int length, Rect& box,
                 std::uint32_t format, const TextPaint& paint);
 
+// A rendered glyph, kept by its font's cache for the life of the program.
+struct GlyphImage;
+
+// A character of one or two bytes decoded and looked up once, so that it
+// can be measured and drawn again and again with the same font without
+// decoding it each time. Valid while the fonts of its size live.
+struct ShapedText {
+    static constexpr int kMaxBytes = 2;
+    const GlyphImage* glyphs[kMaxBytes] = {};  // a bad pair decodes to two
+    int count = 0;
+    Size extent;  // what MeasureText gives for the same bytes
+};
+// At most kMaxBytes bytes of text (length < 0: up to the NUL); anything
+// past them is left out.
+ShapedText ShapeText(const Font& font, const char* text, int length);
+// As DrawTextLine for shaped text; painted, when given, grows to cover
+// every pixel written (start it empty).
+void DrawShapedText(Surface& target, const Rect& clip, const Font& font, int x, int y, const ShapedText& text,
+                    const TextPaint& paint, Rect* painted);
+
+// Paints shaped text as DrawTextLine does with a transparent background,
+// character after character onto one surface in one font: the surface's
+// bounds, the font's metrics and the colour's pixel value are found once.
+// A missing or lost surface draws nothing. The font outlives the painter.
+class ShapedTextPainter {
+public:
+    ShapedTextPainter(Surface* target, const Font& font);
+    // The text colour, 0x00BBGGRR.
+    void SetColor(std::uint32_t colorRef);
+    // The text's cell with its top-left at (x, y); painted, when given,
+    // grows to cover every pixel written.
+    void Paint(int x, int y, const ShapedText& text, Rect* painted) const;
+
+private:
+    Surface* target_;
+    const Font* font_;
+    Rect clip_{};
+    bool upright_ = false;  // neither turned nor underlined: glyphs alone
+    int ascent_ = 0;
+    bool colorSet_ = false;
+    std::uint32_t colorRef_ = 0, pixel_ = 0;
+};
+
 struct FontFamily {
     std::string name;  // code page 932
     std::uint8_t charset = ANSI_CHARSET;  // SHIFTJIS_CHARSET when it covers kana
