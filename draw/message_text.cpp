@@ -107,7 +107,7 @@ void StartList(int x, int y) {
 
 bool ListFull() { return krDraw::messageText.count >= krDraw::kGlyphListSize; }
 
-void Append(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
+inline void Append(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
     krDraw::MessageTextState& m = krDraw::messageText;
     m.glyphs[m.count++] = plat::Rect{Narrow(left), Narrow(top), Narrow(right), Narrow(bottom)};
 }
@@ -158,7 +158,8 @@ struct PainterPen {
 
 // The glyph with its style: the shadow first (back colour, one step down
 // and right, two with thickening), the glyph, then the thickening strokes.
-// step is the size of a pixel: 1 plain, 2 in the double-size buffer.
+// step is the size of a pixel: 1 plain, 2 in the double-size buffer. The
+// pen is in the text colour before and after.
 template <typename Pen>
 void DrawStyledGlyph(const Pen& pen, std::int64_t gx, std::int64_t gy, const plat::ShapedText& g,
                      std::uint16_t style, int step) {
@@ -166,8 +167,8 @@ void DrawStyledGlyph(const Pen& pen, std::int64_t gx, std::int64_t gy, const pla
         pen.SetColor(krFontState.backColor);
         const int dx = step + ((style & kThickAcross) ? 1 : 0), dy = step + ((style & kThickDown) ? 1 : 0);
         pen.Draw(gx + dx, gy + dy, g);
+        pen.SetColor(krFontState.textColor);
     }
-    pen.SetColor(krFontState.textColor);
     pen.Draw(gx, gy, g);
     if (style & kThickAcross) {
         pen.Draw(gx + 1, gy, g);
@@ -182,29 +183,51 @@ struct GlyphSize {
     std::int64_t w = 0, h = 0;
 };
 
-// The characters met so far in one layout, whose font does not change,
-// each shaped once: a message repeats few characters, and each would
-// otherwise be decoded and looked up afresh for every measure and draw.
-// Direct-mapped: a character whose slot another took is shaped again.
+// The characters met so far, each shaped once: a message repeats few
+// characters, and each would otherwise be decoded and looked up afresh for
+// every measure and draw. Shapes stay valid for every font of the same
+// rendered size, so the cache lasts from layout to layout until the size
+// changes. Direct-mapped: a character whose slot another took is shaped
+// again.
 class ShapeCache {
 public:
+    // Forgets everything unless the canvas's font has the size shaped for.
+    void UseFontOf(const plat::Canvas& dc) {
+        const std::uint64_t size = plat::FontSizeId(dc.CurrentFont());
+        if (size == size_) return;
+        size_ = size;
+        for (Slot& slot : slots_) slot.key = 0;
+    }
     const plat::ShapedText& Of(const plat::Canvas& dc, const Glyph& g) {
         const std::uint32_t key = static_cast<std::uint32_t>(g.length) << 16 |
                                   static_cast<std::uint32_t>(static_cast<unsigned char>(g.bytes[0])) << 8 |
                                   static_cast<unsigned char>(g.bytes[1]);
-        const std::uint32_t slot = (key * 0x9E3779B1u) >> (32 - kSlotBits);
-        if (keys_[slot] != key) {
-            keys_[slot] = key;
-            shapes_[slot] = dc.Shape(g.bytes, g.length);
+        const std::uint32_t home = (key * 0x9E3779B1u) >> (32 - kSlotBits);
+        // A few neighbouring slots, so that two characters of one message
+        // rarely take turns in one slot.
+        std::uint32_t at = home;
+        for (int probe = 0; probe < kProbes; ++probe, at = (at + 1) & (kSlots - 1)) {
+            if (slots_[at].key == key) return slots_[at].shape;
+            if (slots_[at].key == 0) break;
         }
-        return shapes_[slot];
+        Slot& slot = slots_[slots_[at].key == 0 ? at : home];
+        slot.key = key;
+        slot.shape = dc.Shape(g.bytes, g.length);
+        return slot.shape;
     }
 
 private:
-    static constexpr int kSlotBits = 7;
-    std::uint32_t keys_[1 << kSlotBits] = {};  // 0 never matches: a key holds the length
-    plat::ShapedText shapes_[1 << kSlotBits];
+    static constexpr int kSlotBits = 8, kSlots = 1 << kSlotBits, kProbes = 4;
+    // The key beside its shape: one cache line for a lookup.
+    struct Slot {
+        std::uint32_t key = 0;  // 0 never matches: a key holds the length
+        plat::ShapedText shape;
+    };
+    std::uint64_t size_ = 0;  // FontSizeId of the shapes; 0 is never one
+    Slot slots_[kSlots];
 };
+
+ShapeCache plainShapes;
 
 // The glyph's cell ("\n" has none, nor shape) with the style's extra: the
 // shadow one pixel each way (step 2 at double size, where odd sizes are
@@ -219,41 +242,6 @@ GlyphSize Measure(const plat::ShapedText* shape, std::uint16_t style, int step) 
     if (style & kThickAcross) ++s.w;
     if (style & kThickDown) ++s.h;
     return s;
-}
-
-void LayOutPlain(plat::Canvas& dc, plat::Rect* painted, int x, int y, int right, int bottom, const char* text,
-                 std::uint16_t style) {
-    plat::ShapedTextPainter painter = dc.TransparentPainter();
-    const PainterPen to{painter, painted};
-    const std::size_t length = std::strlen(text);
-    std::int64_t penX = x, penY = y;
-    std::int64_t lineHeight = std::int64_t{style & 0xFF} + krFontState.fontHeight;
-    ShapeCache shapes;
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::size_t first = i;
-        Glyph g;
-        ReadGlyph(text, length, i, g);
-        if (!g.newline && g.length == 0) continue;  // a broken character
-        if (ListFull()) break;
-        const plat::ShapedText* shape = g.newline ? nullptr : &shapes.Of(dc, g);
-        const GlyphSize s = Measure(shape, style, 1);
-        Append(penX, penY, penX + s.w, penY + s.h);
-        penX += s.w;
-        lineHeight = std::max(lineHeight, s.h);
-        if (penX <= right && !g.newline) {
-            DrawStyledGlyph(to, penX - s.w, penY, *shape, style, 1);
-            GrowBox(penX + s.w, penY + s.h);
-            continue;
-        }
-        DropLast();
-        const bool steppedBack = !g.newline && !(penX > right && IsLineHeadExcluded(g));
-        if (!steppedBack && !g.newline) DrawStyledGlyph(to, penX - s.w, penY, *shape, style, 1);  // hangs
-        if (steppedBack) i = first - 1;  // the glyph is laid out again on the next line
-        penX = x;
-        penY += lineHeight;
-        if (penY + lineHeight >= bottom) break;
-        if (steppedBack && lineHeight <= 0) break;  // no line advance: it would never fit
-    }
 }
 
 // What the Font sprite holds besides zeros, as the plain layout left it:
@@ -271,7 +259,7 @@ public:
         if (!Holds(*record.surface)) return krDraw::ClearObject(kFontSprite) == plat::DD_OK;
         const plat::Rect box =
             plat::raster::Intersect(ink_, plat::Rect{0, 0, record.width, record.height});
-        return plat::raster::IsEmpty(box) || plat::FillRect(record.surface, &box, 0) == plat::DD_OK;
+        return plat::raster::IsEmpty(box) || ZeroBox(record.surface, box);
     }
     // After a layout: the sprite is clear but for painted, if it was
     // cleared; otherwise nothing is known.
@@ -282,6 +270,20 @@ public:
     }
 
 private:
+    // Zero is the same byte in every format: the box's rows are cleared
+    // with the C library's widest stores.
+    static bool ZeroBox(plat::Surface* sprite, const plat::Rect& box) {
+        std::uint8_t* bits = nullptr;
+        int pitch = 0;
+        if (plat::Lock(sprite, &bits, &pitch) != plat::DD_OK) return false;
+        const int bytes = sprite->format.bytesPerPixel;
+        const auto rowBytes = static_cast<std::size_t>(box.right - box.left) * static_cast<std::size_t>(bytes);
+        for (int y = box.top; y < box.bottom; ++y)
+            std::memset(bits + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(box.left) * bytes, 0,
+                        rowBytes);
+        plat::Unlock(sprite);
+        return true;
+    }
     bool Holds(const plat::Surface& sprite) const {
         return stamp_ != 0 && sprite.contentStamp == stamp_ && sprite.lockCount == 0;
     }
@@ -290,6 +292,46 @@ private:
 };
 
 FontSpriteInk fontSpriteInk;
+
+void LayOutPlain(const plat::Canvas& dc, plat::Rect* painted, int x, int y, int right, int bottom, const char* text,
+                 std::uint16_t style) {
+    plat::ShapedTextPainter painter = dc.TransparentPainter();
+    const PainterPen pen{painter, painted};
+    pen.SetColor(krFontState.textColor);
+    const bool styled = style & (kShadow | kThickAcross | kThickDown);
+    const std::size_t length = std::strlen(text);
+    std::int64_t penX = x, penY = y;
+    std::int64_t lineHeight = std::int64_t{style & 0xFF} + krFontState.fontHeight;
+    ShapeCache& shapes = plainShapes;
+    shapes.UseFontOf(dc);
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::size_t first = i;
+        Glyph g;
+        ReadGlyph(text, length, i, g);
+        if (!g.newline && g.length == 0) continue;  // a broken character
+        if (ListFull()) break;
+        const plat::ShapedText* shape = g.newline ? nullptr : &shapes.Of(dc, g);
+        const GlyphSize s = Measure(shape, style, 1);
+        Append(penX, penY, penX + s.w, penY + s.h);
+        penX += s.w;
+        lineHeight = std::max(lineHeight, s.h);
+        if (penX <= right && !g.newline) {
+            if (styled) DrawStyledGlyph(pen, penX - s.w, penY, *shape, style, 1);
+            else pen.Draw(penX - s.w, penY, *shape);
+            GrowBox(penX + s.w, penY + s.h);
+            continue;
+        }
+        DropLast();
+        const bool steppedBack = !g.newline && !(penX > right && IsLineHeadExcluded(g));
+        if (!steppedBack && !g.newline) DrawStyledGlyph(pen, penX - s.w, penY, *shape, style, 1);  // hangs
+        if (steppedBack) i = first - 1;  // the glyph is laid out again on the next line
+        penX = x;
+        penY += lineHeight;
+        if (penY + lineHeight >= bottom) break;
+        if (steppedBack && lineHeight <= 0) break;  // no line advance: it would never fit
+    }
+}
+
 
 // ---- smooth layout: line reduction ----
 
@@ -447,6 +489,7 @@ void LayOutSmooth(int x, int y, int right, int bottom, const char* text, std::ui
         plat::ShapedText shape;
         if (!g.newline) {
             shape = dc->Shape(g.bytes, g.length);
+            dc->SetTextColor(krFontState.textColor);
             DrawStyledGlyph(CanvasPen{*dc}, pen.sx, 0, shape, style, 2);
         }
         const GlyphSize s = Measure(g.newline ? nullptr : &shape, style, 2);
@@ -523,8 +566,7 @@ void LayoutText(int x, int y, int right, int bottom, const char* text, std::uint
     ReplaceNearBlackColors();
     StartList(x, y);
     plat::Rect painted{};
-    if (text && CoordinatesSane(x, y, right, bottom))
-        LayOutPlain(dc, &painted, x, y, right, bottom, text, style);
+    if (text && CoordinatesSane(x, y, right, bottom)) LayOutPlain(dc, &painted, x, y, right, bottom, text, style);
     fontSpriteInk.Remember(cleared, painted);
     ReleaseTextCanvas();
     AcquireTextCanvas(krScreen.back);

@@ -57,6 +57,8 @@ public:
     Brush SelectBrush(const Brush& brush);
     Font* SelectFont(Font* font);  // nullptr selects the default font
     Font* SelectedFont() const { return font_; }
+    // The selected font, or the default one.
+    const Font& CurrentFont() const;
 
     int SetBkMode(int mode);  // TRANSPARENT or OPAQUE; returns the old mode
     int BkMode() const { return bkMode_; }
@@ -114,7 +116,6 @@ public:
     int DrawText(const char* text, int length, Rect& rect, std::uint32_t format);
 
 private:
-    const Font& CurrentFont() const;
     TextPaint Paint() const;
     void StrokeOutline(const Point* points, int count, bool closed);
 

@@ -265,6 +265,8 @@ class SizedFace {
 public:
     SizedFace(const SizeKey& key, FT_Face face, std::string family) : face_(face), family_(std::move(family)) {
         ++counters.sizesMade;
+        static std::uint64_t lastId = 0;
+        id_ = ++lastId;
         bold_ = key.weight >= 600;
         italic_ = key.italic;
         const double radians = (key.escapement % 3600) / 10.0 * std::numbers::pi / 180.0;
@@ -280,6 +282,7 @@ public:
     SizedFace& operator=(const SizedFace&) = delete;
 
     const TextMetrics& Metrics() const { return metrics_; }
+    std::uint64_t Id() const { return id_; }
     const std::string& Family() const { return family_; }
     bool Rotated() const { return rotated_; }
     double Cos() const { return cos_; }
@@ -399,6 +402,7 @@ private:
     }
 
     FT_Face face_;
+    std::uint64_t id_ = 0;
     FT_Size size_ = nullptr;
     std::string family_;
     TextMetrics metrics_;
@@ -499,6 +503,8 @@ Font* DefaultFont() {
 TextMetrics GetTextMetrics(const Font& font) { return font.Size().Metrics(); }
 
 std::string FontFamilyName(const Font& font) { return font.Size().Family(); }
+
+std::uint64_t FontSizeId(const Font& font) { return font.Size().Id(); }
 
 FontCacheCounters GetFontCacheCounters() { return counters; }
 
@@ -740,6 +746,15 @@ ShapedText ShapeText(const Font& font, const char* text, int length) {
     SizedFace& size = font.Size();
     for (char32_t cp : decoded) shaped.glyphs[shaped.count++] = &size.GlyphOf(cp);
     shaped.extent = {WidthOf(shaped.glyphs, static_cast<std::size_t>(shaped.count)), size.Metrics().height};
+    if (shaped.count == 1 && !size.Rotated() && !font.Request().underline) {
+        const Glyph& g = *shaped.glyphs[0];
+        shaped.direct = true;
+        shaped.runs = g.runs.data();
+        shaped.runCount = static_cast<int>(g.runs.size());
+        shaped.runsX = g.left;
+        shaped.runsY = size.Metrics().ascent + g.top;
+        shaped.ink = Rect{g.left + g.inkLeft, shaped.runsY, g.left + g.inkRight, shaped.runsY + g.inkRows};
+    }
     return shaped;
 }
 
@@ -768,6 +783,18 @@ void ShapedTextPainter::SetColor(std::uint32_t colorRef) {
 
 void ShapedTextPainter::Paint(int x, int y, const ShapedText& text, Rect* painted) const {
     if (!target_ || text.count == 0) return;
+    if (text.direct && upright_) {
+        if (text.runCount == 0) return;
+        const Rect& clip = clip_;
+        const std::int64_t left = std::int64_t{x} + text.ink.left, top = std::int64_t{y} + text.ink.top;
+        const std::int64_t right = std::int64_t{x} + text.ink.right, bottom = std::int64_t{y} + text.ink.bottom;
+        if (left >= clip.left && right <= clip.right && top >= clip.top && bottom <= clip.bottom) {
+            Cover(painted, left, top, right, bottom);
+            raster::FillSpans(*target_, text.runs, static_cast<std::size_t>(text.runCount), x + text.runsX,
+                              y + text.runsY, pixel_);
+            return;
+        }
+    }
     const auto count = static_cast<std::size_t>(text.count);
     if (upright_) {
         PaintUprightGlyphs(*target_, clip_, text.glyphs, count, x, std::int64_t{y} + ascent_, pixel_, painted);
