@@ -250,6 +250,25 @@ GlyphSize Measure(const plat::ShapedText* shape, std::uint16_t style, int step) 
 // it, a lock, the smooth layout, a restore, a new screen and so a new
 // sprite) changes the stamp, and the next layout clears the whole sprite.
 // Clearing only the box leaves the sprite exactly as a whole clear would.
+// The boxes a plain layout drew in, one per line (the last one takes in
+// the lines past the first few): lines of different lengths leave less to
+// clear than one box over all of them.
+class LineInk {
+public:
+    static constexpr int kBoxes = 16;
+    // The box of the line being laid out, grown by every glyph drawn.
+    plat::Rect* Current() { return &boxes_[count_ - 1]; }
+    void NextLine() {
+        if (count_ < kBoxes && !plat::raster::IsEmpty(boxes_[count_ - 1])) boxes_[count_++] = plat::Rect{};
+    }
+    const plat::Rect* begin() const { return boxes_; }
+    const plat::Rect* end() const { return boxes_ + count_; }
+
+private:
+    plat::Rect boxes_[kBoxes] = {};
+    int count_ = 1;
+};
+
 class FontSpriteInk {
 public:
     // Clears the Font sprite to 0 as krDraw::ClearObject does, writing only
@@ -257,30 +276,32 @@ public:
     bool Clear() {
         const krObjectRecord& record = krObjects[kFontSprite];
         if (!Holds(*record.surface)) return krDraw::ClearObject(kFontSprite) == plat::DD_OK;
-        const plat::Rect box =
-            plat::raster::Intersect(ink_, plat::Rect{0, 0, record.width, record.height});
-        return plat::raster::IsEmpty(box) || ZeroBox(record.surface, box);
+        return ZeroBoxes(record.surface, plat::Rect{0, 0, record.width, record.height});
     }
-    // After a layout: the sprite is clear but for painted, if it was
-    // cleared; otherwise nothing is known.
-    void Remember(bool cleared, const plat::Rect& painted) {
+    // After a layout: the sprite is clear but for the boxes drawn in, if it
+    // was cleared; otherwise nothing is known.
+    void Remember(bool cleared, const LineInk& drawn) {
         const plat::Surface& sprite = *SpriteSurface(kFontSprite);
         stamp_ = cleared && sprite.lockCount == 0 ? sprite.contentStamp : 0;
-        ink_ = painted;
+        ink_ = drawn;
     }
 
 private:
-    // Zero is the same byte in every format: the box's rows are cleared
+    // Zero is the same byte in every format: the boxes' rows are cleared
     // with the C library's widest stores.
-    static bool ZeroBox(plat::Surface* sprite, const plat::Rect& box) {
+    bool ZeroBoxes(plat::Surface* sprite, const plat::Rect& area) const {
         std::uint8_t* bits = nullptr;
         int pitch = 0;
         if (plat::Lock(sprite, &bits, &pitch) != plat::DD_OK) return false;
         const int bytes = sprite->format.bytesPerPixel;
-        const auto rowBytes = static_cast<std::size_t>(box.right - box.left) * static_cast<std::size_t>(bytes);
-        for (int y = box.top; y < box.bottom; ++y)
-            std::memset(bits + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(box.left) * bytes, 0,
-                        rowBytes);
+        for (const plat::Rect& drawn : ink_) {
+            const plat::Rect box = plat::raster::Intersect(drawn, area);
+            if (plat::raster::IsEmpty(box)) continue;
+            const auto rowBytes = static_cast<std::size_t>(box.right - box.left) * static_cast<std::size_t>(bytes);
+            for (int y = box.top; y < box.bottom; ++y)
+                std::memset(bits + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(box.left) * bytes,
+                            0, rowBytes);
+        }
         plat::Unlock(sprite);
         return true;
     }
@@ -288,15 +309,15 @@ private:
         return stamp_ != 0 && sprite.contentStamp == stamp_ && sprite.lockCount == 0;
     }
     std::uint64_t stamp_ = 0;  // 0: nothing known
-    plat::Rect ink_{};
+    LineInk ink_;
 };
 
 FontSpriteInk fontSpriteInk;
 
-void LayOutPlain(const plat::Canvas& dc, plat::Rect* painted, int x, int y, int right, int bottom, const char* text,
+void LayOutPlain(const plat::Canvas& dc, LineInk& ink, int x, int y, int right, int bottom, const char* text,
                  std::uint16_t style) {
     plat::ShapedTextPainter painter = dc.TransparentPainter();
-    const PainterPen pen{painter, painted};
+    PainterPen pen{painter, ink.Current()};
     pen.SetColor(krFontState.textColor);
     const bool styled = style & (kShadow | kThickAcross | kThickDown);
     const std::size_t length = std::strlen(text);
@@ -327,6 +348,8 @@ void LayOutPlain(const plat::Canvas& dc, plat::Rect* painted, int x, int y, int 
         if (steppedBack) i = first - 1;  // the glyph is laid out again on the next line
         penX = x;
         penY += lineHeight;
+        ink.NextLine();
+        pen.painted = ink.Current();
         if (penY + lineHeight >= bottom) break;
         if (steppedBack && lineHeight <= 0) break;  // no line advance: it would never fit
     }
@@ -565,9 +588,9 @@ void LayoutText(int x, int y, int right, int bottom, const char* text, std::uint
     plat::Canvas& dc = TakeCanvas(SpriteSurface(kFontSprite));
     ReplaceNearBlackColors();
     StartList(x, y);
-    plat::Rect painted{};
-    if (text && CoordinatesSane(x, y, right, bottom)) LayOutPlain(dc, &painted, x, y, right, bottom, text, style);
-    fontSpriteInk.Remember(cleared, painted);
+    LineInk drawn;
+    if (text && CoordinatesSane(x, y, right, bottom)) LayOutPlain(dc, drawn, x, y, right, bottom, text, style);
+    fontSpriteInk.Remember(cleared, drawn);
     ReleaseTextCanvas();
     AcquireTextCanvas(krScreen.back);
     ResetReveal();
