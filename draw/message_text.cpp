@@ -218,7 +218,7 @@ public:
 
 private:
     static constexpr int kSlotBits = 8, kSlots = 1 << kSlotBits, kProbes = 4;
-    // The key beside its shape: one cache line for a lookup.
+    // The key beside its shape: a lookup reads one place.
     struct Slot {
         std::uint32_t key = 0;  // 0 never matches: a key holds the length
         plat::ShapedText shape;
