@@ -187,8 +187,9 @@ struct GlyphSize {
 // characters, and each would otherwise be decoded and looked up afresh for
 // every measure and draw. Shapes stay valid for every font of the same
 // rendered size, so the cache lasts from layout to layout until the size
-// changes. Direct-mapped: a character whose slot another took is shaped
-// again.
+// changes. A character looks in a few slots from its home one; when all
+// are taken it takes its home slot, and the character it put out is shaped
+// again when next met.
 class ShapeCache {
 public:
     // Forgets everything unless the canvas's font has the size shaped for.
@@ -244,12 +245,6 @@ GlyphSize Measure(const plat::ShapedText* shape, std::uint16_t style, int step) 
     return s;
 }
 
-// What the Font sprite holds besides zeros, as the plain layout left it:
-// the box its glyphs were drawn in. It holds while the sprite keeps the
-// content stamp the layout saw last; any other write (a clear, a copy into
-// it, a lock, the smooth layout, a restore, a new screen and so a new
-// sprite) changes the stamp, and the next layout clears the whole sprite.
-// Clearing only the box leaves the sprite exactly as a whole clear would.
 // The boxes a plain layout drew in, one per line (the last one takes in
 // the lines past the first few): lines of different lengths leave less to
 // clear than one box over all of them.
@@ -269,6 +264,12 @@ private:
     int count_ = 1;
 };
 
+// What the Font sprite holds besides zeros, as the plain layout left it:
+// the boxes its glyphs were drawn in. That holds while the sprite keeps the
+// content stamp the layout saw last; any other write (a clear, a copy into
+// it, a lock, the smooth layout, a restore, a new screen and so a new
+// sprite) changes the stamp, and the next layout clears the whole sprite.
+// Clearing only the boxes leaves the sprite exactly as a whole clear would.
 class FontSpriteInk {
 public:
     // Clears the Font sprite to 0 as krDraw::ClearObject does, writing only
@@ -354,7 +355,6 @@ void LayOutPlain(const plat::Canvas& dc, LineInk& ink, int x, int y, int right, 
         if (steppedBack && lineHeight <= 0) break;  // no line advance: it would never fit
     }
 }
-
 
 // ---- smooth layout: line reduction ----
 

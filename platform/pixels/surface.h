@@ -51,7 +51,8 @@ struct Surface {
     // creation, on every copy or fill into the surface, span or pixel
     // written, lock, unlock and restore. Code that writes through the pixel
     // pointer does so between Lock and Unlock. A caller that remembers the
-    // value can tell that nothing else wrote since.
+    // value can tell that nothing else wrote since. Surfaces belong to the
+    // main thread, and so does the counter.
     std::uint64_t contentStamp = 0;
 
     std::uint8_t* Row(int y) { return pixels + static_cast<std::ptrdiff_t>(y) * pitch; }
