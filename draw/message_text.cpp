@@ -17,6 +17,7 @@
 #include "draw/krFont.h"
 #include "platform/text/cp932.h"
 #include "platform/pixels/effect_kernels.h"
+#include "platform/pixels/raster.h"
 #include "system/krSystem.h"
 
 namespace krDraw {
@@ -55,24 +56,24 @@ bool IsLineHeadExcluded(const Glyph& g) {
 
 // Reads the character at text[i]: a two-byte character (i then stands on
 // its second byte), "\n", or one byte. A lead byte whose partner is the end
-// of the text or "\n" is broken; the result is then an empty glyph.
-Glyph ReadGlyph(const char* text, std::size_t length, std::size_t& i) {
-    Glyph g;
+// of the text or "\n" is broken; the result is then an empty glyph. Fills
+// the glyph field by field: a glyph copied whole right after its bytes were
+// stored stalls on reading them back.
+void ReadGlyph(const char* text, std::size_t length, std::size_t& i, Glyph& g) {
+    g.bytes[0] = g.bytes[1] = g.bytes[2] = '\0';
+    g.length = 0;
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\n') {
-        g.newline = true;
-        return g;
-    }
+    g.newline = c == '\n';
+    if (g.newline) return;
     if (plat::IsLeadByte(c)) {
-        if (i + 1 >= length || text[i + 1] == '\n') return g;
+        if (i + 1 >= length || text[i + 1] == '\n') return;
         g.bytes[0] = text[i];
         g.bytes[1] = text[++i];
         g.length = 2;
-        return g;
+        return;
     }
     g.bytes[0] = text[i];
     g.length = 1;
-    return g;
 }
 
 std::uint32_t ReplaceNearBlack(std::uint32_t color) {
@@ -106,7 +107,7 @@ void StartList(int x, int y) {
 
 bool ListFull() { return krDraw::messageText.count >= krDraw::kGlyphListSize; }
 
-void Append(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
+inline void Append(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
     krDraw::MessageTextState& m = krDraw::messageText;
     m.glyphs[m.count++] = plat::Rect{Narrow(left), Narrow(top), Narrow(right), Narrow(bottom)};
 }
@@ -134,26 +135,46 @@ plat::Canvas& TakeCanvas(plat::Surface* surface) {
     return krFontState.canvas;
 }
 
-void DrawGlyphAt(plat::Canvas& dc, std::int64_t x, std::int64_t y, const Glyph& g) {
-    dc.TextOut(NarrowInt(x), NarrowInt(y), g.bytes, g.length);
-}
+// Draws glyphs through the text canvas, in its colour (the smooth layout,
+// whose canvas stays held after it).
+struct CanvasPen {
+    plat::Canvas& dc;
+    void SetColor(std::uint32_t colorRef) const { dc.SetTextColor(colorRef); }
+    void Draw(std::int64_t x, std::int64_t y, const plat::ShapedText& g) const {
+        dc.TextOut(NarrowInt(x), NarrowInt(y), g);
+    }
+};
+
+// Draws glyphs as the canvas would with a transparent background, keeping
+// the box of every pixel written (the plain layout).
+struct PainterPen {
+    plat::ShapedTextPainter& painter;
+    plat::Rect* painted;
+    void SetColor(std::uint32_t colorRef) const { painter.SetColor(colorRef); }
+    void Draw(std::int64_t x, std::int64_t y, const plat::ShapedText& g) const {
+        painter.Paint(NarrowInt(x), NarrowInt(y), g, painted);
+    }
+};
 
 // The glyph with its style: the shadow first (back colour, one step down
 // and right, two with thickening), the glyph, then the thickening strokes.
-// step is the size of a pixel: 1 plain, 2 in the double-size buffer.
-void DrawStyledGlyph(plat::Canvas& dc, std::int64_t gx, std::int64_t gy, const Glyph& g, std::uint16_t style, int step) {
+// step is the size of a pixel: 1 plain, 2 in the double-size buffer. The
+// pen is in the text colour before and after.
+template <typename Pen>
+void DrawStyledGlyph(const Pen& pen, std::int64_t gx, std::int64_t gy, const plat::ShapedText& g,
+                     std::uint16_t style, int step) {
     if (style & kShadow) {
-        dc.SetTextColor(krFontState.backColor);
+        pen.SetColor(krFontState.backColor);
         const int dx = step + ((style & kThickAcross) ? 1 : 0), dy = step + ((style & kThickDown) ? 1 : 0);
-        DrawGlyphAt(dc, gx + dx, gy + dy, g);
+        pen.Draw(gx + dx, gy + dy, g);
+        pen.SetColor(krFontState.textColor);
     }
-    dc.SetTextColor(krFontState.textColor);
-    DrawGlyphAt(dc, gx, gy, g);
+    pen.Draw(gx, gy, g);
     if (style & kThickAcross) {
-        DrawGlyphAt(dc, gx + 1, gy, g);
-        if (style & kThickDown) DrawGlyphAt(dc, gx + 1, gy + 1, g);
+        pen.Draw(gx + 1, gy, g);
+        if (style & kThickDown) pen.Draw(gx + 1, gy + 1, g);
     }
-    if (style & kThickDown) DrawGlyphAt(dc, gx, gy + 1, g);
+    if (style & kThickDown) pen.Draw(gx, gy + 1, g);
 }
 
 // ---- plain layout ----
@@ -162,39 +183,60 @@ struct GlyphSize {
     std::int64_t w = 0, h = 0;
 };
 
-// The extents of the characters met so far in one layout, whose font does
-// not change: a message repeats few characters, and each measure otherwise
-// decodes and looks the glyph up afresh.
-class ExtentCache {
+// The characters met so far, each shaped once: a message repeats few
+// characters, and each would otherwise be decoded and looked up afresh for
+// every measure and draw. Shapes stay valid for every font of the same
+// rendered size, so the cache lasts from layout to layout until the size
+// changes. A character looks in a few slots from its home one; when all
+// are taken it takes its home slot, and the character it put out is shaped
+// again when next met.
+class ShapeCache {
 public:
-    plat::Size Of(const plat::Canvas& dc, const Glyph& g) {
+    // Forgets everything unless the canvas's font has the size shaped for.
+    void UseFontOf(const plat::Canvas& dc) {
+        const std::uint64_t size = plat::FontSizeId(dc.CurrentFont());
+        if (size == size_) return;
+        size_ = size;
+        for (Slot& slot : slots_) slot.key = 0;
+    }
+    const plat::ShapedText& Of(const plat::Canvas& dc, const Glyph& g) {
         const std::uint32_t key = static_cast<std::uint32_t>(g.length) << 16 |
                                   static_cast<std::uint32_t>(static_cast<unsigned char>(g.bytes[0])) << 8 |
                                   static_cast<unsigned char>(g.bytes[1]);
-        for (int k = 0; k < used_; ++k)
-            if (keys_[k] == key) return sizes_[k];
-        const plat::Size extent = dc.TextExtent(g.bytes, g.length);
-        const int slot = used_ < kSlots ? used_++ : static_cast<int>(next_++ % kSlots);
-        keys_[slot] = key, sizes_[slot] = extent;
-        return extent;
+        const std::uint32_t home = (key * 0x9E3779B1u) >> (32 - kSlotBits);
+        // A few neighbouring slots, so that two characters of one message
+        // rarely take turns in one slot.
+        std::uint32_t at = home;
+        for (int probe = 0; probe < kProbes; ++probe, at = (at + 1) & (kSlots - 1)) {
+            if (slots_[at].key == key) return slots_[at].shape;
+            if (slots_[at].key == 0) break;
+        }
+        Slot& slot = slots_[slots_[at].key == 0 ? at : home];
+        slot.key = key;
+        slot.shape = dc.Shape(g.bytes, g.length);
+        return slot.shape;
     }
 
 private:
-    static constexpr int kSlots = 64;
-    std::uint32_t keys_[kSlots] = {};
-    plat::Size sizes_[kSlots] = {};
-    int used_ = 0;
-    unsigned next_ = 0;
+    static constexpr int kSlotBits = 8, kSlots = 1 << kSlotBits, kProbes = 4;
+    // The key beside its shape: a lookup reads one place.
+    struct Slot {
+        std::uint32_t key = 0;  // 0 never matches: a key holds the length
+        plat::ShapedText shape;
+    };
+    std::uint64_t size_ = 0;  // FontSizeId of the shapes; 0 is never one
+    Slot slots_[kSlots];
 };
 
-// The glyph's cell ("\n" has none) with the style's extra: the shadow one
-// pixel each way (step 2 at double size, where odd sizes are first rounded
-// up), each thickening one pixel.
-GlyphSize Measure(const plat::Canvas& dc, const Glyph& g, std::uint16_t style, int step, ExtentCache* cache = nullptr) {
+ShapeCache plainShapes;
+
+// The glyph's cell ("\n" has none, nor shape) with the style's extra: the
+// shadow one pixel each way (step 2 at double size, where odd sizes are
+// first rounded up), each thickening one pixel.
+GlyphSize Measure(const plat::ShapedText* shape, std::uint16_t style, int step) {
     GlyphSize s;
-    if (!g.newline) {
-        const plat::Size extent = cache ? cache->Of(dc, g) : dc.TextExtent(g.bytes, g.length);
-        s.w = extent.cx, s.h = extent.cy;
+    if (shape) {
+        s.w = shape->extent.cx, s.h = shape->extent.cy;
         if (step == 2) s.w += s.w & 1, s.h += s.h & 1;
     }
     if (style & kShadow) s.w += step, s.h += step;
@@ -203,31 +245,112 @@ GlyphSize Measure(const plat::Canvas& dc, const Glyph& g, std::uint16_t style, i
     return s;
 }
 
-void LayOutPlain(plat::Canvas& dc, int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
+// The boxes a plain layout drew in, one per line (the last one takes in
+// the lines past the first few): lines of different lengths leave less to
+// clear than one box over all of them.
+class LineInk {
+public:
+    static constexpr int kBoxes = 16;
+    // The box of the line being laid out, grown by every glyph drawn.
+    plat::Rect* Current() { return &boxes_[count_ - 1]; }
+    void NextLine() {
+        if (count_ < kBoxes && !plat::raster::IsEmpty(boxes_[count_ - 1])) boxes_[count_++] = plat::Rect{};
+    }
+    const plat::Rect* begin() const { return boxes_; }
+    const plat::Rect* end() const { return boxes_ + count_; }
+
+private:
+    plat::Rect boxes_[kBoxes] = {};
+    int count_ = 1;
+};
+
+// What the Font sprite holds besides zeros, as the plain layout left it:
+// the boxes its glyphs were drawn in. That holds while the sprite keeps the
+// content stamp the layout saw last; any other write (a clear, a copy into
+// it, a lock, the smooth layout, a restore, a new screen and so a new
+// sprite) changes the stamp, and the next layout clears the whole sprite.
+// Clearing only the boxes leaves the sprite exactly as a whole clear would.
+class FontSpriteInk {
+public:
+    // Clears the Font sprite to 0 as krDraw::ClearObject does, writing only
+    // where something may be drawn. False when the sprite refused.
+    bool Clear() {
+        const krObjectRecord& record = krObjects[kFontSprite];
+        if (!Holds(*record.surface)) return krDraw::ClearObject(kFontSprite) == plat::DD_OK;
+        return ZeroBoxes(record.surface, plat::Rect{0, 0, record.width, record.height});
+    }
+    // After a layout: the sprite is clear but for the boxes drawn in, if it
+    // was cleared; otherwise nothing is known.
+    void Remember(bool cleared, const LineInk& drawn) {
+        const plat::Surface& sprite = *SpriteSurface(kFontSprite);
+        stamp_ = cleared && sprite.lockCount == 0 ? sprite.contentStamp : 0;
+        ink_ = drawn;
+    }
+
+private:
+    // Zero is the same byte in every format: the boxes' rows are cleared
+    // with the C library's widest stores.
+    bool ZeroBoxes(plat::Surface* sprite, const plat::Rect& area) const {
+        std::uint8_t* bits = nullptr;
+        int pitch = 0;
+        if (plat::Lock(sprite, &bits, &pitch) != plat::DD_OK) return false;
+        const int bytes = sprite->format.bytesPerPixel;
+        for (const plat::Rect& drawn : ink_) {
+            const plat::Rect box = plat::raster::Intersect(drawn, area);
+            if (plat::raster::IsEmpty(box)) continue;
+            const auto rowBytes = static_cast<std::size_t>(box.right - box.left) * static_cast<std::size_t>(bytes);
+            for (int y = box.top; y < box.bottom; ++y)
+                std::memset(bits + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(box.left) * bytes,
+                            0, rowBytes);
+        }
+        plat::Unlock(sprite);
+        return true;
+    }
+    bool Holds(const plat::Surface& sprite) const {
+        return stamp_ != 0 && sprite.contentStamp == stamp_ && sprite.lockCount == 0;
+    }
+    std::uint64_t stamp_ = 0;  // 0: nothing known
+    LineInk ink_;
+};
+
+FontSpriteInk fontSpriteInk;
+
+void LayOutPlain(const plat::Canvas& dc, LineInk& ink, int x, int y, int right, int bottom, const char* text,
+                 std::uint16_t style) {
+    plat::ShapedTextPainter painter = dc.TransparentPainter();
+    PainterPen pen{painter, ink.Current()};
+    pen.SetColor(krFontState.textColor);
+    const bool styled = style & (kShadow | kThickAcross | kThickDown);
     const std::size_t length = std::strlen(text);
     std::int64_t penX = x, penY = y;
     std::int64_t lineHeight = std::int64_t{style & 0xFF} + krFontState.fontHeight;
-    ExtentCache extents;
+    ShapeCache& shapes = plainShapes;
+    shapes.UseFontOf(dc);
     for (std::size_t i = 0; i < length; ++i) {
         const std::size_t first = i;
-        const Glyph g = ReadGlyph(text, length, i);
+        Glyph g;
+        ReadGlyph(text, length, i, g);
         if (!g.newline && g.length == 0) continue;  // a broken character
         if (ListFull()) break;
-        const GlyphSize s = Measure(dc, g, style, 1, &extents);
+        const plat::ShapedText* shape = g.newline ? nullptr : &shapes.Of(dc, g);
+        const GlyphSize s = Measure(shape, style, 1);
         Append(penX, penY, penX + s.w, penY + s.h);
         penX += s.w;
         lineHeight = std::max(lineHeight, s.h);
         if (penX <= right && !g.newline) {
-            DrawStyledGlyph(dc, penX - s.w, penY, g, style, 1);
+            if (styled) DrawStyledGlyph(pen, penX - s.w, penY, *shape, style, 1);
+            else pen.Draw(penX - s.w, penY, *shape);
             GrowBox(penX + s.w, penY + s.h);
             continue;
         }
         DropLast();
         const bool steppedBack = !g.newline && !(penX > right && IsLineHeadExcluded(g));
-        if (!steppedBack && !g.newline) DrawStyledGlyph(dc, penX - s.w, penY, g, style, 1);  // hangs
+        if (!steppedBack && !g.newline) DrawStyledGlyph(pen, penX - s.w, penY, *shape, style, 1);  // hangs
         if (steppedBack) i = first - 1;  // the glyph is laid out again on the next line
         penX = x;
         penY += lineHeight;
+        ink.NextLine();
+        pen.painted = ink.Current();
         if (penY + lineHeight >= bottom) break;
         if (steppedBack && lineHeight <= 0) break;  // no line advance: it would never fit
     }
@@ -382,11 +505,17 @@ void LayOutSmooth(int x, int y, int right, int bottom, const char* text, std::ui
     SmoothPen pen{x, y, 0, startHeight};
     for (std::size_t i = 0; i < length; ++i) {
         const std::size_t first = i;
-        const Glyph g = ReadGlyph(text, length, i);
+        Glyph g;
+        ReadGlyph(text, length, i, g);
         if (!g.newline && g.length == 0) continue;  // a broken character
         if (ListFull()) break;
-        if (!g.newline) DrawStyledGlyph(*dc, pen.sx, 0, g, style, 2);
-        const GlyphSize s = Measure(*dc, g, style, 2);
+        plat::ShapedText shape;
+        if (!g.newline) {
+            shape = dc->Shape(g.bytes, g.length);
+            dc->SetTextColor(krFontState.textColor);
+            DrawStyledGlyph(CanvasPen{*dc}, pen.sx, 0, shape, style, 2);
+        }
+        const GlyphSize s = Measure(g.newline ? nullptr : &shape, style, 2);
         Append((pen.sx >> 1) + pen.x, pen.y, (pen.sx >> 1) + pen.x + (s.w >> 1), pen.y + (s.h >> 1));
         pen.sx += s.w;
         pen.lineHeight = std::max(pen.lineHeight, s.h);
@@ -455,11 +584,13 @@ void ReleaseSmoothFont() { ReleaseTextCanvas(); }
 void LayoutText(int x, int y, int right, int bottom, const char* text, std::uint16_t style) {
     if (!krFontState.description || !SpriteSurface(kFontSprite) || !krScreen.back) return;
     ReleaseTextCanvas();
-    ClearObject(kFontSprite);
+    const bool cleared = fontSpriteInk.Clear();
     plat::Canvas& dc = TakeCanvas(SpriteSurface(kFontSprite));
     ReplaceNearBlackColors();
     StartList(x, y);
-    if (text && CoordinatesSane(x, y, right, bottom)) LayOutPlain(dc, x, y, right, bottom, text, style);
+    LineInk drawn;
+    if (text && CoordinatesSane(x, y, right, bottom)) LayOutPlain(dc, drawn, x, y, right, bottom, text, style);
+    fontSpriteInk.Remember(cleared, drawn);
     ReleaseTextCanvas();
     AcquireTextCanvas(krScreen.back);
     ResetReveal();

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "draw/krFont.h"
+#include "platform/pixels/canvas.h"
+#include "platform/pixels/raster.h"
 #include "draw_fixture.h"
 
 namespace {
@@ -431,6 +433,172 @@ TEST_P(MessageTextDepths, PlainGlyphsAreDrawnInTheTextColour) {
             ink += p != 0;
         }
     EXPECT_GT(ink, 20);
+}
+
+// ---- the Font sprite after a plain layout: cleared, then the glyphs ----
+
+// A layout clears only where the last one drew, while nothing else wrote
+// into the Font sprite; every case below writes there in another way
+// first, and the sprite must still come out as a whole clear and the new
+// glyphs, byte for byte.
+class FontSpriteAfterLayout : public MessageText {
+protected:
+    static std::vector<std::uint8_t> Sprite() {
+        const plat::Surface& s = *krObjects[kFontSprite].surface;
+        std::vector<std::uint8_t> bytes;
+        const std::size_t row = static_cast<std::size_t>(s.width) * s.format.bytesPerPixel;
+        for (int y = 0; y < s.height; ++y) bytes.insert(bytes.end(), s.Row(y), s.Row(y) + row);
+        return bytes;
+    }
+    // The text of the layout under test: small, in the box's corner.
+    static void Short() { krDraw::LayoutText(200, 300, 260, 340, "あい", 0); }
+    // The sprite as a whole clear and Short() leave it.
+    static std::vector<std::uint8_t> Expected() {
+        krDraw::ClearObject(kFontSprite);
+        Short();
+        return Sprite();
+    }
+    // Runs `before`, then Short(), and compares the sprite with Expected().
+    template <typename Before>
+    void Check(const char* what, Before before) {
+        SCOPED_TRACE(what);
+        PlainFont();
+        const std::vector<std::uint8_t> expected = Expected();
+        krDraw::ReleaseFont();
+        before();
+        PlainFont();
+        Short();
+        ASSERT_TRUE(krObjects[kFontSprite].surface);
+        EXPECT_TRUE(Sprite() == expected) << "pixels left over: " << Ink(kFontSprite, {0, 0, 800, 600}) << " ink vs "
+                                          << std::count_if(expected.begin(), expected.end(), [](auto b) { return b; });
+        krDraw::ReleaseFont();
+    }
+    // A long styled text over much of the screen, with marks hanging past
+    // the right edge and glyphs cut by the screen's edges.
+    static void WideLayout() {
+        PlainFont(24);
+        krDraw::SetFontColor(0xFFFFFF, 0x00FF00, 1);
+        krDraw::LayoutText(-30, -10, 700, 580, "あいうえお。かきくけこ、さしすせそ\nたちつてと", 0x7FF);
+        krDraw::LayoutText(20, 40, 20 + 3 * Width("あ"), 500, "あいう。えおか、きくけ。", 0x300);
+        krDraw::LayoutText(790, 590, 5000, 5000, "あいうえお", 0x100);
+        krDraw::ReleaseFont();
+    }
+    static void Garbage(plat::Surface* s, const plat::Rect& r) { plat::FillRect(s, &r, Pixel(0x00FFFF)); }
+};
+
+TEST_F(FontSpriteAfterLayout, ComesOutClearedThenDrawnAfterEveryKindOfWrite) {
+    Check("a wider layout with styles, hanging marks and cut glyphs", [] { WideLayout(); });
+    Check("a turned, underlined font", [] {
+        krDraw::SetFont(1, 20, 90, 1, 1, 1);
+        krDraw::SetFontColor(0xFFFFFF, 0x404040, 1);
+        krDraw::LayoutText(400, 300, 700, 580, "あいう\nえお", 0x100);
+        krDraw::ReleaseFont();
+    });
+    Check("a copy into the sprite", [] {
+        WideLayout();
+        plat::FillRect(krScreen.back, nullptr, Pixel(0x3060C0));
+        krDraw::CaptureScreen(kFontSprite, 0, 0, 800, 600);
+    });
+    Check("a keyed copy from another object", [] {
+        WideLayout();
+        krDraw::ClearScreen();
+        krDraw::CaptureScreen(kFontBuffer, 0, 0, 800, 600);
+        Garbage(krObjects[kFontBuffer].surface, {500, 500, 600, 560});
+        krDraw::BlitObject(kFontSprite, 0, 0, kFontBuffer, 0, 0, 800, 600);
+    });
+    Check("a fill of the sprite", [] { Garbage(krObjects[kFontSprite].surface, {0, 0, 40, 600}); });
+    Check("pixels written under a lock", [] {
+        WideLayout();
+        std::uint8_t* bits = nullptr;
+        int pitch = 0;
+        ASSERT_EQ(plat::Lock(krObjects[kFontSprite].surface, &bits, &pitch), plat::DD_OK);
+        bits[599 * pitch] = 0x5A;
+        bits[10 * pitch + 2 * 790] = 0xA5;
+        plat::Unlock(krObjects[kFontSprite].surface);
+    });
+    Check("a pixel put", [] { plat::PutPixel(*krObjects[kFontSprite].surface, 799, 0, Pixel(0xFFFFFF)); });
+    Check("a canvas drawing on the sprite", [] {
+        plat::Canvas dc(krObjects[kFontSprite].surface);
+        dc.SetTextColor(0x00FF00);
+        dc.TextOut(600, 20, "ABC", -1);
+        dc.SetPixel(5, 590, 0xFFFFFF);
+    });
+    Check("the smooth layout", [] {
+        SmoothFont();
+        krDraw::LayoutSmoothText(300, 100, 700, 500, "あいうえお\nかきくけこ", 0x100);
+        krDraw::ReleaseSmoothFont();
+    });
+    Check("a lost and restored screen", [] {
+        WideLayout();
+        plat::MarkAllSurfacesLost();
+        krDraw::Restore();
+        Garbage(krObjects[kFontSprite].surface, {100, 100, 200, 200});
+    });
+    Check("a new screen", [] {
+        WideLayout();
+        krDraw::ReleaseFont();
+        ASSERT_EQ(krDraw::Screen(800, 600, 1), 1);
+        Garbage(krObjects[kFontSprite].surface, {700, 0, 800, 100});
+    });
+}
+
+// A layout after a layout writes nothing outside the box the last one drew
+// in: a byte planted there behind the sprite's back (no lock, so no
+// record of the write) stays. That is the saving; every honest writer goes
+// through the calls above.
+TEST_F(FontSpriteAfterLayout, ALayoutAfterALayoutClearsOnlyWhatTheLastOneDrew) {
+    PlainFont();
+    krDraw::LayoutText(100, 100, 700, 500, "あいうえお", 0);
+    plat::Surface& sprite = *krObjects[kFontSprite].surface;
+    sprite.Row(500)[2 * 400] = 0x77;
+    sprite.Row(100)[2 * 99] = 0x66;  // just left of the first glyph's cell
+    krDraw::LayoutText(100, 100, 700, 500, "か", 0);
+    EXPECT_EQ(sprite.Row(500)[2 * 400], 0x77);
+    EXPECT_EQ(sprite.Row(100)[2 * 99], 0x66);
+    EXPECT_EQ(Ink(kFontSprite, {100 + Width("か"), 100, 800, 120}), 0) << "the old glyphs are gone";
+}
+
+// What the bookkeeping relies on: every write into a surface through the
+// surface, raster and canvas calls gives it a new content stamp.
+TEST(SurfaceContentStamp, ChangesWithEveryWriteAndNeverRepeats) {
+    plat::Surface* s = plat::CreateSurface(64, 64, plat::FormatForBits(16));
+    plat::Surface* other = plat::CreateSurface(64, 64, plat::FormatForBits(16));
+    ASSERT_TRUE(s && other);
+    EXPECT_NE(s->contentStamp, other->contentStamp) << "a new surface has a stamp of its own";
+    std::vector<std::uint64_t> seen{other->contentStamp};
+    auto expectNew = [&](const char* what) {
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), s->contentStamp), 0) << what;
+        seen.push_back(s->contentStamp);
+    };
+    expectNew("created");
+    const plat::Rect r{0, 0, 8, 8};
+    plat::FillRect(s, &r, 1);
+    expectNew("fill");
+    plat::BltFast(s, 4, 4, other, r, false);
+    expectNew("copy");
+    plat::BltStretch(s, plat::Rect{0, 0, 16, 16}, other, r, false);
+    expectNew("scaled copy");
+    plat::PutPixel(*s, 1, 1, 5);
+    expectNew("pixel");
+    plat::raster::FillSpan(*s, 2, 0, 4, 7);
+    expectNew("span");
+    std::uint8_t* bits = nullptr;
+    int pitch = 0;
+    plat::Lock(s, &bits, &pitch);
+    expectNew("lock");
+    plat::Unlock(s);
+    expectNew("unlock");
+    plat::Canvas(s).TextOut(0, 0, "A", 1);
+    expectNew("text");
+    s->lost = true;
+    plat::Restore(s);
+    expectNew("restore");
+    const std::uint64_t before = s->contentStamp;
+    plat::BltFast(other, 0, 0, s, r, false);
+    plat::GetPixel(*s, 0, 0);
+    EXPECT_EQ(s->contentStamp, before) << "reading leaves it";
+    plat::DestroySurface(other);
+    plat::DestroySurface(s);
 }
 
 // ---- bad input ----

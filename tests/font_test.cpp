@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/pixels/canvas.h"
+#include "platform/pixels/raster.h"
 #include "platform/text/cp932.h"
 #include "platform/text/font.h"
 
@@ -240,6 +241,90 @@ TEST_F(FontTest, UnderlineOfRotatedTextStaysInsideItsCell) {
         if (full) column = x;
     }
     EXPECT_GT(column, 100 + 8) << "a full-length line beside the baseline";
+}
+
+// ---- shaped characters ----
+
+// A character shaped once measures as MeasureText does and paints as
+// TextOut does with a transparent background, for every kind of font and
+// wherever the surface's edges cut it; the painted box takes in every
+// pixel written and lies inside the surface.
+TEST_F(FontTest, ShapedCharactersMeasureAndPaintAsTextOutDoes) {
+    struct Kind {
+        const char* what;
+        int weight, escapement;
+        bool italic, underline;
+    };
+    const Kind kinds[] = {{"upright", 0, 0, false, false},     {"bold", plat::FW_BOLD, 0, false, false},
+                          {"italic", 0, 0, true, false},       {"underlined", 0, 0, false, true},
+                          {"turned", 0, 900, false, false},    {"turned underlined", 0, 450, false, true}};
+    // One and two bytes, a bad pair, a lone lead byte at the end, a blank.
+    const char* const texts[] = {"A", "g", "\x8A\xBF", "\x82\x20", "\x82", " ", "\x81\x40"};
+    const plat::Point places[] = {{40, 30}, {-7, 20}, {310, 100}, {150, -9}, {100, 112}};
+    for (const Kind& kind : kinds) {
+        plat::FontRequest request;
+        request.face = kGothic;
+        request.height = 20;
+        request.weight = kind.weight;
+        request.escapement = kind.escapement;
+        request.italic = kind.italic;
+        request.underline = kind.underline;
+        FontOwner font(request);
+        dc.SelectFont(font.font);
+        for (const char* text : texts) {
+            const plat::ShapedText shaped = dc.Shape(text, -1);
+            const plat::Size measured = dc.TextExtent(text, -1);
+            EXPECT_EQ(shaped.extent.cx, measured.cx) << kind.what << " " << text;
+            EXPECT_EQ(shaped.extent.cy, measured.cy) << kind.what << " " << text;
+            for (const plat::Point& at : places) {
+                SCOPED_TRACE(std::string(kind.what) + " at " + std::to_string(at.x) + "," + std::to_string(at.y));
+                Clear();
+                dc.TextOut(at.x, at.y, text, -1);
+                const std::vector<std::uint32_t> expected = Snapshot();
+                Clear();
+                plat::ShapedTextPainter painter = dc.TransparentPainter();
+                painter.SetColor(0x00FF00);  // a colour set and replaced
+                painter.SetColor(kInk);
+                plat::Rect painted{};
+                painter.Paint(at.x, at.y, shaped, &painted);
+                ASSERT_EQ(Snapshot(), expected) << text;
+                const plat::Rect ink = BoxOf(kInk);
+                if (ink.right <= ink.left) continue;
+                EXPECT_LE(painted.left, ink.left) << text;
+                EXPECT_LE(painted.top, ink.top) << text;
+                EXPECT_GE(painted.right, ink.right) << text;
+                EXPECT_GE(painted.bottom, ink.bottom) << text;
+                EXPECT_TRUE(painted.left >= 0 && painted.top >= 0 && painted.right <= s->width &&
+                            painted.bottom <= s->height)
+                    << text;
+            }
+        }
+    }
+}
+
+// Shapes of one font stay good for every font of the same size: the id
+// is the size's, shared by equal requests and new for another size.
+TEST(Font, SizeIdsFollowTheRenderedSize) {
+    FontOwner a(kGothic, 14), b(kGothic, 14), bigger(kGothic, 15), turned(kGothic, 14, 0, 900);
+    EXPECT_EQ(plat::FontSizeId(*a.font), plat::FontSizeId(*b.font));
+    EXPECT_NE(plat::FontSizeId(*a.font), plat::FontSizeId(*bigger.font));
+    EXPECT_NE(plat::FontSizeId(*a.font), plat::FontSizeId(*turned.font));
+    EXPECT_NE(plat::FontSizeId(*a.font), 0u);
+}
+
+// A surface without pixels to paint (lost) takes nothing from a painter.
+TEST_F(FontTest, APainterOnALostSurfaceDrawsNothing) {
+    FontOwner font(kGothic, 16);
+    dc.SelectFont(font.font);
+    const plat::ShapedText shaped = dc.Shape("A", 1);
+    s->lost = true;
+    plat::ShapedTextPainter painter = dc.TransparentPainter();
+    painter.SetColor(kInk);
+    plat::Rect painted{};
+    painter.Paint(10, 10, shaped, &painted);
+    s->lost = false;
+    EXPECT_EQ(Count(kInk), 0);
+    EXPECT_TRUE(plat::raster::IsEmpty(painted));
 }
 
 class FontBoxTest : public FontTest {

@@ -223,6 +223,16 @@ bool Canvas::TextOut(int x, int y, const char* text, int length) {
 
 Size Canvas::TextExtent(const char* text, int length) const { return MeasureText(CurrentFont(), text, length); }
 
+ShapedText Canvas::Shape(const char* text, int length) const { return ShapeText(CurrentFont(), text, length); }
+
+ShapedTextPainter Canvas::TransparentPainter() const { return ShapedTextPainter(target_, CurrentFont()); }
+
+bool Canvas::TextOut(int x, int y, const ShapedText& text, Rect* painted) {
+    if (!Ready()) return false;
+    DrawShapedText(*target_, raster::Bounds(*target_), CurrentFont(), x, y, text, Paint(), painted);
+    return true;
+}
+
 TextMetrics Canvas::Metrics() const { return GetTextMetrics(CurrentFont()); }
 
 int Canvas::DrawText(const char* text, int length, Rect& rect, std::uint32_t format) {

@@ -57,6 +57,8 @@ public:
     Brush SelectBrush(const Brush& brush);
     Font* SelectFont(Font* font);  // nullptr selects the default font
     Font* SelectedFont() const { return font_; }
+    // The selected font, or the default one.
+    const Font& CurrentFont() const;
 
     int SetBkMode(int mode);  // TRANSPARENT or OPAQUE; returns the old mode
     int BkMode() const { return bkMode_; }
@@ -101,12 +103,19 @@ public:
     // fills the cell in the back colour first.
     bool TextOut(int x, int y, const char* text, int length);
     Size TextExtent(const char* text, int length) const;
+    // A character shaped once with the selected font (see plat::ShapeText),
+    // then drawn as TextOut draws it; painted, when given, grows to cover
+    // every pixel written.
+    ShapedText Shape(const char* text, int length) const;
+    bool TextOut(int x, int y, const ShapedText& text, Rect* painted = nullptr);
+    // A painter of shaped text on this canvas's surface in its font, for
+    // drawing many characters with a transparent background.
+    ShapedTextPainter TransparentPainter() const;
     TextMetrics Metrics() const;
     // See plat::DrawTextBox for the flags; returns the text's height.
     int DrawText(const char* text, int length, Rect& rect, std::uint32_t format);
 
 private:
-    const Font& CurrentFont() const;
     TextPaint Paint() const;
     void StrokeOutline(const Point* points, int count, bool closed);
 

@@ -4,6 +4,7 @@
 // through (0,0)-(10,10) covers pixels 0..9 on both axes; every span is
 // clipped before it reaches the caller, whatever the coordinates.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -52,6 +53,15 @@ void ThinLine(int x1, int y1, int x2, int y2, const Rect& clip, const PixelSink&
 
 // Writes one pixel value over [x0, x1) of row y; the caller has clipped.
 void FillSpan(Surface& target, int y, int x0, int x1, std::uint32_t value);
+
+// One run of pixels [x0, x1) on a row, relative to an origin (a glyph's
+// coverage is a list of them).
+struct Span {
+    int row, x0, x1;
+};
+// Writes one pixel value over every span moved by (dx, dy). The caller has
+// checked that all of them lie inside the surface.
+void FillSpans(Surface& target, const Span* spans, std::size_t count, int dx, int dy, std::uint32_t value);
 
 // Intersection of two rectangles (may come out empty).
 Rect Intersect(const Rect& a, const Rect& b);

@@ -283,6 +283,11 @@ void UnmapRGB(const PixelFormat& fmt, std::uint32_t pixel, std::uint8_t& r, std:
     b = UnpackComponent(fmt.blueMask, pixel);
 }
 
+void MarkWritten(Surface& s) {
+    static std::uint64_t lastStamp = 0;
+    s.contentStamp = ++lastStamp;
+}
+
 Surface* CreateSurface(int width, int height, const PixelFormat& fmt, bool systemMemory) {
     if (width < 1 || height < 1 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) return nullptr;
     if (fmt.bytesPerPixel < 2 || fmt.bytesPerPixel > 4) return nullptr;
@@ -298,6 +303,7 @@ Surface* CreateSurface(int width, int height, const PixelFormat& fmt, bool syste
         delete s;
         return nullptr;
     }
+    MarkWritten(*s);
     Registry().insert(s);
     return s;
 }
@@ -314,6 +320,7 @@ std::uint32_t GetPixel(const Surface& s, int x, int y) {
 }
 
 void PutPixel(Surface& s, int x, int y, std::uint32_t value) {
+    MarkWritten(s);
     std::memcpy(s.Row(y) + static_cast<std::ptrdiff_t>(x) * s.format.bytesPerPixel, &value,
                 static_cast<std::size_t>(s.format.bytesPerPixel));
 }
@@ -326,6 +333,7 @@ HRESULT BltFast(Surface* dst, int x, int y, const Surface* src, const Rect& srcR
     std::int64_t dx = x, dy = y;
     Box s = BoxOf(srcRect);
     ClipCopy(*dst, dx, dy, *src, s);
+    MarkWritten(*dst);
     if (!s.Empty()) CopyClipped(*dst, dx, dy, *src, s, keyed);
     return DD_OK;
 }
@@ -336,6 +344,7 @@ HRESULT BltStretch(Surface* dst, const Rect& dstRect, const Surface* src, const 
     if (Inverted(dstRect) || Inverted(srcRect)) return DDERR_INVALIDRECT;
     const Box d = BoxOf(dstRect), s = BoxOf(srcRect);
     if (d.Empty() || s.Empty()) return DD_OK;
+    MarkWritten(*dst);
     const bool sameFormat = SameFormat(dst->format, src->format);
     if (sameFormat && d.Width() == s.Width() && d.Height() == s.Height()) {
         std::int64_t dx = d.left, dy = d.top;
@@ -399,6 +408,7 @@ HRESULT FillRect(Surface* dst, const Rect* rect, std::uint32_t value) {
         b.bottom = std::min<std::int64_t>(rect->bottom, dst->height);
     }
     if (b.Empty()) return DD_OK;
+    MarkWritten(*dst);
     const int bpp = dst->format.bytesPerPixel;
     kernels::Fill(dst->Row(static_cast<int>(b.top)) + b.left * bpp, dst->pitch, static_cast<int>(b.Width()),
                   static_cast<int>(b.Height()), bpp, value & ValueMask(dst->format));
@@ -409,6 +419,7 @@ HRESULT Lock(Surface* s, std::uint8_t** bits, int* pitch) {
     if (!s || !bits || !pitch) return DDERR_INVALIDPARAMS;
     if (s->lost) return DDERR_SURFACELOST;
     ++s->lockCount;
+    MarkWritten(*s);
     *bits = s->pixels;
     *pitch = s->pitch;
     return DD_OK;
@@ -418,6 +429,7 @@ HRESULT Unlock(Surface* s) {
     if (!s) return DDERR_INVALIDPARAMS;
     if (s->lockCount <= 0) return DDERR_NOTLOCKED;
     --s->lockCount;
+    MarkWritten(*s);
     return DD_OK;
 }
 
@@ -441,6 +453,7 @@ HRESULT Restore(Surface* s) {
         std::memset(s->pixels, 0, static_cast<std::size_t>(s->pitch) * static_cast<std::size_t>(s->height));
         s->lost = false;
         s->lockCount = 0;
+        MarkWritten(*s);
     }
     return DD_OK;
 }

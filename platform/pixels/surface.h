@@ -47,6 +47,13 @@ struct Surface {
     bool lost = false;
     bool systemMemory = false;  // where the caller asked it to live; informational
     int lockCount = 0;
+    // Takes a new program-wide value whenever the pixels may change: at
+    // creation, on every copy or fill into the surface, span or pixel
+    // written, lock, unlock and restore. Code that writes through the pixel
+    // pointer does so between Lock and Unlock. A caller that remembers the
+    // value can tell that nothing else wrote since. Surfaces belong to the
+    // main thread, and so does the counter.
+    std::uint64_t contentStamp = 0;
 
     std::uint8_t* Row(int y) { return pixels + static_cast<std::ptrdiff_t>(y) * pitch; }
     const std::uint8_t* Row(int y) const { return pixels + static_cast<std::ptrdiff_t>(y) * pitch; }
@@ -56,6 +63,9 @@ struct Surface {
 // memory runs out.
 Surface* CreateSurface(int width, int height, const PixelFormat& fmt, bool systemMemory = false);
 void DestroySurface(Surface* s);
+
+// Gives the surface a new content stamp (see Surface::contentStamp).
+void MarkWritten(Surface& s);
 
 // Reads and writes one pixel (no bounds check: callers stay inside).
 std::uint32_t GetPixel(const Surface& s, int x, int y);

@@ -184,19 +184,34 @@ Library& Freetype() {
     return library;
 }
 
-// ---- glyphs ----
+}  // namespace
 
-struct Run {
-    int row, x0, x1;
-};
+// ---- glyphs ----
 
 // One rasterised glyph: set pixels as runs, placed relative to the pen on
 // the baseline (y grows downwards).
-struct Glyph {
+struct GlyphImage {
     int left = 0, top = 0;  // offset of the bitmap's top-left from the pen
-    std::vector<Run> runs;
+    std::vector<raster::Span> runs;
     int advance = 0;  // whole pixels along the baseline
+    // The box the runs cover, relative to the bitmap's top-left.
+    int inkLeft = 0, inkRight = 0, inkRows = 0;
 };
+
+namespace {
+
+using Run = raster::Span;
+using Glyph = GlyphImage;
+
+void MeasureInk(Glyph& g) {
+    if (g.runs.empty()) return;
+    g.inkLeft = g.runs.front().x0, g.inkRight = g.runs.front().x1;
+    for (const Run& run : g.runs) {
+        g.inkLeft = std::min(g.inkLeft, run.x0);
+        g.inkRight = std::max(g.inkRight, run.x1);
+        g.inkRows = std::max(g.inkRows, run.row + 1);
+    }
+}
 
 void AppendRuns(const FT_Bitmap& bitmap, std::vector<Run>& runs) {
     for (unsigned row = 0; row < bitmap.rows; ++row) {
@@ -250,6 +265,8 @@ class SizedFace {
 public:
     SizedFace(const SizeKey& key, FT_Face face, std::string family) : face_(face), family_(std::move(family)) {
         ++counters.sizesMade;
+        static std::uint64_t lastId = 0;
+        id_ = ++lastId;
         bold_ = key.weight >= 600;
         italic_ = key.italic;
         const double radians = (key.escapement % 3600) / 10.0 * std::numbers::pi / 180.0;
@@ -265,6 +282,7 @@ public:
     SizedFace& operator=(const SizedFace&) = delete;
 
     const TextMetrics& Metrics() const { return metrics_; }
+    std::uint64_t Id() const { return id_; }
     const std::string& Family() const { return family_; }
     bool Rotated() const { return rotated_; }
     double Cos() const { return cos_; }
@@ -379,10 +397,12 @@ private:
         }
         if (g.runs.empty() && index == 0 && !IsBlankCharacter(cp))
             MakeBox(g, metrics_.averageWidth, metrics_.ascent);
+        MeasureInk(g);
         return g;
     }
 
     FT_Face face_;
+    std::uint64_t id_ = 0;
     FT_Size size_ = nullptr;
     std::string family_;
     TextMetrics metrics_;
@@ -484,6 +504,8 @@ TextMetrics GetTextMetrics(const Font& font) { return font.Size().Metrics(); }
 
 std::string FontFamilyName(const Font& font) { return font.Size().Family(); }
 
+std::uint64_t FontSizeId(const Font& font) { return font.Size().Id(); }
+
 FontCacheCounters GetFontCacheCounters() { return counters; }
 
 // ---- drawing ----
@@ -502,15 +524,44 @@ std::vector<const Glyph*> GlyphsOf(SizedFace& size, const std::u32string& text) 
     return glyphs;
 }
 
-int WidthOf(const std::vector<const Glyph*>& glyphs, std::size_t begin, std::size_t end) {
+int WidthOf(const Glyph* const* glyphs, std::size_t count) {
     std::int64_t width = 0;
-    for (std::size_t i = begin; i < end; ++i) width += glyphs[i]->advance;
+    for (std::size_t i = 0; i < count; ++i) width += glyphs[i]->advance;
     return static_cast<int>(std::min<std::int64_t>(width, 1 << 30));
 }
 
+int WidthOf(const std::vector<const Glyph*>& glyphs, std::size_t begin, std::size_t end) {
+    return WidthOf(glyphs.data() + begin, end - begin);
+}
+
+// Grows painted (when asked for) to take in [left, right) x [top, bottom),
+// which the caller has clipped.
+void Cover(Rect* painted, std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
+    if (!painted || right <= left || bottom <= top) return;
+    const Rect r{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right), static_cast<int>(bottom)};
+    if (raster::IsEmpty(*painted)) {
+        *painted = r;
+        return;
+    }
+    painted->left = std::min(painted->left, r.left);
+    painted->top = std::min(painted->top, r.top);
+    painted->right = std::max(painted->right, r.right);
+    painted->bottom = std::max(painted->bottom, r.bottom);
+}
+
+// A glyph whose ink lies wholly inside the clip (the common case) is filled
+// run by run without a test per run.
 void PaintGlyph(Surface& target, const Rect& clip, const Glyph& g, std::int64_t penX, std::int64_t penY,
-                std::uint32_t pixel) {
+                std::uint32_t pixel, Rect* painted) {
+    if (g.runs.empty()) return;
     const std::int64_t left = penX + g.left, top = penY + g.top;
+    Cover(painted, std::max<std::int64_t>(left + g.inkLeft, clip.left), std::max<std::int64_t>(top, clip.top),
+          std::min<std::int64_t>(left + g.inkRight, clip.right), std::min<std::int64_t>(top + g.inkRows, clip.bottom));
+    if (left + g.inkLeft >= clip.left && left + g.inkRight <= clip.right && top >= clip.top &&
+        top + g.inkRows <= clip.bottom) {
+        raster::FillSpans(target, g.runs.data(), g.runs.size(), static_cast<int>(left), static_cast<int>(top), pixel);
+        return;
+    }
     for (const Run& run : g.runs) {
         const std::int64_t y = top + run.row;
         if (y < clip.top || y >= clip.bottom) continue;
@@ -521,18 +572,21 @@ void PaintGlyph(Surface& target, const Rect& clip, const Glyph& g, std::int64_t 
 }
 
 void FillBox(Surface& target, const Rect& clip, std::int64_t left, std::int64_t top, std::int64_t right,
-             std::int64_t bottom, std::uint32_t pixel) {
+             std::int64_t bottom, std::uint32_t pixel, Rect* painted) {
     const int x0 = static_cast<int>(std::max<std::int64_t>(left, clip.left));
     const int x1 = static_cast<int>(std::min<std::int64_t>(right, clip.right));
     const int y0 = static_cast<int>(std::max<std::int64_t>(top, clip.top));
     const int y1 = static_cast<int>(std::min<std::int64_t>(bottom, clip.bottom));
+    Cover(painted, x0, y0, x1, y1);
     for (int y = y0; y < y1 && x0 < x1; ++y) raster::FillSpan(target, y, x0, x1, pixel);
 }
 
 // A band along a rotated baseline: from `from` to `to` pixels across it
-// (measured downwards from the top of the cell), `width` pixels long.
+// (measured downwards from the top of the cell), `width` pixels long. Its
+// pixels are counted as the whole clip, a rare case not worth a tighter box.
 void FillRotatedBand(Surface& target, const Rect& clip, const SizedFace& size, double x, double y, double width,
-                     double from, double to, std::uint32_t pixel) {
+                     double from, double to, std::uint32_t pixel, Rect* painted) {
+    Cover(painted, clip.left, clip.top, clip.right, clip.bottom);
     const double dx = size.Cos(), dy = -size.Sin();  // along the baseline
     const double nx = size.Sin(), ny = size.Cos();   // down the cell
     raster::PathFiller filler;
@@ -551,40 +605,50 @@ int UnderlineTop(const SizedFace& size) {
     return std::max(0, std::min(m.ascent + size.UnderlineOffset(), m.height - size.UnderlineThickness()));
 }
 
-void DrawGlyphRun(Surface& target, const Rect& clip, const Font& font, int x, int y,
-                  const std::vector<const Glyph*>& glyphs, std::size_t begin, std::size_t end, const TextPaint& paint) {
+// Upright glyphs side by side from the pen (x, baseline).
+void PaintUprightGlyphs(Surface& target, const Rect& clip, const Glyph* const* glyphs, std::size_t count,
+                        std::int64_t x, std::int64_t baseline, std::uint32_t pixel, Rect* painted) {
+    for (std::size_t i = 0; i < count; ++i) {
+        PaintGlyph(target, clip, *glyphs[i], x, baseline, pixel, painted);
+        x += glyphs[i]->advance;
+    }
+}
+
+// Paints count glyphs as one line with the top-left of its cell at (x, y);
+// painted, when given, grows to cover every pixel written.
+void DrawGlyphRun(Surface& target, const Rect& clip, const Font& font, int x, int y, const Glyph* const* glyphs,
+                  std::size_t count, const TextPaint& paint, Rect* painted) {
     SizedFace& size = font.Size();
     const TextMetrics& m = size.Metrics();
     const std::uint32_t textPixel = MapColorRef(target.format, paint.textColor);
-    const std::uint32_t backPixel = MapColorRef(target.format, paint.backColor);
-    const int width = WidthOf(glyphs, begin, end);
     const bool underline = font.Request().underline;
+    // The back colour and the line's width only matter to the filled cell
+    // and the underline.
+    const std::uint32_t backPixel = paint.opaque ? MapColorRef(target.format, paint.backColor) : 0;
+    const int width = paint.opaque || underline ? WidthOf(glyphs, count) : 0;
     if (!size.Rotated()) {
-        if (paint.opaque) FillBox(target, clip, x, y, std::int64_t{x} + width, std::int64_t{y} + m.height, backPixel);
-        std::int64_t penX = x;
-        const std::int64_t baseline = std::int64_t{y} + m.ascent;
-        for (std::size_t i = begin; i < end; ++i) {
-            PaintGlyph(target, clip, *glyphs[i], penX, baseline, textPixel);
-            penX += glyphs[i]->advance;
-        }
+        if (paint.opaque)
+            FillBox(target, clip, x, y, std::int64_t{x} + width, std::int64_t{y} + m.height, backPixel, painted);
+        PaintUprightGlyphs(target, clip, glyphs, count, x, std::int64_t{y} + m.ascent, textPixel, painted);
         if (underline) {
             const std::int64_t top = std::int64_t{y} + UnderlineTop(size);
-            FillBox(target, clip, x, top, std::int64_t{x} + width, top + size.UnderlineThickness(), textPixel);
+            FillBox(target, clip, x, top, std::int64_t{x} + width, top + size.UnderlineThickness(), textPixel,
+                    painted);
         }
         return;
     }
-    if (paint.opaque) FillRotatedBand(target, clip, size, x, y, width, 0, m.height, backPixel);
+    if (paint.opaque) FillRotatedBand(target, clip, size, x, y, width, 0, m.height, backPixel, painted);
     const double startX = x + size.Sin() * m.ascent, startY = y + size.Cos() * m.ascent;
     double along = 0;
-    for (std::size_t i = begin; i < end; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const auto penX = static_cast<std::int64_t>(std::lround(startX + size.Cos() * along));
         const auto penY = static_cast<std::int64_t>(std::lround(startY - size.Sin() * along));
-        PaintGlyph(target, clip, *glyphs[i], penX, penY, textPixel);
+        PaintGlyph(target, clip, *glyphs[i], penX, penY, textPixel, painted);
         along += glyphs[i]->advance;
     }
     if (underline) {
         const double from = UnderlineTop(size);
-        FillRotatedBand(target, clip, size, x, y, width, from, from + size.UnderlineThickness(), textPixel);
+        FillRotatedBand(target, clip, size, x, y, width, from, from + size.UnderlineThickness(), textPixel, painted);
     }
 }
 
@@ -670,7 +734,73 @@ void DrawTextLine(Surface& target, const Rect& clip, const Font& font, int x, in
     const Rect bounds = raster::Intersect(clip, raster::Bounds(target));
     if (decoded.empty() || raster::IsEmpty(bounds)) return;
     const std::vector<const Glyph*> glyphs = GlyphsOf(font.Size(), decoded);
-    DrawGlyphRun(target, bounds, font, x, y, glyphs, 0, glyphs.size(), paint);
+    DrawGlyphRun(target, bounds, font, x, y, glyphs.data(), glyphs.size(), paint, nullptr);
+}
+
+ShapedText ShapeText(const Font& font, const char* text, int length) {
+    ShapedText shaped;
+    if (!text) return shaped;
+    const std::size_t limit = length < 0 ? ShapedText::kMaxBytes
+                                         : std::min<std::size_t>(static_cast<std::size_t>(length), ShapedText::kMaxBytes);
+    const std::u32string decoded = DecodeCp932(text, limit);
+    SizedFace& size = font.Size();
+    for (char32_t cp : decoded) shaped.glyphs[shaped.count++] = &size.GlyphOf(cp);
+    shaped.extent = {WidthOf(shaped.glyphs, static_cast<std::size_t>(shaped.count)), size.Metrics().height};
+    if (shaped.count == 1 && !size.Rotated() && !font.Request().underline) {
+        const Glyph& g = *shaped.glyphs[0];
+        shaped.direct = true;
+        shaped.runs = g.runs.data();
+        shaped.runCount = static_cast<int>(g.runs.size());
+        shaped.runsX = g.left;
+        shaped.runsY = size.Metrics().ascent + g.top;
+        shaped.ink = Rect{g.left + g.inkLeft, shaped.runsY, g.left + g.inkRight, shaped.runsY + g.inkRows};
+    }
+    return shaped;
+}
+
+void DrawShapedText(Surface& target, const Rect& clip, const Font& font, int x, int y, const ShapedText& text,
+                    const TextPaint& paint, Rect* painted) {
+    const Rect bounds = raster::Intersect(clip, raster::Bounds(target));
+    if (text.count == 0 || raster::IsEmpty(bounds)) return;
+    DrawGlyphRun(target, bounds, font, x, y, text.glyphs, static_cast<std::size_t>(text.count), paint, painted);
+}
+
+ShapedTextPainter::ShapedTextPainter(Surface* target, const Font& font)
+    : target_(target && !target->lost ? target : nullptr), font_(&font) {
+    if (!target_) return;
+    clip_ = raster::Bounds(*target_);
+    const SizedFace& size = font.Size();
+    upright_ = !size.Rotated() && !font.Request().underline;
+    ascent_ = size.Metrics().ascent;
+}
+
+void ShapedTextPainter::SetColor(std::uint32_t colorRef) {
+    if (!target_ || (colorSet_ && colorRef == colorRef_)) return;
+    colorRef_ = colorRef;
+    pixel_ = MapColorRef(target_->format, colorRef);
+    colorSet_ = true;
+}
+
+void ShapedTextPainter::Paint(int x, int y, const ShapedText& text, Rect* painted) const {
+    if (!target_ || text.count == 0) return;
+    if (text.direct && upright_) {
+        if (text.runCount == 0) return;
+        const Rect& clip = clip_;
+        const std::int64_t left = std::int64_t{x} + text.ink.left, top = std::int64_t{y} + text.ink.top;
+        const std::int64_t right = std::int64_t{x} + text.ink.right, bottom = std::int64_t{y} + text.ink.bottom;
+        if (left >= clip.left && right <= clip.right && top >= clip.top && bottom <= clip.bottom) {
+            Cover(painted, left, top, right, bottom);
+            raster::FillSpans(*target_, text.runs, static_cast<std::size_t>(text.runCount), x + text.runsX,
+                              y + text.runsY, pixel_);
+            return;
+        }
+    }
+    const auto count = static_cast<std::size_t>(text.count);
+    if (upright_) {
+        PaintUprightGlyphs(*target_, clip_, text.glyphs, count, x, std::int64_t{y} + ascent_, pixel_, painted);
+        return;
+    }
+    DrawGlyphRun(*target_, clip_, *font_, x, y, text.glyphs, count, TextPaint{colorRef_, 0, false}, painted);
 }
 
 Size MeasureText(const Font& font, const char* text, int length) {
@@ -704,7 +834,7 @@ int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char*
         else if (format & DT_RIGHT) x = std::int64_t{box.right} - line.width;
         if (y + lineHeight > area.top && line.end > line.begin)
             DrawGlyphRun(*target, area, font, static_cast<int>(std::clamp<std::int64_t>(x, INT32_MIN, INT32_MAX)),
-                         static_cast<int>(y), glyphs, line.begin, line.end, paint);
+                         static_cast<int>(y), glyphs.data() + line.begin, line.end - line.begin, paint, nullptr);
         y += lineHeight;
     }
     return height;

@@ -18,6 +18,10 @@
 
 namespace plat {
 
+namespace raster {
+struct Span;
+}
+
 constexpr std::uint8_t ANSI_CHARSET = 0;
 constexpr std::uint8_t SHIFTJIS_CHARSET = 128;
 
@@ -96,6 +100,62 @@ Size MeasureText(const Font& font, const char* text, int length);
 // character). Returns the height of the laid-out text.
 int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char* text, int length, Rect& box,
                 std::uint32_t format, const TextPaint& paint);
+
+// A rendered glyph, kept by its font's cache while a font of its size lives.
+struct GlyphImage;
+
+// The rendered size behind a font. Fonts with the same id share their
+// glyphs, and an id is never given to another size: text shaped with one
+// font stays valid for every later font with the same id.
+std::uint64_t FontSizeId(const Font& font);
+
+// A character of one or two bytes decoded and looked up once, so that it
+// can be measured and drawn again and again with the same font without
+// decoding it each time. Valid while a font of its size (FontSizeId) lives.
+struct ShapedText {
+    static constexpr int kMaxBytes = 2;
+    const GlyphImage* glyphs[kMaxBytes] = {};  // a bad pair decodes to two
+    int count = 0;
+    Size extent;  // what MeasureText gives for the same bytes
+    // One glyph of an upright font without underline, ready to paint: its
+    // runs start at (runsX, runsY) from the cell's top-left and cover ink,
+    // also from the cell's top-left. Otherwise direct is false.
+    bool direct = false;
+    const raster::Span* runs = nullptr;
+    int runCount = 0;
+    int runsX = 0, runsY = 0;
+    Rect ink{};
+};
+// At most kMaxBytes bytes of text (length < 0: up to the NUL); anything
+// past them is left out.
+ShapedText ShapeText(const Font& font, const char* text, int length);
+// As DrawTextLine for shaped text; painted, when given, grows to cover
+// every pixel written (start it empty).
+void DrawShapedText(Surface& target, const Rect& clip, const Font& font, int x, int y, const ShapedText& text,
+                    const TextPaint& paint, Rect* painted);
+
+// Paints shaped text as DrawTextLine does with a transparent background,
+// character after character onto one surface in one font: the surface's
+// bounds, the font's metrics and the colour's pixel value are found once.
+// A missing or lost surface draws nothing. The font outlives the painter.
+class ShapedTextPainter {
+public:
+    ShapedTextPainter(Surface* target, const Font& font);
+    // The text colour, 0x00BBGGRR.
+    void SetColor(std::uint32_t colorRef);
+    // The text's cell with its top-left at (x, y); painted, when given,
+    // grows to cover every pixel written.
+    void Paint(int x, int y, const ShapedText& text, Rect* painted) const;
+
+private:
+    Surface* target_;
+    const Font* font_;
+    Rect clip_{};
+    bool upright_ = false;  // neither turned nor underlined: glyphs alone
+    int ascent_ = 0;
+    bool colorSet_ = false;
+    std::uint32_t colorRef_ = 0, pixel_ = 0;
+};
 
 struct FontFamily {
     std::string name;  // code page 932
