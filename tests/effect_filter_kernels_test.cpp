@@ -463,23 +463,8 @@ TEST_F(EffectFilterKernels, BlurMatchesReferenceAcrossTermsAndDivisions) {
         UseKernelLevel(level);
         for (int bits : {16, 32}) {
             Picture source(150, 70, bits, rng, 10);
-            for (int block : {1, 3, 7, 9, 11, 23, 31, 45, 47, 63}) {
-                Picture fast(150, 70, bits, rng);
-                Picture slow(fast);
-                const int bpp = source.s->format.bytesPerPixel;
-                BlurArgs a;
-                a.src = source.s->Row(0), a.srcPitch = source.s->pitch;
-                a.dst = fast.s->Row(0), a.dstPitch = fast.s->pitch;
-                a.width = 150, a.height = 70, a.block = block, a.bytesPerPixel = bpp;
-                const plat::PixelFormat& f = source.s->format;
-                const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
-                for (int c = 0; c < 3; ++c) a.shift[c] = __builtin_ctz(masks[c]), a.bits[c] = __builtin_popcount(masks[c]);
-                BlurRect(a);
-                BlurArgs b = a;
-                b.dst = slow.s->Row(0);
-                ReferenceBlurRect(b);
-                ASSERT_TRUE(fast == slow) << bits << " bits, block " << block << ", " << ActiveKernelName();
-            }
+            for (int block : {1, 3, 7, 9, 11, 23, 31, 45, 47, 63})
+                ASSERT_TRUE(BlurAgrees(source, block, rng)) << bits << " bits, block " << block << ", " << ActiveKernelName();
         }
     }
 }
