@@ -44,6 +44,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <type_traits>
 #include <vector>
 
@@ -502,13 +504,22 @@ BlurRows<T, K, L> RowsForLevel() {
 
 // ---- the rectangle ----
 
-// Three planes of one row of sums.
+// Three planes of one row of sums, from a 64-byte boundary: the passes'
+// whole-vector stores into a row that starts anywhere else would each
+// straddle two cache lines.
 template <typename L>
 struct Planes {
-    std::vector<L> data;
+    struct Free {
+        void operator()(L* p) const { ::operator delete[](p, std::align_val_t{64}); }
+    };
+    std::unique_ptr<L[], Free> data;
     int stride = 0;
-    explicit Planes(int width) : data(static_cast<std::size_t>(width) * 3), stride(width) {}
-    L* operator[](int c) { return data.data() + static_cast<std::size_t>(c) * stride; }
+    explicit Planes(int width)
+        : data(static_cast<L*>(::operator new[](sizeof(L) * 3 * static_cast<std::size_t>(width), std::align_val_t{64}))),
+          stride(width) {
+        std::fill_n(data.get(), 3 * static_cast<std::size_t>(width), L{0});
+    }
+    L* operator[](int c) { return data.get() + static_cast<std::size_t>(c) * stride; }
 };
 
 // Block widths from which one prefix sum beats the doubling passes
