@@ -354,12 +354,16 @@ bool SolveSharedSource(float opacity, const float* transparency, int count, int 
                        std::uint16_t (*byDest)[64]) {
     const int n = 1 << bits, unit = 16 - bits;
     const std::uint32_t max = static_cast<std::uint32_t>(n - 1);
-    static thread_local std::uint8_t exact[kFalls][64][64];
     if (count < 1 || count > kFalls) return false;
+    // The float rule's result of every pair, per transparency (on the heap:
+    // a thread-local array this size would weigh on every thread's start).
+    static thread_local std::vector<std::uint8_t> results;
+    results.resize(static_cast<std::size_t>(kFalls) * 64 * 64);
+    auto exact = [&](int j, int s, int d) -> std::uint8_t& { return results[(static_cast<std::size_t>(j) * 64 + s) * 64 + d]; };
     for (int j = 0; j < count; ++j)
         for (int s = 0; s < n; ++s)
             for (int d = 0; d < n; ++d)
-                exact[j][s][d] = static_cast<std::uint8_t>(AlphaComponent(s, d, opacity, transparency[j], max));
+                exact(j, s, d) = static_cast<std::uint8_t>(AlphaComponent(s, d, opacity, transparency[j], max));
     // X(s) - Z_j(d) within [lo, hi], Z = -Y.
     std::int64_t x[64], z[kFalls][64];
     for (int s = 0; s < n; ++s)
@@ -376,13 +380,13 @@ bool SolveSharedSource(float opacity, const float* transparency, int count, int 
         for (int j = 0; j < count; ++j)
             for (int d = 0; d < n; ++d)
                 for (int s = 0; s < n; ++s) {
-                    const std::int64_t bound = x[s] - (static_cast<std::int64_t>(exact[j][s][d]) << unit);
+                    const std::int64_t bound = x[s] - (static_cast<std::int64_t>(exact(j, s, d)) << unit);
                     if (bound < z[j][d]) z[j][d] = bound, settled = false;
                 }
         for (int s = 0; s < n; ++s)
             for (int j = 0; j < count; ++j)
                 for (int d = 0; d < n; ++d) {
-                    const std::int64_t bound = z[j][d] + ((static_cast<std::int64_t>(exact[j][s][d]) + 1) << unit) - 1;
+                    const std::int64_t bound = z[j][d] + ((static_cast<std::int64_t>(exact(j, s, d)) + 1) << unit) - 1;
                     if (bound < x[s]) x[s] = bound, settled = false;
                 }
     }
@@ -393,7 +397,7 @@ bool SolveSharedSource(float opacity, const float* transparency, int count, int 
         for (int s = 0; s < n; ++s)
             for (int d = 0; d < n; ++d) {
                 const std::int64_t sum = x[s] - z[j][d];
-                if (sum < 0 || sum > 0xFFFF || (sum >> unit) != exact[j][s][d]) return false;
+                if (sum < 0 || sum > 0xFFFF || (sum >> unit) != exact(j, s, d)) return false;
             }
     return true;
 }
