@@ -29,10 +29,23 @@ void KeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key);
 // Fills width x rows pixels starting at dst with value.
 void Fill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel, std::uint32_t value);
 
+// Writes value at pixel i of row r (row r starting at dst + r * pitch)
+// wherever bit i of masks[r] is set, and nowhere else: a glyph's ink, up to
+// 64 pixels wide, one word a row. For 2-, 3- and 4-byte pixels.
+void MaskedFill(std::uint8_t* dst, std::ptrdiff_t pitch, const std::uint64_t* masks, int rows, int bytesPerPixel,
+                std::uint32_t value);
+// The same for one pixel size at the level in use, for a caller that fills
+// many glyphs and would otherwise choose the kernel for each.
+using MaskedFillFn = void (*)(std::uint8_t* dst, std::ptrdiff_t pitch, const std::uint64_t* masks, int rows,
+                              std::uint32_t value);
+MaskedFillFn MaskedFillFor(int bytesPerPixel);
+
 void ReferenceCopyRect(const CopyArgs& a, int bytesPerPixel);
 void ReferenceKeyedCopy(const CopyArgs& a, int bytesPerPixel, std::uint32_t key);
 void ReferenceFill(std::uint8_t* dst, std::ptrdiff_t pitch, int width, int rows, int bytesPerPixel,
                    std::uint32_t value);
+void ReferenceMaskedFill(std::uint8_t* dst, std::ptrdiff_t pitch, const std::uint64_t* masks, int rows,
+                         int bytesPerPixel, std::uint32_t value);
 
 // The instruction sets the fast kernels come in. The best one the
 // processor has is used from start-up; tests and benchmarks may pick

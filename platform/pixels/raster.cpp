@@ -2,6 +2,8 @@
 // round-pen strokes and clipped one-pixel lines.
 #include "platform/pixels/raster.h"
 
+#include "platform/pixels/blit_kernels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -187,6 +189,13 @@ void FillSpansOf(Surface& target, const Span* spans, std::size_t count, int dx, 
 void FillSpan(Surface& target, int y, int x0, int x1, std::uint32_t value) {
     const Span span{0, x0, x1};
     FillSpans(target, &span, 1, 0, y, value);
+}
+
+void FillMaskRows(Surface& target, const std::uint64_t* masks, int rows, int x, int y, std::uint32_t value) {
+    MarkWritten(target);
+    const int bytes = target.format.bytesPerPixel;
+    kernels::MaskedFill(target.pixels + static_cast<std::ptrdiff_t>(y) * target.pitch + static_cast<std::ptrdiff_t>(x) * bytes,
+                        target.pitch, masks, rows, bytes, value);
 }
 
 void FillSpans(Surface& target, const Span* spans, std::size_t count, int dx, int dy, std::uint32_t value) {

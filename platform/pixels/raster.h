@@ -63,6 +63,11 @@ struct Span {
 // checked that all of them lie inside the surface.
 void FillSpans(Surface& target, const Span* spans, std::size_t count, int dx, int dy, std::uint32_t value);
 
+// Writes one pixel value at every set bit of rows of ink masks: bit i of
+// masks[r] is pixel (x + i, y + r). The caller has checked that every set
+// pixel lies inside the surface.
+void FillMaskRows(Surface& target, const std::uint64_t* masks, int rows, int x, int y, std::uint32_t value);
+
 // Intersection of two rectangles (may come out empty).
 Rect Intersect(const Rect& a, const Rect& b);
 inline bool IsEmpty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }

@@ -196,6 +196,9 @@ struct GlyphImage {
     int advance = 0;  // whole pixels along the baseline
     // The box the runs cover, relative to the bitmap's top-left.
     int inkLeft = 0, inkRight = 0, inkRows = 0;
+    // The runs again as one word a row (bit i: pixel inkLeft + i), for ink
+    // up to 64 pixels wide; empty for wider ink.
+    std::vector<std::uint64_t> inkMasks;
 };
 
 namespace {
@@ -210,6 +213,13 @@ void MeasureInk(Glyph& g) {
         g.inkLeft = std::min(g.inkLeft, run.x0);
         g.inkRight = std::max(g.inkRight, run.x1);
         g.inkRows = std::max(g.inkRows, run.row + 1);
+    }
+    if (g.inkRight - g.inkLeft > 64) return;
+    g.inkMasks.assign(static_cast<std::size_t>(g.inkRows), 0);
+    for (const Run& run : g.runs) {
+        const int from = run.x0 - g.inkLeft, to = run.x1 - g.inkLeft;  // 0 <= from < to <= 64
+        const std::uint64_t upTo = to == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << to) - 1;
+        g.inkMasks[static_cast<std::size_t>(run.row)] |= upTo & ~((std::uint64_t{1} << from) - 1);
     }
 }
 
@@ -559,6 +569,11 @@ void PaintGlyph(Surface& target, const Rect& clip, const Glyph& g, std::int64_t 
           std::min<std::int64_t>(left + g.inkRight, clip.right), std::min<std::int64_t>(top + g.inkRows, clip.bottom));
     if (left + g.inkLeft >= clip.left && left + g.inkRight <= clip.right && top >= clip.top &&
         top + g.inkRows <= clip.bottom) {
+        if (!g.inkMasks.empty()) {
+            raster::FillMaskRows(target, g.inkMasks.data(), g.inkRows, static_cast<int>(left + g.inkLeft),
+                                 static_cast<int>(top), pixel);
+            return;
+        }
         raster::FillSpans(target, g.runs.data(), g.runs.size(), static_cast<int>(left), static_cast<int>(top), pixel);
         return;
     }
@@ -754,6 +769,7 @@ ShapedText ShapeText(const Font& font, const char* text, int length) {
         shaped.runsX = g.left;
         shaped.runsY = size.Metrics().ascent + g.top;
         shaped.ink = Rect{g.left + g.inkLeft, shaped.runsY, g.left + g.inkRight, shaped.runsY + g.inkRows};
+        if (!g.inkMasks.empty()) shaped.inkMasks = g.inkMasks.data();
     }
     return shaped;
 }
@@ -769,6 +785,7 @@ ShapedTextPainter::ShapedTextPainter(Surface* target, const Font& font)
     : target_(target && !target->lost ? target : nullptr), font_(&font) {
     if (!target_) return;
     clip_ = raster::Bounds(*target_);
+    fill_ = kernels::MaskedFillFor(target_->format.bytesPerPixel);
     const SizedFace& size = font.Size();
     upright_ = !size.Rotated() && !font.Request().underline;
     ascent_ = size.Metrics().ascent;
@@ -781,7 +798,7 @@ void ShapedTextPainter::SetColor(std::uint32_t colorRef) {
     colorSet_ = true;
 }
 
-void ShapedTextPainter::Paint(int x, int y, const ShapedText& text, Rect* painted) const {
+void ShapedTextPainter::PaintOther(int x, int y, const ShapedText& text, Rect* painted) const {
     if (!target_ || text.count == 0) return;
     if (text.direct && upright_) {
         if (text.runCount == 0) return;

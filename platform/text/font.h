@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/pixels/blit_kernels.h"
 #include "platform/pixels/surface.h"
 #include "platform/os/types.h"
 
@@ -125,6 +126,9 @@ struct ShapedText {
     int runCount = 0;
     int runsX = 0, runsY = 0;
     Rect ink{};
+    // The ink again as one word a row from ink's top-left (bit i: pixel
+    // ink.left + i), when it is at most 64 pixels wide; else null.
+    const std::uint64_t* inkMasks = nullptr;
 };
 // At most kMaxBytes bytes of text (length < 0: up to the NUL); anything
 // past them is left out.
@@ -145,10 +149,41 @@ public:
     void SetColor(std::uint32_t colorRef);
     // The text's cell with its top-left at (x, y); painted, when given,
     // grows to cover every pixel written.
-    void Paint(int x, int y, const ShapedText& text, Rect* painted) const;
+    void Paint(int x, int y, const ShapedText& text, Rect* painted) const {
+        if (text.inkMasks && upright_ && target_ && PaintInkMasks(x, y, text, painted)) return;
+        PaintOther(x, y, text, painted);
+    }
 
 private:
+    // A glyph with ink masks wholly inside the surface, painted at once and
+    // true; false leaves the glyph to PaintOther. Inline: a message paints
+    // one glyph after another, and most take this way.
+    bool PaintInkMasks(int x, int y, const ShapedText& text, Rect* painted) const {
+        const std::int64_t left = std::int64_t{x} + text.ink.left, top = std::int64_t{y} + text.ink.top;
+        const std::int64_t right = std::int64_t{x} + text.ink.right, bottom = std::int64_t{y} + text.ink.bottom;
+        if (left < clip_.left || right > clip_.right || top < clip_.top || bottom > clip_.bottom) return false;
+        if (painted) Grow(*painted, Rect{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
+                                         static_cast<int>(bottom)});
+        MarkWritten(*target_);
+        fill_(target_->pixels + top * target_->pitch + left * target_->format.bytesPerPixel, target_->pitch,
+              text.inkMasks, static_cast<int>(bottom - top), pixel_);
+        return true;
+    }
+    // painted taking in r, which is not empty.
+    static void Grow(Rect& painted, const Rect& r) {
+        if (painted.right <= painted.left || painted.bottom <= painted.top) {
+            painted = r;
+            return;
+        }
+        painted.left = r.left < painted.left ? r.left : painted.left;
+        painted.top = r.top < painted.top ? r.top : painted.top;
+        painted.right = r.right > painted.right ? r.right : painted.right;
+        painted.bottom = r.bottom > painted.bottom ? r.bottom : painted.bottom;
+    }
+    void PaintOther(int x, int y, const ShapedText& text, Rect* painted) const;
+
     Surface* target_;
+    kernels::MaskedFillFn fill_ = nullptr;
     const Font* font_;
     Rect clip_{};
     bool upright_ = false;  // neither turned nor underlined: glyphs alone
