@@ -83,9 +83,10 @@ void BM_MixerVoices22kTo44k(benchmark::State& state) {
 BENCHMARK(BM_MixerVoices22kTo44k);
 
 void MixAtLevel(benchmark::State& state, plat::kernels::KernelLevel level) {
+    const plat::kernels::KernelLevel previous = plat::kernels::ActiveKernelLevel();
     if (!plat::kernels::UseKernelLevel(level)) return state.SkipWithError("the processor lacks this level");
     MixVoices22kTo44k(state);
-    plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
+    plat::kernels::UseKernelLevel(previous);
 }
 void BM_MixerVoices22kTo44k_Avx2(benchmark::State& state) { MixAtLevel(state, plat::kernels::KernelLevel::kAvx2); }
 void BM_MixerVoices22kTo44k_Sse2(benchmark::State& state) { MixAtLevel(state, plat::kernels::KernelLevel::kSse2); }

@@ -168,9 +168,10 @@ KR_TABLE_BENCHES(32);
 
 // AlphaBlit with the kernels of the lower instruction sets.
 void AlphaAt(benchmark::State& state, plat::kernels::KernelLevel level) {
+    const plat::kernels::KernelLevel previous = plat::kernels::ActiveKernelLevel();
     if (!plat::kernels::UseKernelLevel(level)) return state.SkipWithError("the processor lacks this level");
     RunMember(state, [](int slot) { return krDraw::AlphaBlit(0, 0, 0.5f, slot, 0, 0, kW, kH); });
-    plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
+    plat::kernels::UseKernelLevel(previous);
 }
 void Blend_AlphaBlitAvx2(benchmark::State& state) { AlphaAt(state, plat::kernels::KernelLevel::kAvx2); }
 // A fade that takes a new opacity every frame: each call works its tables out afresh.

@@ -149,12 +149,13 @@ void KeyedScreen_Ours(benchmark::State& state) {
 
 // The same copy with the kernels of a lower instruction set.
 void KeyedScreen_OursAt(benchmark::State& state, plat::kernels::KernelLevel level) {
+    const plat::kernels::KernelLevel previous = plat::kernels::ActiveKernelLevel();
     if (!plat::kernels::UseKernelLevel(level)) {
         state.SkipWithError("the processor lacks this level");
         return;
     }
     KeyedScreen_Ours(state);
-    plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
+    plat::kernels::UseKernelLevel(previous);
 }
 void KeyedScreen_OursAvx2(benchmark::State& state) { KeyedScreen_OursAt(state, plat::kernels::KernelLevel::kAvx2); }
 void KeyedScreen_OursSse2(benchmark::State& state) { KeyedScreen_OursAt(state, plat::kernels::KernelLevel::kSse2); }

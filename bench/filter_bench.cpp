@@ -85,9 +85,10 @@ void SmoothKernel(benchmark::State& state, int bits, bool reference, unsigned fl
 }
 void Smooth_Kernel32(benchmark::State& state) { SmoothKernel(state, 32, false); }
 void Smooth_Kernel16Sse2(benchmark::State& state) {
+    const plat::kernels::KernelLevel previous = plat::kernels::ActiveKernelLevel();
     plat::kernels::UseKernelLevel(plat::kernels::KernelLevel::kSse2);
     SmoothKernel(state, 16, false);
-    plat::kernels::UseKernelLevel(plat::kernels::BestKernelLevel());
+    plat::kernels::UseKernelLevel(previous);
 }
 void Smooth_Reference16(benchmark::State& state) { SmoothKernel(state, 16, true); }
 // Red and blue only: the scalar kernel that serves flags and processors

@@ -298,9 +298,11 @@ const KernelSet* SetFor(KernelLevel level) {
 }
 
 // Constant-initialised, so a kernel called during another file's static
-// start-up finds the baseline set; upgraded once the processor is known.
+// start-up finds the baseline set; upgraded once the processor is known,
+// unless a level was chosen before (by another file's start-up).
 const KernelSet* active = &kSse2;
-[[maybe_unused]] const bool kernelsChosen = (active = SetFor(BestKernelLevel()), true);
+bool levelChosen = false;
+[[maybe_unused]] const bool kernelsChosen = (levelChosen ? 0 : (active = SetFor(BestKernelLevel()), 0), true);
 
 KeyedRectFn KeyedRectFor(int bytesPerPixel) {
     switch (bytesPerPixel) {
@@ -396,6 +398,7 @@ KernelLevel BestKernelLevel() {
 bool UseKernelLevel(KernelLevel level) {
     if (!CpuHas(level)) return false;
     active = SetFor(level);
+    levelChosen = true;
     return true;
 }
 
