@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "platform/pixels/blit_kernels.h"
