@@ -197,7 +197,7 @@ public:
         const std::uint64_t size = plat::FontSizeId(dc.CurrentFont());
         if (size == size_) return;
         size_ = size;
-        for (Slot& slot : slots_) slot.key = 0;
+        for (std::uint32_t& key : keys_) key = 0;
     }
     const plat::ShapedText& Of(const plat::Canvas& dc, const Glyph& g) {
         const std::uint32_t key = static_cast<std::uint32_t>(g.length) << 16 |
@@ -208,24 +208,22 @@ public:
         // rarely take turns in one slot.
         std::uint32_t at = home;
         for (int probe = 0; probe < kProbes; ++probe, at = (at + 1) & (kSlots - 1)) {
-            if (slots_[at].key == key) return slots_[at].shape;
-            if (slots_[at].key == 0) break;
+            if (keys_[at] == key) return shapes_[at];
+            if (keys_[at] == 0) break;
         }
-        Slot& slot = slots_[slots_[at].key == 0 ? at : home];
-        slot.key = key;
-        slot.shape = dc.Shape(g.bytes, g.length);
-        return slot.shape;
+        if (keys_[at] != 0) at = home;
+        keys_[at] = key;
+        shapes_[at] = dc.Shape(g.bytes, g.length);
+        return shapes_[at];
     }
 
 private:
     static constexpr int kSlotBits = 8, kSlots = 1 << kSlotBits, kProbes = 4;
-    // The key beside its shape: a lookup reads one place.
-    struct Slot {
-        std::uint32_t key = 0;  // 0 never matches: a key holds the length
-        plat::ShapedText shape;
-    };
+    // The keys apart from the shapes: a lookup's probes read one small
+    // array, which painting pushes out of the nearest cache less.
     std::uint64_t size_ = 0;  // FontSizeId of the shapes; 0 is never one
-    Slot slots_[kSlots];
+    std::uint32_t keys_[kSlots] = {};  // 0 never matches: a key holds the length
+    plat::ShapedText shapes_[kSlots];
 };
 
 ShapeCache plainShapes;
@@ -315,11 +313,41 @@ private:
 
 FontSpriteInk fontSpriteInk;
 
+// The glyph list as the plain layout fills it: the count and the box kept
+// in registers while glyphs are painted (which could otherwise write over
+// them, for all the compiler knows), and given to the list at the end.
+class PlainList {
+public:
+    PlainList() : m_(krDraw::messageText), count_(m_.count), boxRight_(m_.glyphs[0].right), boxBottom_(m_.glyphs[0].bottom) {}
+    ~PlainList() {
+        m_.count = count_;
+        m_.glyphs[0].right = boxRight_;
+        m_.glyphs[0].bottom = boxBottom_;
+    }
+    PlainList(const PlainList&) = delete;
+    PlainList& operator=(const PlainList&) = delete;
+    bool Full() const { return count_ >= krDraw::kGlyphListSize; }
+    void Append(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
+        m_.glyphs[count_++] = plat::Rect{Narrow(left), Narrow(top), Narrow(right), Narrow(bottom)};
+    }
+    void DropLast() { --count_; }
+    void GrowBox(std::int64_t right, std::int64_t bottom) {
+        boxRight_ = std::max(boxRight_, Narrow(right));
+        boxBottom_ = std::max(boxBottom_, Narrow(bottom));
+    }
+
+private:
+    krDraw::MessageTextState& m_;
+    int count_;
+    std::int32_t boxRight_, boxBottom_;
+};
+
 void LayOutPlain(const plat::Canvas& dc, LineInk& ink, int x, int y, int right, int bottom, const char* text,
                  std::uint16_t style) {
     plat::ShapedTextPainter painter = dc.TransparentPainter();
     PainterPen pen{painter, ink.Current()};
     pen.SetColor(krFontState.textColor);
+    PlainList list;
     const bool styled = style & (kShadow | kThickAcross | kThickDown);
     const std::size_t length = std::strlen(text);
     std::int64_t penX = x, penY = y;
@@ -331,19 +359,19 @@ void LayOutPlain(const plat::Canvas& dc, LineInk& ink, int x, int y, int right, 
         Glyph g;
         ReadGlyph(text, length, i, g);
         if (!g.newline && g.length == 0) continue;  // a broken character
-        if (ListFull()) break;
+        if (list.Full()) break;
         const plat::ShapedText* shape = g.newline ? nullptr : &shapes.Of(dc, g);
         const GlyphSize s = Measure(shape, style, 1);
-        Append(penX, penY, penX + s.w, penY + s.h);
+        list.Append(penX, penY, penX + s.w, penY + s.h);
         penX += s.w;
         lineHeight = std::max(lineHeight, s.h);
         if (penX <= right && !g.newline) {
             if (styled) DrawStyledGlyph(pen, penX - s.w, penY, *shape, style, 1);
             else pen.Draw(penX - s.w, penY, *shape);
-            GrowBox(penX + s.w, penY + s.h);
+            list.GrowBox(penX + s.w, penY + s.h);
             continue;
         }
-        DropLast();
+        list.DropLast();
         const bool steppedBack = !g.newline && !(penX > right && IsLineHeadExcluded(g));
         if (!steppedBack && !g.newline) DrawStyledGlyph(pen, penX - s.w, penY, *shape, style, 1);  // hangs
         if (steppedBack) i = first - 1;  // the glyph is laid out again on the next line
