@@ -660,6 +660,45 @@ namespace avx512 {
 
 namespace {
 
+// 3-byte pixels at a level without a kernel for them (SSE2 has no byte
+// shuffle to widen them in registers; alpha across the rows has none at
+// any level): bands of rows are widened to 4-byte pixels, the fourth byte
+// 0, blended by the 4-byte kernels and narrowed back. Every rule works on
+// the three fields alone and a call's parameters hold for all its rows,
+// so the result is the 3-byte one.
+void WidenedBlend(const Rows& a, const Components& c, const Params& p) {
+    Components wide = c;
+    wide.bytesPerPixel = 4;
+    constexpr int kBandPixels = 1 << 14;  // two bands of 64 KiB stay in the cache
+    const int bandRows = std::max(1, kBandPixels / a.width);
+    const std::size_t width = static_cast<std::size_t>(a.width);
+    thread_local std::vector<std::uint32_t> source, destination;
+    source.resize(width * static_cast<std::size_t>(std::min(bandRows, a.rows)));
+    destination.resize(source.size());
+    for (int y0 = 0; y0 < a.rows; y0 += bandRows) {
+        const int rows = std::min(bandRows, a.rows - y0);
+        for (int r = 0; r < rows; ++r) {
+            const std::uint8_t* s = a.src + (y0 + r) * a.srcPitch;
+            const std::uint8_t* d = a.dst + (y0 + r) * a.dstPitch;
+            std::uint32_t* sw = source.data() + r * width;
+            std::uint32_t* dw = destination.data() + r * width;
+            for (std::size_t x = 0; x < width; ++x) {
+                sw[x] = LoadPixel(s + 3 * x, 3);
+                dw[x] = LoadPixel(d + 3 * x, 3);
+            }
+        }
+        const auto pitch = static_cast<std::ptrdiff_t>(width * 4);
+        Blend(Rows{reinterpret_cast<std::uint8_t*>(destination.data()), pitch,
+                   reinterpret_cast<const std::uint8_t*>(source.data()), pitch, a.width, rows},
+              wide, p);
+        for (int r = 0; r < rows; ++r) {
+            std::uint8_t* d = a.dst + (y0 + r) * a.dstPitch;
+            const std::uint32_t* dw = destination.data() + r * width;
+            for (std::size_t x = 0; x < width; ++x) StorePixel(d + 3 * x, 3, dw[x]);
+        }
+    }
+}
+
 // A gradient across the rows: the parameters of each distinct fall are
 // worked out once and laid out per column, as pixel-sized elements for the
 // cross-fade and as floats for alpha.
@@ -671,6 +710,7 @@ void ColumnsBlend(const Rows& a, const Components& c, const Params& n) {
         case kernels::KernelLevel::kAvx2: rect = avx2::PickColumns(c.bytesPerPixel, n.rule); break;
         default: rect = sse2::PickColumns(c.bytesPerPixel, n.rule); break;
     }
+    if (!rect && c.bytesPerPixel == 3) return WidenedBlend(a, c, n);
     if (!rect || (n.rule == Rule::kCrossFade && !k.planes)) return ReferenceBlend(a, c, n);
     const std::size_t width = static_cast<std::size_t>(a.width);
     const ColumnAlphaTable* alphaTables[3] = {};
@@ -744,6 +784,7 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
         case kernels::KernelLevel::kAvx2: rect = avx2::Pick(c.bytesPerPixel, n.rule, variant); break;
         default: rect = sse2::Pick(c.bytesPerPixel, n.rule, variant); break;
     }
+    if (!rect && c.bytesPerPixel == 3) return WidenedBlend(a, c, n);
     if (!rect) return ReferenceBlend(a, c, n);
     rect(a, c, n, k);
 }

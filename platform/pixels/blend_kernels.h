@@ -45,17 +45,23 @@ struct Components {
 Components ComponentsOf(int bytesPerPixel, std::uint32_t redMask, std::uint32_t greenMask, std::uint32_t blueMask);
 
 // ---- one pixel (inline: the neighbourhood rules call these per pixel) ----
-// Fixed-size copies per pixel size, so that no call to memcpy is made per pixel.
+// Fixed-size copies per pixel size, so that no call to memcpy is made per
+// pixel. Three bytes are put together in a register: a copy into part of
+// a zeroed word would go through memory, and reading the word back stalls.
 inline std::uint32_t LoadPixel(const std::uint8_t* p, int bytesPerPixel) {
     if (bytesPerPixel == 2) {
         std::uint16_t v;
         std::memcpy(&v, p, 2);
         return v;
     }
-    std::uint32_t v = 0;
-    if (bytesPerPixel == 4) std::memcpy(&v, p, 4);
-    else std::memcpy(&v, p, 3);
-    return v;
+    if (bytesPerPixel == 4) {
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    std::uint16_t low;
+    std::memcpy(&low, p, 2);
+    return low | static_cast<std::uint32_t>(p[2]) << 16;
 }
 inline void StorePixel(std::uint8_t* p, int bytesPerPixel, std::uint32_t value) {
     if (bytesPerPixel == 2) {
@@ -64,7 +70,9 @@ inline void StorePixel(std::uint8_t* p, int bytesPerPixel, std::uint32_t value) 
     } else if (bytesPerPixel == 4) {
         std::memcpy(p, &value, 4);
     } else {
-        std::memcpy(p, &value, 3);
+        const auto low = static_cast<std::uint16_t>(value);
+        std::memcpy(p, &low, 2);
+        p[2] = static_cast<std::uint8_t>(value >> 16);
     }
 }
 inline std::uint32_t FieldMax(const Components& c, int i) { return (1u << c.bits[i]) - 1u; }
