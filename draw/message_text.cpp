@@ -318,7 +318,11 @@ FontSpriteInk fontSpriteInk;
 // them, for all the compiler knows), and given to the list at the end.
 class PlainList {
 public:
-    PlainList() : m_(krDraw::messageText), count_(m_.count), boxRight_(m_.glyphs[0].right), boxBottom_(m_.glyphs[0].bottom) {}
+    PlainList()
+        : m_(krDraw::messageText),
+          count_(m_.count),
+          boxRight_(m_.glyphs[0].right),
+          boxBottom_(m_.glyphs[0].bottom) {}
     ~PlainList() {
         m_.count = count_;
         m_.glyphs[0].right = boxRight_;

@@ -272,11 +272,11 @@ struct KernelSet {
 };
 
 constexpr KernelSet kSse2{"sse2", KernelLevel::kSse2, KeyedRectSse2<2>, KeyedRectSse2<4>, FillRowSse2,
-                         MaskedFillRuns<2>,  MaskedFillRuns<4>};
+                         MaskedFillRuns<2>, MaskedFillRuns<4>};
 constexpr KernelSet kAvx2{"avx2", KernelLevel::kAvx2, KeyedRectAvx2<2>, KeyedRectAvx2<4>, FillRowAvx2,
-                         MaskedFillRuns<2>,  MaskedFillRuns<4>};
+                         MaskedFillRuns<2>, MaskedFillRuns<4>};
 constexpr KernelSet kAvx512{"avx512bw", KernelLevel::kAvx512, KeyedRectAvx512<2>, KeyedRectAvx512<4>, FillRowAvx2,
-                           MaskedFillAvx512<2>,  MaskedFillAvx512<4>};
+                           MaskedFillAvx512<2>, MaskedFillAvx512<4>};
 
 bool CpuHas(KernelLevel level) {
     __builtin_cpu_init();

@@ -194,8 +194,9 @@ void FillSpan(Surface& target, int y, int x0, int x1, std::uint32_t value) {
 void FillMaskRows(Surface& target, const std::uint64_t* masks, int rows, int x, int y, std::uint32_t value) {
     MarkWritten(target);
     const int bytes = target.format.bytesPerPixel;
-    kernels::MaskedFill(target.pixels + static_cast<std::ptrdiff_t>(y) * target.pitch + static_cast<std::ptrdiff_t>(x) * bytes,
-                        target.pitch, masks, rows, bytes, value);
+    std::uint8_t* origin =
+        target.pixels + static_cast<std::ptrdiff_t>(y) * target.pitch + static_cast<std::ptrdiff_t>(x) * bytes;
+    kernels::MaskedFill(origin, target.pitch, masks, rows, bytes, value);
 }
 
 void FillSpans(Surface& target, const Span* spans, std::size_t count, int dx, int dy, std::uint32_t value) {
