@@ -99,6 +99,14 @@ float FloatReciprocal(std::uint32_t n) {
     return r;
 }
 
+// The change of a component between two rows, raised to be never
+// negative; a window of bw such changes sums to its true change plus 31 bw.
+constexpr int kChangeBias = 31;
+
+// Targets of the passes that take a row's change and its prefix sums at
+// once.
+#define KR_BLUR_FUSED_TARGET "avx512f,avx512bw,avx512vl,avx512dq"
+
 // How the output loop makes a block sum from its terms: a's alone, a + b,
 // or a - b (prefix sums).
 enum class Combine { kOne, kAdd, kSub };
@@ -251,6 +259,120 @@ template <typename K>
 void PrefixAvx512(const std::uint32_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
 void PrefixAvx512(const std::uint16_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
 
+// ---- a row's change and its prefix sums in one pass (AVX-512) ----
+//
+// Sixteen columns at a time: the change the row makes in each, added to
+// the column sums or kept alone, and at once the prefix sums of the
+// result, plane by plane, without storing the column sums to read them
+// again. The prefix sum of each 64-bit group of four words is one
+// product with 0x0001000100010001 (its words hold x0, x0 + x1, ...),
+// exact while the first three words of a group sum below 2^16, which
+// column sums of at most 704 rows of 31 and biased changes keep; two
+// in-lane byte shuffles and two lane permutations do the rest, where the
+// shift-and-add steps took six shuffles.
+
+// One plane's running prefix sum in 16-bit lanes.
+struct WordPrefix {
+    __m256i spread;  // 0x0001000100010001 per group
+    __m256i upper;   // byte indices: a lane's word 3 into its words 4 .. 7
+    __m256i seven, fifteen;  // word indices
+    __m256i carry;   // the sum of everything before, in every word
+
+    [[gnu::target(KR_BLUR_FUSED_TARGET)]] static WordPrefix Start() {
+        WordPrefix w;
+        w.spread = _mm256_set1_epi64x(0x0001000100010001);
+        // Held where the compiler cannot see it: it would otherwise turn
+        // the product into shifts, which take the shuffles' ports.
+        asm("" : "+v"(w.spread));
+        w.upper = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 6, 7, 6, 7, 6, 7, 6, 7, -1, -1, -1, -1, -1, -1, -1,
+                                   -1, 6, 7, 6, 7, 6, 7, 6, 7);
+        w.seven = _mm256_set1_epi16(7);
+        w.fifteen = _mm256_set1_epi16(15);
+        w.carry = _mm256_setzero_si256();
+        return w;
+    }
+
+    // The inclusive prefix sums of x, carried on.
+    [[gnu::target(KR_BLUR_FUSED_TARGET)]] __m256i Step(__m256i x) {
+        __m256i y = _mm256_mullo_epi64(x, spread);
+        y = _mm256_add_epi16(y, _mm256_shuffle_epi8(y, upper));
+        y = _mm256_add_epi16(y, _mm256_maskz_permutexvar_epi16(0xFF00, seven, y));
+        const __m256i out = _mm256_add_epi16(y, carry);
+        carry = _mm256_permutexvar_epi16(fifteen, out);
+        return out;
+    }
+
+    [[gnu::target(KR_BLUR_FUSED_TARGET)]] std::uint16_t Carried() const {
+        return static_cast<std::uint16_t>(_mm256_cvtsi256_si32(carry));
+    }
+};
+
+// The change of one component between two rows of 16 pixels, plus bias,
+// in 16-bit lanes.
+template <typename T>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] inline __m256i ChangeAvx512(const T* enter, const T* leave, __m128i shift,
+                                                                  int bias) {
+    if constexpr (sizeof(T) == 2) {
+        const __m256i five = _mm256_set1_epi16(31);
+        const __m256i e = _mm256_and_si256(_mm256_srl_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(enter)), shift), five);
+        const __m256i l = _mm256_and_si256(_mm256_srl_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(leave)), shift), five);
+        return _mm256_add_epi16(_mm256_sub_epi16(e, l), _mm256_set1_epi16(static_cast<short>(bias)));
+    } else {
+        const __m512i five = _mm512_set1_epi32(31);
+        const __m512i e = _mm512_and_si512(_mm512_srl_epi32(_mm512_loadu_si512(enter), shift), five);
+        const __m512i l = _mm512_and_si512(_mm512_srl_epi32(_mm512_loadu_si512(leave), shift), five);
+        return _mm512_cvtepi32_epi16(_mm512_add_epi32(_mm512_sub_epi32(e, l), _mm512_set1_epi32(bias)));
+    }
+}
+
+template <typename T>
+[[gnu::always_inline]] inline std::uint16_t ChangeOne(T e, T l, int f, int bias) {
+    return static_cast<std::uint16_t>(static_cast<int>((e >> f) & 31u) - static_cast<int>((l >> f) & 31u) + bias);
+}
+
+// The block moves down a row: s_c[i] gains the entering row's top five
+// bits and loses the leaving row's; p_c[i + 1] = p_c[i] + s_c[i], with
+// p_c[0] as it stands (0).
+template <typename T>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] void MovePrefixAvx512(const T* enter, const T* leave, std::uint16_t* const (&s)[3],
+                                                           std::uint16_t* const (&p)[3], int n, const int (&f)[3]) {
+    WordPrefix w[3] = {WordPrefix::Start(), WordPrefix::Start(), WordPrefix::Start()};
+    const __m128i shift[3] = {_mm_cvtsi32_si128(f[0]), _mm_cvtsi32_si128(f[1]), _mm_cvtsi32_si128(f[2])};
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (int c = 0; c < 3; ++c) {
+            auto* column = reinterpret_cast<__m256i*>(s[c] + i);
+            const __m256i sum = _mm256_add_epi16(_mm256_loadu_si256(column), ChangeAvx512(enter + i, leave + i, shift[c], 0));
+            _mm256_storeu_si256(column, sum);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p[c] + 1 + i), w[c].Step(sum));
+        }
+    for (int c = 0; c < 3; ++c) {
+        std::uint16_t carry = w[c].Carried();
+        for (int j = i; j < n; ++j) {
+            s[c][j] = static_cast<std::uint16_t>(s[c][j] + ChangeOne(enter[j], leave[j], f[c], 0));
+            p[c][j + 1] = carry = static_cast<std::uint16_t>(carry + s[c][j]);
+        }
+    }
+}
+
+// The change between two rows alone, each component raised by 31 so that
+// it is never negative: q_c[i + 1] = q_c[i] + 31 + (entering - leaving).
+template <typename T>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] void ChangePrefixAvx512(const T* enter, const T* leave, std::uint16_t* const (&q)[3],
+                                                             int n, const int (&f)[3]) {
+    WordPrefix w[3] = {WordPrefix::Start(), WordPrefix::Start(), WordPrefix::Start()};
+    const __m128i shift[3] = {_mm_cvtsi32_si128(f[0]), _mm_cvtsi32_si128(f[1]), _mm_cvtsi32_si128(f[2])};
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (int c = 0; c < 3; ++c)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(q[c] + 1 + i),
+                                w[c].Step(ChangeAvx512(enter + i, leave + i, shift[c], kChangeBias)));
+    for (int c = 0; c < 3; ++c) {
+        std::uint16_t carry = w[c].Carried();
+        for (int j = i; j < n; ++j) q[c][j + 1] = carry = static_cast<std::uint16_t>(carry + ChangeOne(enter[j], leave[j], f[c], kChangeBias));
+    }
+}
+
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
@@ -266,7 +388,7 @@ template <typename T>
 
 // Column sums: each component's top five bits of the entering row added
 // (less the leaving row's with Leave); with Set the planes take the
-// difference itself.
+// difference itself, raised by kChangeBias.
 template <typename T, typename L, bool Leave, bool Set = false>
 [[gnu::always_inline]] inline void ColumnsBody(const T* __restrict enter, const T* __restrict leave, L* __restrict s0,
                                                L* __restrict s1, L* __restrict s2, int n, int f0, int f1, int f2) {
@@ -280,7 +402,9 @@ template <typename T, typename L, bool Leave, bool Set = false>
             g = static_cast<L>(g - static_cast<L>((q >> f1) & 31u));
             b = static_cast<L>(b - static_cast<L>((q >> f2) & 31u));
         }
-        if constexpr (Set) s0[i] = r, s1[i] = g, s2[i] = b;
+        if constexpr (Set)
+            s0[i] = static_cast<L>(r + kChangeBias), s1[i] = static_cast<L>(g + kChangeBias),
+            s2[i] = static_cast<L>(b + kChangeBias);
         else s0[i] = static_cast<L>(s0[i] + r), s1[i] = static_cast<L>(s1[i] + g), s2[i] = static_cast<L>(s2[i] + b);
     }
 }
@@ -290,13 +414,33 @@ template <typename L>
     for (int i = 0; i < n; ++i) out[i] = static_cast<L>(a[i] + b[i]);
 }
 
-// sums[i] += p[i + width] - p[i], the difference read as a signed value of
-// the narrow lanes K and widened.
+// sums[i] += p[i + width] - p[i] - bias, the difference of the prefix sums
+// of raised changes read in the narrow lanes K and widened.
 template <typename K, typename L>
-[[gnu::always_inline]] inline void AccumulateBody(L* __restrict sums, const K* __restrict p, int width, int n) {
-    using Signed = std::make_signed_t<K>;
+[[gnu::always_inline]] inline void AccumulateBody(L* __restrict sums, const K* __restrict p, int width, int n, L bias) {
     for (int i = 0; i < n; ++i)
-        sums[i] = static_cast<L>(sums[i] + static_cast<L>(static_cast<Signed>(static_cast<K>(p[i + width] - p[i]))));
+        sums[i] = static_cast<L>(sums[i] + static_cast<L>(static_cast<K>(p[i + width] - p[i])) - bias);
+}
+
+// A block sum held as its quotient and remainder by the pixel count moves
+// by the window sum of the raised changes, p[i + width] - p[i] - bias,
+// which is smaller than the count either way: the remainder steps back
+// into 0 .. count - 1 by at most one count added or taken, and the
+// quotient, the average itself, with it. Remainders are signed values in
+// the lanes L, which hold the moved ones too.
+template <typename K, typename L>
+[[gnu::always_inline]] inline void SettleBody(L* __restrict q, L* __restrict r, const K* __restrict p, int width, int n,
+                                              L count, L bias) {
+    using S = std::make_signed_t<L>;
+    for (int i = 0; i < n; ++i) {
+        const auto moved = static_cast<L>(r[i] + static_cast<L>(static_cast<K>(p[i + width] - p[i])) - bias);
+        // Read without sign, the one of the three in 0 .. count - 1 is the
+        // least: the others are at least count or have wrapped.
+        const auto less = static_cast<L>(moved - count), more = static_cast<L>(moved + count);
+        const L least = less < moved ? less : moved;
+        r[i] = more < least ? more : least;
+        q[i] = static_cast<L>(q[i] + (static_cast<S>(moved) >= static_cast<S>(count)) - (static_cast<S>(moved) < 0));
+    }
 }
 
 // A block sum's average put back into a pixel, with everything a row loop
@@ -433,7 +577,12 @@ struct BlurRows {
     void (*pair)(L*, const L*, const L*, int);
     void (*prefix)(const K*, L*, int);
     void (*prefixNarrow)(const K*, K*, int);
-    void (*accumulate)(L*, const K*, int, int);
+    void (*accumulate)(L*, const K*, int, int, L);
+    void (*settle)(L*, L*, const K*, int, int, L, L);
+    // Where the level has them (else null): the move down with the prefix
+    // sums of the column sums, and the raised change with its prefix sums.
+    void (*movePrefix)(const T*, const T*, K* const (&)[3], L* const (&)[3], int, const int (&)[3]);
+    void (*changePrefix)(const T*, const T*, K* const (&)[3], int, const int (&)[3]);
     Output output[3];   // by Combine, under the source's mask
     Output averages[3];  // by Combine, every pixel: a row of averages
     void (*outputSame)(T*, const T*, int, T, T);
@@ -451,8 +600,12 @@ struct BlurRows {
         PairBody<L>(out, a, b, n);                                                                                  \
     }                                                                                                               \
     template <typename K, typename L>                                                                               \
-    __VA_ARGS__ void Accumulate##suffix(L* sums, const K* p, int width, int n) {                                    \
-        AccumulateBody<K, L>(sums, p, width, n);                                                                    \
+    __VA_ARGS__ void Accumulate##suffix(L* sums, const K* p, int width, int n, L bias) {                            \
+        AccumulateBody<K, L>(sums, p, width, n, bias);                                                              \
+    }                                                                                                               \
+    template <typename K, typename L>                                                                               \
+    __VA_ARGS__ void Settle##suffix(L* q, L* r, const K* p, int width, int n, L count, L bias) {                    \
+        SettleBody<K, L>(q, r, p, width, n, count, bias);                                                           \
     }                                                                                                               \
     template <typename T, typename L, Division D, Combine C, bool Masked>                                           \
     __VA_ARGS__ void Output##suffix(T* dst, const T* src, const Terms<L>& t, int n, const BlurLanes<T>& k) {        \
@@ -475,6 +628,9 @@ struct BlurRows {
                 Prefix##suffix,                                                                                     \
                 Prefix##suffix,                                                                                     \
                 Accumulate##suffix<K, L>,                                                                           \
+                Settle##suffix<K, L>,                                                                               \
+                nullptr,                                                                                            \
+                nullptr,                                                                                            \
                 {Output##suffix<T, L, D, Combine::kOne, true>, Output##suffix<T, L, D, Combine::kAdd, true>,        \
                  Output##suffix<T, L, D, Combine::kSub, true>},                                                     \
                 {Output##suffix<T, L, D, Combine::kOne, false>, Output##suffix<T, L, D, Combine::kAdd, false>,      \
@@ -496,7 +652,17 @@ KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]]
 template <typename T, typename K, typename L, Division D>
 BlurRows<T, K, L> RowsForLevel() {
     switch (ActiveKernelLevel()) {
-        case KernelLevel::kAvx512: return RowsAvx512<T, K, L, D>();
+        case KernelLevel::kAvx512: {
+            BlurRows<T, K, L> rows = RowsAvx512<T, K, L, D>();
+            static const bool fused = (__builtin_cpu_init(), __builtin_cpu_supports("avx512dq"));
+            if constexpr (std::is_same_v<K, std::uint16_t>) {
+                if (fused) rows.changePrefix = ChangePrefixAvx512<T>;
+                if constexpr (std::is_same_v<L, std::uint16_t>) {
+                    if (fused) rows.movePrefix = MovePrefixAvx512<T>;
+                }
+            }
+            return rows;
+        }
         case KernelLevel::kAvx2: return RowsAvx2<T, K, L, D>();
         default: return RowsSse2<T, K, L, D>();
     }
@@ -527,15 +693,18 @@ struct Planes {
 constexpr int kPrefixFromWidth = 9;
 
 // Column sums in lanes K, block sums in lanes L; doubling needs K = L.
+// With byRemainder (K = L = 16 bits, no division) the planes of block sums
+// hold the averages themselves, kept with their remainders (see Settle).
 template <typename T, typename K, typename L, Division D>
 class Blur {
 public:
-    Blur(const BlurArgs& a, const BlurLanes<T>& k)
+    Blur(const BlurArgs& a, const BlurLanes<T>& k, bool byRemainder = false)
         : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
           bh_(std::min(a.block, a.height)), byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth),
-          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), columns_(w_), sums_(w_) {
-        if (byPrefix_) prefix_.assign(static_cast<std::size_t>(w_) * 3 + 1, L{0});
-        if (byDifference_) narrow_.assign(static_cast<std::size_t>(w_) * 3 + 1, K{0});
+          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), byRemainder_(byRemainder), columns_(w_),
+          sums_(w_), quotients_(byRemainder ? w_ : 0), remainders_(byRemainder ? w_ : 0) {
+        if (byPrefix_) prefix_.assign(3 * PlaneStride(), L{0});
+        if (byDifference_ || byRemainder_) narrow_.assign(3 * PlaneStride(), K{0});
     }
 
     // The block of rows 0 .. h - bh moves down with them; every row below
@@ -544,11 +713,8 @@ public:
         for (int j = 0; j < bh_; ++j) rows_.enter(Src(j), nullptr, columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1], k_.five[2]);
         const int lastTop = h_ - bh_;
         for (int top = 0;; ++top) {
-            if (top > 0 && byDifference_) MoveSums(top - 1);
-            else if (top > 0)
-                rows_.move(Src(top - 1 + bh_), Src(top - 1), columns_[0], columns_[1], columns_[2], w_, k_.five[0],
-                           k_.five[1], k_.five[2]);
-            if (top == 0 || !byDifference_) BlockSums();
+            if (top == 0) BlockSums();
+            else MoveDown(top - 1);
             if (top == lastTop) break;
             Output(top);
         }
@@ -561,7 +727,23 @@ private:
     const T* Src(int j) const { return reinterpret_cast<const T*>(a_.src + j * a_.srcPitch); }
     T* Dst(int j) const { return reinterpret_cast<T*>(a_.dst + j * a_.dstPitch); }
 
+    // The block sums of the block that moves down from row top to top + 1.
+    void MoveDown(int top) {
+        if (byRemainder_) return MoveRemainders(top);
+        if (byDifference_) return MoveSums(top);
+        if (byPrefix_ && rows_.movePrefix) {
+            K* const columns[3] = {columns_[0], columns_[1], columns_[2]};
+            L* const prefix[3] = {Prefix(0), Prefix(1), Prefix(2)};
+            rows_.movePrefix(Src(top + bh_), Src(top), columns, prefix, w_, k_.five);
+            return PrefixTerms();
+        }
+        rows_.move(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
+                   k_.five[2]);
+        BlockSums();
+    }
+
     void BlockSums() {
+        if (byRemainder_) return FirstRemainders();
         if constexpr (std::is_same_v<K, L>) {
             if (!byPrefix_) return DoubledSums();
         }
@@ -583,27 +765,76 @@ private:
 
     // The block moving down from row top to top + 1 gains the window sums of
     // the row that enters less the one that leaves. Their pixels differ by
-    // at most 31 a component, so the window sums (31 * bw <= 2^15 - 1) come
-    // exactly from a prefix sum in narrow lanes, read as signed values.
+    // at most 31 a component; raised by 31, a window sums to at most 62 bw
+    // (below 2^16 while 31 bw <= 2^15 - 1), which a prefix sum in narrow
+    // lanes gives exactly, less the 31 bw it was raised by.
     void MoveSums(int top) {
-        rows_.difference(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
-                         k_.five[2]);
-        rows_.prefixNarrow(columns_[0], narrow_.data() + 1, 3 * w_);
-        // The three planes at once: the sums that mix two planes fall in
-        // each plane's last columns, which no block reads.
-        rows_.accumulate(kept_.data(), narrow_.data(), bw_, 2 * w_ + (w_ - bw_ + 1));
+        RaisedChanges(top);
+        const L bias = static_cast<L>(kChangeBias * bw_);
+        for (int c = 0; c < 3; ++c)
+            rows_.accumulate(kept_.data() + static_cast<std::size_t>(c) * w_, Narrow(c), bw_, w_ - bw_ + 1, bias);
     }
 
-    // P[0] = 0, P[1 ..] the prefix sum of the three planes end to end: the
-    // block sum at column i of plane c is P[c * w + i + bw] - P[c * w + i].
+    // The narrow planes: prefix sums of the raised changes from the row
+    // that leaves the block to the one that enters.
+    void RaisedChanges(int top) {
+        K* const narrow[3] = {Narrow(0), Narrow(1), Narrow(2)};
+        if (rows_.changePrefix) return rows_.changePrefix(Src(top + bh_), Src(top), narrow, w_, k_.five);
+        rows_.difference(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
+                         k_.five[2]);
+        for (int c = 0; c < 3; ++c) rows_.prefixNarrow(columns_[c], narrow[c] + 1, w_);
+    }
+
+    // The first block's averages and remainders, from exact sums over a
+    // window that slides along the column sums.
+    void FirstRemainders() {
+        const Averager<T, std::uint32_t, Division::kFloatSettled> exact(k_);
+        for (int c = 0; c < 3; ++c) {
+            std::uint32_t sum = 0;
+            for (int i = 0; i < bw_; ++i) sum += columns_[c][i];
+            for (int i = 0;; ++i) {
+                const std::uint32_t q = exact.Divide(sum);
+                quotients_[c][i] = static_cast<L>(q);
+                remainders_[c][i] = static_cast<L>(sum - q * k_.count);
+                if (i == w_ - bw_) break;
+                sum += static_cast<std::uint32_t>(columns_[c][i + bw_]) - columns_[c][i];
+            }
+        }
+        RemainderTerms();
+    }
+
+    void MoveRemainders(int top) {
+        RaisedChanges(top);
+        const L count = static_cast<L>(k_.count), bias = static_cast<L>(kChangeBias * bw_);
+        for (int c = 0; c < 3; ++c) rows_.settle(quotients_[c], remainders_[c], Narrow(c), bw_, w_ - bw_ + 1, count, bias);
+        RemainderTerms();
+    }
+
+    void RemainderTerms() {
+        terms_ = Terms<L>{};
+        for (int c = 0; c < 3; ++c) terms_.a[c] = quotients_[c];
+        combine_ = Combine::kOne;
+    }
+
+    // Each plane's prefix sums, P[0] = 0 and P[i + 1] = P[i] + column i:
+    // the block sum at column i is P[i + bw] - P[i].
     void PrefixSums() {
-        rows_.prefix(columns_[0], prefix_.data() + 1, 3 * w_);
+        for (int c = 0; c < 3; ++c) rows_.prefix(columns_[c], Prefix(c) + 1, w_);
+        PrefixTerms();
+    }
+
+    void PrefixTerms() {
         combine_ = Combine::kSub;
         for (int c = 0; c < 3; ++c) {
-            terms_.b[c] = prefix_.data() + static_cast<std::size_t>(c) * w_;
+            terms_.b[c] = Prefix(c);
             terms_.a[c] = terms_.b[c] + bw_;
         }
     }
+
+    // Planes of prefix sums, one longer than a row.
+    std::size_t PlaneStride() const { return static_cast<std::size_t>(w_) + 1; }
+    L* Prefix(int c) { return prefix_.data() + static_cast<std::size_t>(c) * PlaneStride(); }
+    K* Narrow(int c) { return narrow_.data() + static_cast<std::size_t>(c) * PlaneStride(); }
 
     // The sum of columns i .. i + bw - 1, for i in 0 .. w - bw, as terms_.
     // W1 is the column sums and W2p[i] = Wp[i] + Wp[i + p]; the block width
@@ -687,8 +918,10 @@ private:
     int w_, h_, bw_, bh_;
     bool byPrefix_;
     bool byDifference_;  // wide block sums moved by narrow window sums
+    bool byRemainder_;
     Planes<K> columns_;
     Planes<L> sums_;
+    Planes<L> quotients_, remainders_;  // byRemainder_
     std::vector<Planes<L>> levels_;
     std::vector<L> prefix_;
     std::vector<K> narrow_;  // byDifference_: prefix sums of the rows' differences
@@ -752,6 +985,12 @@ void BlurPixels(const BlurArgs& a) {
     if (count == 1) return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k).Run();
     std::uint64_t mul = 0;
     int shift = 0;
+    // Blocks of at least 31 rows move by less than the count (at most 31 bw
+    // either way), so averages kept with their remainders step by at most
+    // one, in 16-bit lanes while the moved remainder fits a signed one.
+    const std::uint64_t bw = static_cast<std::uint64_t>(std::min(a.block, a.width));
+    if (largest > 0xFFFF && std::min(a.block, a.height) >= 31 && count - 1 + 31 * bw <= 0x7FFF)
+        return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k, true).Run();
     if (largest <= 0xFFFF) {
         if (ExactDivision(count, largest, 0x10000, 16, 31, mul, shift)) {
             k.mul = static_cast<std::uint16_t>(mul), k.post = static_cast<std::uint16_t>(1u << (32 - shift));
