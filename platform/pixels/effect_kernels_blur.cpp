@@ -109,7 +109,9 @@ constexpr int kChangeBias = 31;
 
 // How the output loop makes a block sum from its terms: a's alone, a + b,
 // or a - b (prefix sums).
-enum class Combine { kOne, kAdd, kSub };
+// kTrack: averages that follow block sums known as a - b modulo 2^16
+// (Tracked).
+enum class Combine { kOne, kAdd, kSub, kTrack };
 
 // ---- prefix sums in registers ----
 //
@@ -422,25 +424,18 @@ template <typename K, typename L>
         sums[i] = static_cast<L>(sums[i] + static_cast<L>(static_cast<K>(p[i + width] - p[i])) - bias);
 }
 
-// A block sum held as its quotient and remainder by the pixel count moves
-// by the window sum of the raised changes, p[i + width] - p[i] - bias,
-// which is smaller than the count either way: the remainder steps back
-// into 0 .. count - 1 by at most one count added or taken, and the
-// quotient, the average itself, with it. Remainders are signed values in
-// the lanes L, which hold the moved ones too.
-template <typename K, typename L>
-[[gnu::always_inline]] inline void SettleBody(L* __restrict q, L* __restrict r, const K* __restrict p, int width, int n,
-                                              L count, L bias) {
-    using S = std::make_signed_t<L>;
-    for (int i = 0; i < n; ++i) {
-        const auto moved = static_cast<L>(r[i] + static_cast<L>(static_cast<K>(p[i + width] - p[i])) - bias);
-        // Read without sign, the one of the three in 0 .. count - 1 is the
-        // least: the others are at least count or have wrapped.
-        const auto less = static_cast<L>(moved - count), more = static_cast<L>(moved + count);
-        const L least = less < moved ? less : moved;
-        r[i] = more < least ? more : least;
-        q[i] = static_cast<L>(q[i] + (static_cast<S>(moved) >= static_cast<S>(count)) - (static_cast<S>(moved) < 0));
-    }
+// The average of a block that moved down a row, from the one before it.
+// The block sum S is known modulo 2^16 (a - b) and moved by at most
+// reach = 31 bw either way, so with q the average before it, S lies in
+// q n - reach .. q n + n - 1 + reach, a range narrower than 2^16 while
+// n + 62 bw <= 2^16: t, the distance of S above q n - reach, is exact in
+// 16 bits. A block of at least 31 rows moves by no more than its count, so
+// the average steps by at most one: up when t >= n + reach, down when
+// t < reach.
+template <typename L>
+[[gnu::always_inline]] inline L Tracked(L a, L b, L q, L count, L reach) {
+    const auto t = static_cast<L>(a - b - static_cast<L>(q * count) + reach);
+    return static_cast<L>(q + (t >= static_cast<L>(count + reach)) - (t < reach));
 }
 
 // A block sum's average put back into a pixel, with everything a row loop
@@ -511,6 +506,8 @@ template <typename L>
 struct Terms {
     const L* a[3] = {};
     const L* b[3] = {};
+    L* q[3] = {};          // kTrack: the averages, moved on in place
+    L count = 0, reach = 0;  // kTrack
 };
 
 template <typename L, Combine C>
@@ -527,11 +524,34 @@ template <typename T>
     for (int i = 0; i < n; ++i) dst[i] = (src[i] & colour) != 0 ? row[i] : dst[i];
 }
 
+// Destination pixels 0 .. n - 1 from averages q moved on (Tracked).
+template <typename T, typename L, Division D, bool Masked>
+[[gnu::always_inline]] inline void TrackOutputBody(T* __restrict dst, const T* __restrict src, const L* __restrict a0,
+                                                   const L* __restrict a1, const L* __restrict a2,
+                                                   const L* __restrict b0, const L* __restrict b1,
+                                                   const L* __restrict b2, L* __restrict q0, L* __restrict q1,
+                                                   L* __restrict q2, int n, L count, L reach, const BlurLanes<T>& k) {
+    const Averager<T, L, D> average(k);
+    const T colour = k.colour;
+    for (int i = 0; i < n; ++i) {
+        const L r = Tracked(a0[i], b0[i], q0[i], count, reach), g = Tracked(a1[i], b1[i], q1[i], count, reach),
+                b = Tracked(a2[i], b2[i], q2[i], count, reach);
+        q0[i] = r, q1[i] = g, q2[i] = b;
+        const T out = average(r, g, b);
+        if constexpr (Masked) dst[i] = (src[i] & colour) != 0 ? out : dst[i];
+        else dst[i] = out;
+    }
+}
+
 // Destination pixels 0 .. n - 1 from the block sums at the same column;
 // with Masked only where the source has colour, else all of them.
 template <typename T, typename L, Division D, Combine C, bool Masked>
 [[gnu::always_inline]] inline void OutputBody(T* __restrict dst, const T* __restrict src, const Terms<L>& t, int n,
                                               const BlurLanes<T>& k) {
+    if constexpr (C == Combine::kTrack) {
+        return TrackOutputBody<T, L, D, Masked>(dst, src, t.a[0], t.a[1], t.a[2], t.b[0], t.b[1], t.b[2], t.q[0],
+                                                t.q[1], t.q[2], n, t.count, t.reach, k);
+    }
     if constexpr (Masked && (D == Division::kFloat || D == Division::kFloatSettled)) {
         // A conversion from float may trap, so the compiler keeps it out of
         // vector lanes under a condition: a stretch of averages is made
@@ -578,13 +598,12 @@ struct BlurRows {
     void (*prefix)(const K*, L*, int);
     void (*prefixNarrow)(const K*, K*, int);
     void (*accumulate)(L*, const K*, int, int, L);
-    void (*settle)(L*, L*, const K*, int, int, L, L);
     // Where the level has them (else null): the move down with the prefix
     // sums of the column sums, and the raised change with its prefix sums.
     void (*movePrefix)(const T*, const T*, K* const (&)[3], L* const (&)[3], int, const int (&)[3]);
     void (*changePrefix)(const T*, const T*, K* const (&)[3], int, const int (&)[3]);
-    Output output[3];   // by Combine, under the source's mask
-    Output averages[3];  // by Combine, every pixel: a row of averages
+    Output output[4];    // by Combine, under the source's mask
+    Output averages[4];  // by Combine, every pixel: a row of averages
     void (*outputSame)(T*, const T*, int, T, T);
     void (*copy)(T*, const T*, const T*, int, T);
 };
@@ -602,10 +621,6 @@ struct BlurRows {
     template <typename K, typename L>                                                                               \
     __VA_ARGS__ void Accumulate##suffix(L* sums, const K* p, int width, int n, L bias) {                            \
         AccumulateBody<K, L>(sums, p, width, n, bias);                                                              \
-    }                                                                                                               \
-    template <typename K, typename L>                                                                               \
-    __VA_ARGS__ void Settle##suffix(L* q, L* r, const K* p, int width, int n, L count, L bias) {                    \
-        SettleBody<K, L>(q, r, p, width, n, count, bias);                                                           \
     }                                                                                                               \
     template <typename T, typename L, Division D, Combine C, bool Masked>                                           \
     __VA_ARGS__ void Output##suffix(T* dst, const T* src, const Terms<L>& t, int n, const BlurLanes<T>& k) {        \
@@ -628,13 +643,12 @@ struct BlurRows {
                 Prefix##suffix,                                                                                     \
                 Prefix##suffix,                                                                                     \
                 Accumulate##suffix<K, L>,                                                                           \
-                Settle##suffix<K, L>,                                                                               \
                 nullptr,                                                                                            \
                 nullptr,                                                                                            \
                 {Output##suffix<T, L, D, Combine::kOne, true>, Output##suffix<T, L, D, Combine::kAdd, true>,        \
-                 Output##suffix<T, L, D, Combine::kSub, true>},                                                     \
+                 Output##suffix<T, L, D, Combine::kSub, true>, Output##suffix<T, L, D, Combine::kTrack, true>},     \
                 {Output##suffix<T, L, D, Combine::kOne, false>, Output##suffix<T, L, D, Combine::kAdd, false>,      \
-                 Output##suffix<T, L, D, Combine::kSub, false>},                                                    \
+                 Output##suffix<T, L, D, Combine::kSub, false>, Output##suffix<T, L, D, Combine::kTrack, false>},   \
                 OutputSame##suffix<T>,                                                                              \
                 Copy##suffix<T>};                                                                                   \
     }
@@ -693,18 +707,21 @@ struct Planes {
 constexpr int kPrefixFromWidth = 9;
 
 // Column sums in lanes K, block sums in lanes L; doubling needs K = L.
-// With byRemainder (K = L = 16 bits, no division) the planes of block sums
-// hold the averages themselves, kept with their remainders (see Settle).
+// With byTracking (K = L = 16 bits, no division) the block sums are known
+// modulo 2^16 and the averages follow them from row to row (Tracked), as
+// the output loop makes each row.
 template <typename T, typename K, typename L, Division D>
 class Blur {
 public:
-    Blur(const BlurArgs& a, const BlurLanes<T>& k, bool byRemainder = false)
+    Blur(const BlurArgs& a, const BlurLanes<T>& k, bool byTracking = false)
         : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
-          bh_(std::min(a.block, a.height)), byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth),
-          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), byRemainder_(byRemainder), columns_(w_),
-          sums_(w_), quotients_(byRemainder ? w_ : 0), remainders_(byRemainder ? w_ : 0) {
-        if (byPrefix_) prefix_.assign(3 * PlaneStride(), L{0});
-        if (byDifference_ || byRemainder_) narrow_.assign(3 * PlaneStride(), K{0});
+          bh_(std::min(a.block, a.height)),
+          byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth || byTracking),
+          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), byTracking_(byTracking),
+          // the fused move's products hold three column sums
+          fusedMove_(rows_.movePrefix && 3 * 31 * bh_ <= 0xFFFF), columns_(w_), sums_(w_),
+          quotients_(byTracking ? w_ : 0), prefix_(byPrefix_ ? PrefixStride<L>() : 0),
+          narrow_(byDifference_ ? PrefixStride<K>() : 0) {
     }
 
     // The block of rows 0 .. h - bh moves down with them; every row below
@@ -713,7 +730,7 @@ public:
         for (int j = 0; j < bh_; ++j) rows_.enter(Src(j), nullptr, columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1], k_.five[2]);
         const int lastTop = h_ - bh_;
         for (int top = 0;; ++top) {
-            if (top == 0) BlockSums();
+            if (top == 0) FirstSums();
             else MoveDown(top - 1);
             if (top == lastTop) break;
             Output(top);
@@ -729,21 +746,26 @@ private:
 
     // The block sums of the block that moves down from row top to top + 1.
     void MoveDown(int top) {
-        if (byRemainder_) return MoveRemainders(top);
         if (byDifference_) return MoveSums(top);
-        if (byPrefix_ && rows_.movePrefix) {
+        if (byPrefix_ && fusedMove_) {
             K* const columns[3] = {columns_[0], columns_[1], columns_[2]};
             L* const prefix[3] = {Prefix(0), Prefix(1), Prefix(2)};
             rows_.movePrefix(Src(top + bh_), Src(top), columns, prefix, w_, k_.five);
-            return PrefixTerms();
+            PrefixTerms();
+        } else {
+            rows_.move(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
+                       k_.five[2]);
+            BlockSums();
         }
-        rows_.move(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
-                   k_.five[2]);
+        if (byTracking_) TrackAverages();
+    }
+
+    void FirstSums() {
         BlockSums();
+        if (byTracking_) FirstAverages();
     }
 
     void BlockSums() {
-        if (byRemainder_) return FirstRemainders();
         if constexpr (std::is_same_v<K, L>) {
             if (!byPrefix_) return DoubledSums();
         }
@@ -785,32 +807,31 @@ private:
         for (int c = 0; c < 3; ++c) rows_.prefixNarrow(columns_[c], narrow[c] + 1, w_);
     }
 
-    // The first block's averages and remainders, from exact sums over a
-    // window that slides along the column sums.
-    void FirstRemainders() {
+    // The first block's averages, from exact sums over a window that
+    // slides along the column sums.
+    void FirstAverages() {
         const Averager<T, std::uint32_t, Division::kFloatSettled> exact(k_);
         for (int c = 0; c < 3; ++c) {
             std::uint32_t sum = 0;
             for (int i = 0; i < bw_; ++i) sum += columns_[c][i];
             for (int i = 0;; ++i) {
-                const std::uint32_t q = exact.Divide(sum);
-                quotients_[c][i] = static_cast<L>(q);
-                remainders_[c][i] = static_cast<L>(sum - q * k_.count);
+                quotients_[c][i] = static_cast<L>(exact.Divide(sum));
                 if (i == w_ - bw_) break;
                 sum += static_cast<std::uint32_t>(columns_[c][i + bw_]) - columns_[c][i];
             }
         }
-        RemainderTerms();
+        AverageTerms();
     }
 
-    void MoveRemainders(int top) {
-        RaisedChanges(top);
-        const L count = static_cast<L>(k_.count), bias = static_cast<L>(kChangeBias * bw_);
-        for (int c = 0; c < 3; ++c) rows_.settle(quotients_[c], remainders_[c], Narrow(c), bw_, w_ - bw_ + 1, count, bias);
-        RemainderTerms();
+    // The prefix sums' terms, with the averages for the output loop to
+    // move on.
+    void TrackAverages() {
+        for (int c = 0; c < 3; ++c) terms_.q[c] = quotients_[c];
+        terms_.count = static_cast<L>(k_.count), terms_.reach = static_cast<L>(31 * bw_);
+        combine_ = Combine::kTrack;
     }
 
-    void RemainderTerms() {
+    void AverageTerms() {
         terms_ = Terms<L>{};
         for (int c = 0; c < 3; ++c) terms_.a[c] = quotients_[c];
         combine_ = Combine::kOne;
@@ -831,10 +852,14 @@ private:
         }
     }
 
-    // Planes of prefix sums, one longer than a row.
-    std::size_t PlaneStride() const { return static_cast<std::size_t>(w_) + 1; }
-    L* Prefix(int c) { return prefix_.data() + static_cast<std::size_t>(c) * PlaneStride(); }
-    K* Narrow(int c) { return narrow_.data() + static_cast<std::size_t>(c) * PlaneStride(); }
+    // Planes of prefix sums, one longer than a row, whose P[1] starts a
+    // cache line: the passes store whole vectors from there.
+    template <typename S>
+    static constexpr int kLine = 64 / static_cast<int>(sizeof(S));
+    template <typename S>
+    int PrefixStride() const { return (w_ + kLine<S> + kLine<S> - 1) / kLine<S> * kLine<S>; }
+    L* Prefix(int c) { return prefix_[c] + kLine<L> - 1; }
+    K* Narrow(int c) { return narrow_[c] + kLine<K> - 1; }
 
     // The sum of columns i .. i + bw - 1, for i in 0 .. w - bw, as terms_.
     // W1 is the column sums and W2p[i] = Wp[i] + Wp[i + p]; the block width
@@ -893,6 +918,10 @@ private:
         const std::size_t last = static_cast<std::size_t>(w_ - bw_);
         L sum[3];
         for (int c = 0; c < 3; ++c) {
+            if (combine_ == Combine::kTrack) {  // moved on by the output loop already
+                sum[c] = terms_.q[c][last];
+                continue;
+            }
             const L b = combine_ == Combine::kOne ? L{0} : terms_.b[c][last];
             sum[c] = combine_ == Combine::kSub ? static_cast<L>(terms_.a[c][last] - b) : static_cast<L>(terms_.a[c][last] + b);
         }
@@ -918,13 +947,14 @@ private:
     int w_, h_, bw_, bh_;
     bool byPrefix_;
     bool byDifference_;  // wide block sums moved by narrow window sums
-    bool byRemainder_;
+    bool byTracking_;
+    bool fusedMove_;
     Planes<K> columns_;
     Planes<L> sums_;
-    Planes<L> quotients_, remainders_;  // byRemainder_
+    Planes<L> quotients_;  // byTracking_: the averages
     std::vector<Planes<L>> levels_;
-    std::vector<L> prefix_;
-    std::vector<K> narrow_;  // byDifference_: prefix sums of the rows' differences
+    Planes<L> prefix_;
+    Planes<K> narrow_;  // byDifference_: prefix sums of the rows' raised changes
     std::vector<L> kept_;    // byDifference_: the block sums
     std::vector<T> shared_;
     const L* previous_[3] = {};
@@ -985,11 +1015,9 @@ void BlurPixels(const BlurArgs& a) {
     if (count == 1) return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k).Run();
     std::uint64_t mul = 0;
     int shift = 0;
-    // Blocks of at least 31 rows move by less than the count (at most 31 bw
-    // either way), so averages kept with their remainders step by at most
-    // one, in 16-bit lanes while the moved remainder fits a signed one.
+    // Averages that follow block sums known modulo 2^16 (see TrackBody).
     const std::uint64_t bw = static_cast<std::uint64_t>(std::min(a.block, a.width));
-    if (largest > 0xFFFF && std::min(a.block, a.height) >= 31 && count - 1 + 31 * bw <= 0x7FFF)
+    if (largest > 0xFFFF && std::min(a.block, a.height) >= 31 && count + 62 * bw <= 0x10000)
         return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k, true).Run();
     if (largest <= 0xFFFF) {
         if (ExactDivision(count, largest, 0x10000, 16, 31, mul, shift)) {
