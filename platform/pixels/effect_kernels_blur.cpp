@@ -334,20 +334,50 @@ template <typename T>
 
 // The block moves down a row: s_c[i] gains the entering row's top five
 // bits and loses the leaving row's; p_c[i + 1] = p_c[i] + s_c[i], with
-// p_c[0] as it stands (0).
-template <typename T>
+// p_c[0] as it stands (0). In 16-bit pixels a first component in the top
+// bits needs no mask (FirstOnTop), a last one in the bottom bits no shift
+// (LastAtBottom).
+template <bool Shift, bool Mask>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] inline __m256i FivesAvx512(__m256i p, __m128i shift) {
+    if constexpr (Shift) p = _mm256_srl_epi16(p, shift);
+    if constexpr (Mask) p = _mm256_and_si256(p, _mm256_set1_epi16(31));
+    return p;
+}
+
+template <typename T, bool Shift, bool Mask>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] inline void MoveColumnsAvx512(const T* enter, const T* leave, std::uint16_t* s,
+                                                                   std::uint16_t* p, __m128i shift, WordPrefix& w) {
+    __m256i change;
+    if constexpr (sizeof(T) == 2) {
+        const __m256i e = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(enter));
+        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(leave));
+        change = _mm256_sub_epi16(FivesAvx512<Shift, Mask>(e, shift), FivesAvx512<Shift, Mask>(l, shift));
+    } else {
+        change = ChangeAvx512(enter, leave, shift, 0);
+    }
+    auto* column = reinterpret_cast<__m256i*>(s);
+    const __m256i sum = _mm256_add_epi16(_mm256_loadu_si256(column), change);
+    _mm256_storeu_si256(column, sum);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), w.Step(sum));
+}
+
+template <typename T, bool FirstOnTop, bool LastAtBottom>
 [[gnu::target(KR_BLUR_FUSED_TARGET)]] void MovePrefixAvx512(const T* enter, const T* leave, std::uint16_t* const (&s)[3],
                                                            std::uint16_t* const (&p)[3], int n, const int (&f)[3]) {
     WordPrefix w[3] = {WordPrefix::Start(), WordPrefix::Start(), WordPrefix::Start()};
     const __m128i shift[3] = {_mm_cvtsi32_si128(f[0]), _mm_cvtsi32_si128(f[1]), _mm_cvtsi32_si128(f[2])};
+    std::uint16_t* const s0 = s[0];
+    std::uint16_t* const s1 = s[1];
+    std::uint16_t* const s2 = s[2];
+    std::uint16_t* const p0 = p[0] + 1;
+    std::uint16_t* const p1 = p[1] + 1;
+    std::uint16_t* const p2 = p[2] + 1;
     int i = 0;
-    for (; i + 16 <= n; i += 16)
-        for (int c = 0; c < 3; ++c) {
-            auto* column = reinterpret_cast<__m256i*>(s[c] + i);
-            const __m256i sum = _mm256_add_epi16(_mm256_loadu_si256(column), ChangeAvx512(enter + i, leave + i, shift[c], 0));
-            _mm256_storeu_si256(column, sum);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p[c] + 1 + i), w[c].Step(sum));
-        }
+    for (; i + 16 <= n; i += 16) {
+        MoveColumnsAvx512<T, true, !FirstOnTop>(enter + i, leave + i, s0 + i, p0 + i, shift[0], w[0]);
+        MoveColumnsAvx512<T, true, true>(enter + i, leave + i, s1 + i, p1 + i, shift[1], w[1]);
+        MoveColumnsAvx512<T, !LastAtBottom, true>(enter + i, leave + i, s2 + i, p2 + i, shift[2], w[2]);
+    }
     for (int c = 0; c < 3; ++c) {
         std::uint16_t carry = w[c].Carried();
         for (int j = i; j < n; ++j) {
@@ -663,8 +693,19 @@ KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]]
 #endif
 #undef KR_BLUR_ROWS
 
+template <typename T>
+auto MovePrefixFor(const BlurLanes<T>& k) {
+    if constexpr (sizeof(T) == 2) {
+        const bool top = k.five[0] == 11, bottom = k.five[2] == 0;
+        if (top && bottom) return MovePrefixAvx512<T, true, true>;
+        if (top) return MovePrefixAvx512<T, true, false>;
+        if (bottom) return MovePrefixAvx512<T, false, true>;
+    }
+    return MovePrefixAvx512<T, false, false>;
+}
+
 template <typename T, typename K, typename L, Division D>
-BlurRows<T, K, L> RowsForLevel() {
+BlurRows<T, K, L> RowsForLevel(const BlurLanes<T>& k) {
     switch (ActiveKernelLevel()) {
         case KernelLevel::kAvx512: {
             BlurRows<T, K, L> rows = RowsAvx512<T, K, L, D>();
@@ -672,7 +713,7 @@ BlurRows<T, K, L> RowsForLevel() {
             if constexpr (std::is_same_v<K, std::uint16_t>) {
                 if (fused) rows.changePrefix = ChangePrefixAvx512<T>;
                 if constexpr (std::is_same_v<L, std::uint16_t>) {
-                    if (fused) rows.movePrefix = MovePrefixAvx512<T>;
+                    if (fused) rows.movePrefix = MovePrefixFor(k);
                 }
             }
             return rows;
@@ -714,7 +755,7 @@ template <typename T, typename K, typename L, Division D>
 class Blur {
 public:
     Blur(const BlurArgs& a, const BlurLanes<T>& k, bool byTracking = false)
-        : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
+        : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>(k)), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
           bh_(std::min(a.block, a.height)),
           byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth || byTracking),
           byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), byTracking_(byTracking),
