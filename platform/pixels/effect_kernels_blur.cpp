@@ -12,20 +12,27 @@
 // doubling pass and one of 8 two. Every pass is a whole-row loop over the
 // three planes at once, without a chain from pixel to pixel.
 //
-// Wider blocks take one prefix sum over the three planes laid end to end,
-// P[0] = 0 and P[i + 1] = P[i] + column i, built in registers (shift-and-add
-// steps inside each 128-bit lane, then the lanes' totals and the total
-// carried from the previous vector); the output loop subtracts P[i] from
-// P[i + width]. Its cost no longer grows with the block.
+// Wider blocks take one prefix sum per plane, P[0] = 0 and P[i + 1] =
+// P[i] + column i, built in registers (shift-and-add steps inside each
+// 128-bit lane, then the lanes' totals and the total carried from the
+// previous vector); the output loop subtracts P[i] from P[i + width]. Its
+// cost no longer grows with the block. At the AVX-512 level one pass moves
+// the column sums down and makes their prefix sums in the same registers,
+// a group of four words summed by one 64-bit product (WordPrefix).
 //
 // The sums live in 16-bit lanes, wrapping, when the largest block sum (31
-// times the block's pixel count) fits in 16 bits; else the block sums take
-// 32-bit lanes. Those are kept from row to row, the first from 32-bit
+// times the block's pixel count) fits in 16 bits. Past that, blocks of at
+// least 31 rows whose count and 62 times their width stay within 2^16 keep
+// 16-bit lanes too: the block sum is known modulo 2^16, moves by less than
+// the count from one row to the next, and the average follows it, up or
+// down by at most one, without a division (Tracked). Other blocks' sums
+// take 32-bit lanes. Those are kept from row to row, the first from 32-bit
 // prefix sums of the column sums; a move down adds the window sums of the
-// entering row less the leaving one, whose pixels differ by at most 31, so
-// that blocks up to 1057 wide get them from 16-bit prefix sums. Column sums
-// stay in 16 bits up to 2114 rows. Differences and sums of wrapped values
-// are exact as long as the true result fits, which these bounds keep. Division by the pixel count n is
+// entering row less the leaving one, whose pixels differ by at most 31
+// (raised by 31 to stay positive), so that blocks up to 1057 wide get them
+// from 16-bit prefix sums. Column sums stay in 16 bits up to 2114 rows.
+// Differences and sums of wrapped values are exact as long as the true
+// result fits, which these bounds keep. Division by the pixel count n is
 // chosen per rectangle: in 16-bit lanes the high half of a 16-bit product
 // (once, or twice for the rest of the shift) where one is exact, else that
 // of a 17-bit multiplier, which always exists; in 32-bit lanes the sum
@@ -269,9 +276,10 @@ void PrefixAvx512(const std::uint16_t* c, std::uint32_t* p, int n) { Prefix32Avx
 // again. The prefix sum of each 64-bit group of four words is one
 // product with 0x0001000100010001 (its words hold x0, x0 + x1, ...),
 // exact while the first three words of a group sum below 2^16, which
-// column sums of at most 704 rows of 31 and biased changes keep; two
-// in-lane byte shuffles and two lane permutations do the rest, where the
-// shift-and-add steps took six shuffles.
+// column sums of at most 704 rows of 31 and raised changes keep; a byte
+// shuffle inside the 128-bit lanes and two word permutations (the lower
+// lane's total into the upper one, the last word into the carry) do the
+// rest, where the shift-and-add steps took six shuffles.
 
 // One plane's running prefix sum in 16-bit lanes.
 struct WordPrefix {
