@@ -117,8 +117,9 @@ constexpr int kChangeBias = 31;
 // How the output loop makes a block sum from its terms: a's alone, a + b,
 // or a - b (prefix sums).
 // kTrack: averages that follow block sums known as a - b modulo 2^16
-// (Tracked).
-enum class Combine { kOne, kAdd, kSub, kTrack };
+// (Tracked); kAdd3, kAdd4: a + b + c (+ d).
+enum class Combine { kOne, kAdd, kSub, kTrack, kAdd3, kAdd4 };
+constexpr int kCombines = 6;
 
 // ---- prefix sums in registers ----
 //
@@ -538,12 +539,14 @@ struct Averager {
 };
 
 // The block sums of one row as planes whose combination (Combine) at each
-// column is the block sum: a (three planes) and, when there is a second
-// term, b.
+// column is the block sum: a (three planes) and, when there are more
+// terms, b, c and d.
 template <typename L>
 struct Terms {
     const L* a[3] = {};
     const L* b[3] = {};
+    const L* c[3] = {};
+    const L* d[3] = {};
     L* q[3] = {};          // kTrack: the averages, moved on in place
     L count = 0, reach = 0;  // kTrack
 };
@@ -581,11 +584,38 @@ template <typename T, typename L, Division D, bool Masked>
     }
 }
 
+// Destination pixels 0 .. n - 1 from block sums of N terms at the same
+// column (a fourth plane of d is read only when N is 4).
+template <typename T, typename L, Division D, int N, bool Masked>
+[[gnu::always_inline]] inline void SumsOutputBody(T* __restrict dst, const T* __restrict src, const L* __restrict a0,
+                                                  const L* __restrict a1, const L* __restrict a2,
+                                                  const L* __restrict b0, const L* __restrict b1,
+                                                  const L* __restrict b2, const L* __restrict c0,
+                                                  const L* __restrict c1, const L* __restrict c2,
+                                                  const L* __restrict d0, const L* __restrict d1,
+                                                  const L* __restrict d2, int n, const BlurLanes<T>& k) {
+    const Averager<T, L, D> average(k);
+    const T colour = k.colour;
+    auto sum = [](L a, L b, L c, L d) { return static_cast<L>(a + b + c + (N == 4 ? d : L{0})); };
+    for (int i = 0; i < n; ++i) {
+        const T out = average(sum(a0[i], b0[i], c0[i], N == 4 ? d0[i] : L{0}), sum(a1[i], b1[i], c1[i], N == 4 ? d1[i] : L{0}),
+                              sum(a2[i], b2[i], c2[i], N == 4 ? d2[i] : L{0}));
+        if constexpr (Masked) dst[i] = (src[i] & colour) != 0 ? out : dst[i];
+        else dst[i] = out;
+    }
+}
+
 // Destination pixels 0 .. n - 1 from the block sums at the same column;
 // with Masked only where the source has colour, else all of them.
 template <typename T, typename L, Division D, Combine C, bool Masked>
 [[gnu::always_inline]] inline void OutputBody(T* __restrict dst, const T* __restrict src, const Terms<L>& t, int n,
                                               const BlurLanes<T>& k) {
+    if constexpr (C == Combine::kAdd3 || C == Combine::kAdd4) {
+        const int four = C == Combine::kAdd4 ? 1 : 0;  // else d reads a again, unused
+        return SumsOutputBody<T, L, D, four ? 4 : 3, Masked>(
+            dst, src, t.a[0], t.a[1], t.a[2], t.b[0], t.b[1], t.b[2], t.c[0], t.c[1], t.c[2], four ? t.d[0] : t.a[0],
+            four ? t.d[1] : t.a[1], four ? t.d[2] : t.a[2], n, k);
+    }
     if constexpr (C == Combine::kTrack) {
         return TrackOutputBody<T, L, D, Masked>(dst, src, t.a[0], t.a[1], t.a[2], t.b[0], t.b[1], t.b[2], t.q[0],
                                                 t.q[1], t.q[2], n, t.count, t.reach, k);
@@ -640,8 +670,8 @@ struct BlurRows {
     // sums of the column sums, and the raised change with its prefix sums.
     void (*movePrefix)(const T*, const T*, K* const (&)[3], L* const (&)[3], int, const int (&)[3]);
     void (*changePrefix)(const T*, const T*, K* const (&)[3], int, const int (&)[3]);
-    Output output[4];    // by Combine, under the source's mask
-    Output averages[4];  // by Combine, every pixel: a row of averages
+    Output output[kCombines];    // by Combine, under the source's mask
+    Output averages[kCombines];  // by Combine, every pixel: a row of averages
     void (*outputSame)(T*, const T*, int, T, T);
     void (*copy)(T*, const T*, const T*, int, T);
 };
@@ -684,9 +714,11 @@ struct BlurRows {
                 nullptr,                                                                                            \
                 nullptr,                                                                                            \
                 {Output##suffix<T, L, D, Combine::kOne, true>, Output##suffix<T, L, D, Combine::kAdd, true>,        \
-                 Output##suffix<T, L, D, Combine::kSub, true>, Output##suffix<T, L, D, Combine::kTrack, true>},     \
+                 Output##suffix<T, L, D, Combine::kSub, true>, Output##suffix<T, L, D, Combine::kTrack, true>,      \
+                 Output##suffix<T, L, D, Combine::kAdd3, true>, Output##suffix<T, L, D, Combine::kAdd4, true>},     \
                 {Output##suffix<T, L, D, Combine::kOne, false>, Output##suffix<T, L, D, Combine::kAdd, false>,      \
-                 Output##suffix<T, L, D, Combine::kSub, false>, Output##suffix<T, L, D, Combine::kTrack, false>},   \
+                 Output##suffix<T, L, D, Combine::kSub, false>, Output##suffix<T, L, D, Combine::kTrack, false>,    \
+                 Output##suffix<T, L, D, Combine::kAdd3, false>, Output##suffix<T, L, D, Combine::kAdd4, false>},   \
                 OutputSame##suffix<T>,                                                                              \
                 Copy##suffix<T>};                                                                                   \
     }
@@ -768,7 +800,7 @@ public:
           byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth || byTracking),
           byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), byTracking_(byTracking),
           // the fused move's products hold three column sums
-          fusedMove_(rows_.movePrefix && 3 * 31 * bh_ <= 0xFFFF), columns_(w_), sums_(w_),
+          fusedMove_(rows_.movePrefix && 3 * 31 * bh_ <= 0xFFFF), columns_(w_),
           quotients_(byTracking ? w_ : 0), prefix_(byPrefix_ ? PrefixStride<L>() : 0),
           narrow_(byDifference_ ? PrefixStride<K>() : 0) {
     }
@@ -910,48 +942,47 @@ private:
     L* Prefix(int c) { return prefix_[c] + kLine<L> - 1; }
     K* Narrow(int c) { return narrow_[c] + kLine<K> - 1; }
 
-    // The sum of columns i .. i + bw - 1, for i in 0 .. w - bw, as terms_.
-    // W1 is the column sums and W2p[i] = Wp[i] + Wp[i + p]; the block width
-    // read in binary adds the Wp of its set bits at growing offsets. The
-    // largest of them is left as its two halves, so the output loop makes
-    // it; a third term folds the first two into sums_.
+    // The sum of columns i .. i + bw - 1, for i in 0 .. w - bw, as up to
+    // four terms_ that the output loop adds. W1 is the column sums and
+    // W2p[i] = Wp[i] + Wp[i + p]; the block width read in binary adds the Wp
+    // of its set bits at growing offsets, but its top bit P, which is never
+    // made, as its two halves. Terms cost the output loop less than a pass
+    // up to three (measured: blocks 3 and 5 a tenth faster than with a pass
+    // folding two terms), more at four (quarters of P made blocks 4 and 8
+    // a tenth slower than halves).
     void DoubledSums() {
         terms_ = Terms<L>{};
         count_ = 0;
-        const L* current[3] = {columns_[0], columns_[1], columns_[2]};
-        int level = 0, offset = 0;
-        for (int p = 1; p <= bw_; p <<= 1, ++level) {
-            if (2 * p > bw_) {  // the top bit: Wp as the two halves of W(p/2), or W1 itself
-                if (p == 1) return AddTerm(current, offset);
-                const int half = p / 2;
-                AddTerm(previous_, offset);
-                return AddTerm(previous_, offset + half);
-            }
-            if (bw_ & p) {
-                AddTerm(current, offset);
-                offset += p;
-            }
-            // W2p, needed unless 2p is the top bit, which stays in halves.
-            for (int c = 0; c < 3; ++c) previous_[c] = current[c];
-            if (4 * p > bw_) continue;
+        int top = 1;
+        while (2 * top <= bw_) top *= 2;
+        const int pieces = top == 1 ? 1 : 2;
+        const int piece = top / pieces;  // the widest Wp needed, as are those of the lower bits
+        const L* widths[4] = {columns_[0]};  // widths[k]: plane 0 of W(2^k)
+        for (int p = 1, level = 0; p < piece; p *= 2, ++level) {
             // One loop over the three planes, which lie one after another
             // with the same stride: the sums that mix two planes fall in
             // each plane's last columns, which no block sum reads.
             Planes<L>& next = Level(level);
-            rows_.pair(next[0], current[0], current[0] + p, 3 * w_ - p);
-            for (int c = 0; c < 3; ++c) current[c] = next[c];
+            rows_.pair(next[0], widths[level], widths[level] + p, 3 * w_ - p);
+            widths[level + 1] = next[0];
         }
+        auto width = [&](int p) { return widths[__builtin_ctz(static_cast<unsigned>(p))]; };
+        int offset = 0;
+        for (int p = 1; p < top; p <<= 1)
+            if (bw_ & p) {
+                AddTerm(width(p), offset);
+                offset += p;
+            }
+        for (int k = 0; k < pieces; ++k) AddTerm(width(piece), offset + k * piece);
     }
 
-    void AddTerm(const L* const (&planes)[3], int offset) {
-        if (count_ == 2) {  // fold a + b into sums_
-            rows_.pair(sums_[0], terms_.a[0], terms_.b[0], 2 * w_ + (w_ - bw_ + 1));  // the three planes at once
-            for (int c = 0; c < 3; ++c) terms_.a[c] = sums_[c];
-            count_ = 1;
-        }
-        for (int c = 0; c < 3; ++c) (count_ == 0 ? terms_.a : terms_.b)[c] = planes[c] + offset;
+    // A term from plane 0 of a W at an offset; the planes lie w apart.
+    void AddTerm(const L* plane0, int offset) {
+        const L** slot[4] = {terms_.a, terms_.b, terms_.c, terms_.d};
+        for (int c = 0; c < 3; ++c) slot[count_][c] = plane0 + static_cast<std::size_t>(c) * w_ + offset;
         ++count_;
-        combine_ = count_ == 2 ? Combine::kAdd : Combine::kOne;
+        constexpr Combine kByCount[5] = {Combine::kOne, Combine::kOne, Combine::kAdd, Combine::kAdd3, Combine::kAdd4};
+        combine_ = kByCount[count_];
     }
 
     // The planes of W(2^(level + 1)); each level keeps its own, as terms may
@@ -967,12 +998,16 @@ private:
         const std::size_t last = static_cast<std::size_t>(w_ - bw_);
         L sum[3];
         for (int c = 0; c < 3; ++c) {
-            if (combine_ == Combine::kTrack) {  // moved on by the output loop already
-                sum[c] = terms_.q[c][last];
-                continue;
+            switch (combine_) {
+                case Combine::kTrack: sum[c] = terms_.q[c][last]; break;  // moved on by the output loop already
+                case Combine::kSub: sum[c] = static_cast<L>(terms_.a[c][last] - terms_.b[c][last]); break;
+                default: {
+                    const L* const* const slot[4] = {terms_.a, terms_.b, terms_.c, terms_.d};
+                    const int terms = combine_ == Combine::kAdd4 ? 4 : combine_ == Combine::kAdd3 ? 3 : combine_ == Combine::kAdd ? 2 : 1;
+                    sum[c] = 0;
+                    for (int t = 0; t < terms; ++t) sum[c] = static_cast<L>(sum[c] + slot[t][c][last]);
+                }
             }
-            const L b = combine_ == Combine::kOne ? L{0} : terms_.b[c][last];
-            sum[c] = combine_ == Combine::kSub ? static_cast<L>(terms_.a[c][last] - b) : static_cast<L>(terms_.a[c][last] + b);
         }
         return Averager<T, L, D>(k_)(sum[0], sum[1], sum[2]);
     }
@@ -999,14 +1034,12 @@ private:
     bool byTracking_;
     bool fusedMove_;
     Planes<K> columns_;
-    Planes<L> sums_;
     Planes<L> quotients_;  // byTracking_: the averages
     std::vector<Planes<L>> levels_;
     Planes<L> prefix_;
     Planes<K> narrow_;  // byDifference_: prefix sums of the rows' raised changes
     std::vector<L> kept_;    // byDifference_: the block sums
     std::vector<T> shared_;
-    const L* previous_[3] = {};
     Terms<L> terms_;
     int count_ = 0;
     Combine combine_ = Combine::kOne;
