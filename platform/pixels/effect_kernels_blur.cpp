@@ -919,10 +919,23 @@ private:
     }
 
     // Each plane's prefix sums, P[0] = 0 and P[i + 1] = P[i] + column i:
-    // the block sum at column i is P[i + bw] - P[i].
+    // the block sum at column i is P[i + bw] - P[i]. Where the fused move
+    // makes them plane by plane, so does the first row; elsewhere one loop
+    // runs over the three planes end to end (the sums that mix two planes
+    // fall in each plane's last columns, which no block reads), whose
+    // prefix sums then start where the plane before ended.
     void PrefixSums() {
-        for (int c = 0; c < 3; ++c) rows_.prefix(columns_[c], Prefix(c) + 1, w_);
-        PrefixTerms();
+        if (fusedMove_) {
+            for (int c = 0; c < 3; ++c) rows_.prefix(columns_[c], Prefix(c) + 1, w_);
+            return PrefixTerms();
+        }
+        L* const flat = Prefix(0);
+        rows_.prefix(columns_[0], flat + 1, 3 * w_);
+        combine_ = Combine::kSub;
+        for (int c = 0; c < 3; ++c) {
+            terms_.b[c] = flat + static_cast<std::size_t>(c) * w_;
+            terms_.a[c] = terms_.b[c] + bw_;
+        }
     }
 
     void PrefixTerms() {
