@@ -171,12 +171,14 @@ TEST_F(EffectBlurKernel, TrackedAveragesMatchTheRuleAcrossTheirBounds) {
 // down. Then all white but one pixel with one unit less red, so that the
 // blocks over it sum to one below a multiple of the count and a sum too
 // large by any amount shows: the column sums of 704 and 705 rows reach
-// the most the fused move's products can hold, and past it.
+// the most the fused move's products can hold, and past it, and those of
+// 2114 and 2115 rows the most 16 bits hold.
 TEST_F(EffectBlurKernel, TrackedAveragesFollowTheLargestMoves) {
     struct Case {
         int width, height, block;
     };
-    const Case cases[] = {{83, 138, 46}, {101, 192, 64}, {137, 300, 100}, {40, 720, 704}, {40, 720, 705}};
+    const Case cases[] = {{83, 138, 46},  {101, 192, 64}, {137, 300, 100},
+                          {40, 720, 704}, {40, 720, 705}, {5, 2120, 2114}, {5, 2120, 2115}};
     std::mt19937 rng(45);
     for (KernelLevel level : Levels()) {
         UseKernelLevel(level);

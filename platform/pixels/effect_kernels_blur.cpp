@@ -21,8 +21,8 @@
 // a group of four words summed by one 64-bit product (WordPrefix).
 //
 // The sums live in 16-bit lanes, wrapping, when the largest block sum (31
-// times the block's pixel count) fits in 16 bits. Past that, blocks of at
-// least 31 rows whose count and 62 times their width stay within 2^16 keep
+// times the block's pixel count) fits in 16 bits. Past that, blocks of 31
+// to 2114 rows whose count and 62 times their width stay within 2^16 keep
 // 16-bit lanes too: the block sum is known modulo 2^16, moves by less than
 // the count from one row to the next, and the average follows it, up or
 // down by at most one, without a division (Tracked). Other blocks' sums
@@ -1110,9 +1110,11 @@ void BlurPixels(const BlurArgs& a) {
     if (count == 1) return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k).Run();
     std::uint64_t mul = 0;
     int shift = 0;
-    // Averages that follow block sums known modulo 2^16 (see TrackBody).
+    // Averages that follow block sums known modulo 2^16 (see Tracked), the
+    // first from column sums that fit 16 bits.
     const std::uint64_t bw = static_cast<std::uint64_t>(std::min(a.block, a.width));
-    if (largest > 0xFFFF && std::min(a.block, a.height) >= 31 && count + 62 * bw <= 0x10000)
+    const std::uint64_t bh = static_cast<std::uint64_t>(std::min(a.block, a.height));
+    if (largest > 0xFFFF && bh >= 31 && 31 * bh <= 0xFFFF && count + 62 * bw <= 0x10000)
         return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k, true).Run();
     if (largest <= 0xFFFF) {
         if (ExactDivision(count, largest, 0x10000, 16, 31, mul, shift)) {
