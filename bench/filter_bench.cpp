@@ -98,8 +98,9 @@ void Smooth_Reference32(benchmark::State& state) { SmoothKernel(state, 32, true)
 
 // The blur's kernel over an 800 x 600 rectangle at each block size: every
 // size takes its own path through the row sums (doublings up to a width of
-// 8, one prefix sum from 9) and the divisions (blocks of more than 2114
-// pixels sum in 32-bit lanes). 5-6-5, about one pixel in ten transparent.
+// 8, one prefix sum from 9) and the divisions (past 2114 pixels averages
+// that follow sums known modulo 2^16, up to square blocks of 226; sums in 32-bit
+// lanes beyond). 5-6-5, about one pixel in ten transparent.
 void BlurKernel(benchmark::State& state, bool reference) {
     plat::Surface* src = plat::CreateSurface(kWidth, kHeight, plat::FormatForBits(16));
     plat::Surface* dst = plat::CreateSurface(kWidth, kHeight, plat::FormatForBits(16));

@@ -12,20 +12,27 @@
 // doubling pass and one of 8 two. Every pass is a whole-row loop over the
 // three planes at once, without a chain from pixel to pixel.
 //
-// Wider blocks take one prefix sum over the three planes laid end to end,
-// P[0] = 0 and P[i + 1] = P[i] + column i, built in registers (shift-and-add
-// steps inside each 128-bit lane, then the lanes' totals and the total
-// carried from the previous vector); the output loop subtracts P[i] from
-// P[i + width]. Its cost no longer grows with the block.
+// Wider blocks take one prefix sum per plane, P[0] = 0 and P[i + 1] =
+// P[i] + column i, built in registers (shift-and-add steps inside each
+// 128-bit lane, then the lanes' totals and the total carried from the
+// previous vector); the output loop subtracts P[i] from P[i + width]. Its
+// cost no longer grows with the block. At the AVX-512 level one pass moves
+// the column sums down and makes their prefix sums in the same registers,
+// a group of four words summed by one 64-bit product (WordPrefix).
 //
 // The sums live in 16-bit lanes, wrapping, when the largest block sum (31
-// times the block's pixel count) fits in 16 bits; else the block sums take
-// 32-bit lanes. Those are kept from row to row, the first from 32-bit
+// times the block's pixel count) fits in 16 bits. Past that, blocks of 31
+// to 2114 rows whose count and 62 times their width stay within 2^16 keep
+// 16-bit lanes too: the block sum is known modulo 2^16, moves by less than
+// the count from one row to the next, and the average follows it, up or
+// down by at most one, without a division (Tracked). Other blocks' sums
+// take 32-bit lanes. Those are kept from row to row, the first from 32-bit
 // prefix sums of the column sums; a move down adds the window sums of the
-// entering row less the leaving one, whose pixels differ by at most 31, so
-// that blocks up to 1057 wide get them from 16-bit prefix sums. Column sums
-// stay in 16 bits up to 2114 rows. Differences and sums of wrapped values
-// are exact as long as the true result fits, which these bounds keep. Division by the pixel count n is
+// entering row less the leaving one, whose pixels differ by at most 31
+// (raised by 31 to stay positive), so that blocks up to 1057 wide get them
+// from 16-bit prefix sums. Column sums stay in 16 bits up to 2114 rows.
+// Differences and sums of wrapped values are exact as long as the true
+// result fits, which these bounds keep. Division by the pixel count n is
 // chosen per rectangle: in 16-bit lanes the high half of a 16-bit product
 // (once, or twice for the rest of the shift) where one is exact, else that
 // of a 17-bit multiplier, which always exists; in 32-bit lanes the sum
@@ -99,9 +106,20 @@ float FloatReciprocal(std::uint32_t n) {
     return r;
 }
 
+// The change of a component between two rows, raised to be never
+// negative; a window of bw such changes sums to its true change plus 31 bw.
+constexpr int kChangeBias = 31;
+
+// Targets of the passes that take a row's change and its prefix sums at
+// once.
+#define KR_BLUR_FUSED_TARGET "avx512f,avx512bw,avx512vl,avx512dq"
+
 // How the output loop makes a block sum from its terms: a's alone, a + b,
 // or a - b (prefix sums).
-enum class Combine { kOne, kAdd, kSub };
+// kTrack: averages that follow block sums known as a - b modulo 2^16
+// (Tracked); kAdd3, kAdd4: a + b + c (+ d).
+enum class Combine { kOne, kAdd, kSub, kTrack, kAdd3, kAdd4 };
+constexpr int kCombines = 6;
 
 // ---- prefix sums in registers ----
 //
@@ -251,6 +269,151 @@ template <typename K>
 void PrefixAvx512(const std::uint32_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
 void PrefixAvx512(const std::uint16_t* c, std::uint32_t* p, int n) { Prefix32Avx512(c, p, n); }
 
+// ---- a row's change and its prefix sums in one pass (AVX-512) ----
+//
+// Sixteen columns at a time: the change the row makes in each, added to
+// the column sums or kept alone, and at once the prefix sums of the
+// result, plane by plane, without storing the column sums to read them
+// again. The prefix sum of each 64-bit group of four words is one
+// product with 0x0001000100010001 (its words hold x0, x0 + x1, ...),
+// exact while the first three words of a group sum below 2^16, which
+// column sums of at most 704 rows of 31 and raised changes keep; a byte
+// shuffle inside the 128-bit lanes and two word permutations (the lower
+// lane's total into the upper one, the last word into the carry) do the
+// rest, where the shift-and-add steps took six shuffles.
+
+// One plane's running prefix sum in 16-bit lanes.
+struct WordPrefix {
+    __m256i spread;  // 0x0001000100010001 per group
+    __m256i upper;   // byte indices: a lane's word 3 into its words 4 .. 7
+    __m256i seven, fifteen;  // word indices
+    __m256i carry;   // the sum of everything before, in every word
+
+    [[gnu::target(KR_BLUR_FUSED_TARGET)]] static WordPrefix Start() {
+        WordPrefix w;
+        w.spread = _mm256_set1_epi64x(0x0001000100010001);
+        // Held where the compiler cannot see it: it would otherwise turn
+        // the product into shifts, which take the shuffles' ports.
+        asm("" : "+v"(w.spread));
+        w.upper = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 6, 7, 6, 7, 6, 7, 6, 7, -1, -1, -1, -1, -1, -1, -1,
+                                   -1, 6, 7, 6, 7, 6, 7, 6, 7);
+        w.seven = _mm256_set1_epi16(7);
+        w.fifteen = _mm256_set1_epi16(15);
+        w.carry = _mm256_setzero_si256();
+        return w;
+    }
+
+    // The inclusive prefix sums of x, carried on.
+    [[gnu::target(KR_BLUR_FUSED_TARGET)]] __m256i Step(__m256i x) {
+        __m256i y = _mm256_mullo_epi64(x, spread);
+        y = _mm256_add_epi16(y, _mm256_shuffle_epi8(y, upper));
+        y = _mm256_add_epi16(y, _mm256_maskz_permutexvar_epi16(0xFF00, seven, y));
+        const __m256i out = _mm256_add_epi16(y, carry);
+        carry = _mm256_permutexvar_epi16(fifteen, out);
+        return out;
+    }
+
+    [[gnu::target(KR_BLUR_FUSED_TARGET)]] std::uint16_t Carried() const {
+        return static_cast<std::uint16_t>(_mm256_cvtsi256_si32(carry));
+    }
+};
+
+// The change of one component between two rows of 16 pixels, plus bias,
+// in 16-bit lanes.
+template <typename T>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] inline __m256i ChangeAvx512(const T* enter, const T* leave, __m128i shift,
+                                                                  int bias) {
+    if constexpr (sizeof(T) == 2) {
+        const __m256i five = _mm256_set1_epi16(31);
+        const __m256i e = _mm256_and_si256(_mm256_srl_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(enter)), shift), five);
+        const __m256i l = _mm256_and_si256(_mm256_srl_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(leave)), shift), five);
+        return _mm256_add_epi16(_mm256_sub_epi16(e, l), _mm256_set1_epi16(static_cast<short>(bias)));
+    } else {
+        const __m512i five = _mm512_set1_epi32(31);
+        const __m512i e = _mm512_and_si512(_mm512_srl_epi32(_mm512_loadu_si512(enter), shift), five);
+        const __m512i l = _mm512_and_si512(_mm512_srl_epi32(_mm512_loadu_si512(leave), shift), five);
+        return _mm512_cvtepi32_epi16(_mm512_add_epi32(_mm512_sub_epi32(e, l), _mm512_set1_epi32(bias)));
+    }
+}
+
+template <typename T>
+[[gnu::always_inline]] inline std::uint16_t ChangeOne(T e, T l, int f, int bias) {
+    return static_cast<std::uint16_t>(static_cast<int>((e >> f) & 31u) - static_cast<int>((l >> f) & 31u) + bias);
+}
+
+// The block moves down a row: s_c[i] gains the entering row's top five
+// bits and loses the leaving row's; p_c[i + 1] = p_c[i] + s_c[i], with
+// p_c[0] as it stands (0). In 16-bit pixels a first component in the top
+// bits needs no mask (FirstOnTop), a last one in the bottom bits no shift
+// (LastAtBottom).
+template <bool Shift, bool Mask>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] inline __m256i FivesAvx512(__m256i p, __m128i shift) {
+    if constexpr (Shift) p = _mm256_srl_epi16(p, shift);
+    if constexpr (Mask) p = _mm256_and_si256(p, _mm256_set1_epi16(31));
+    return p;
+}
+
+template <typename T, bool Shift, bool Mask>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] inline void MoveColumnsAvx512(const T* enter, const T* leave, std::uint16_t* s,
+                                                                   std::uint16_t* p, __m128i shift, WordPrefix& w) {
+    __m256i change;
+    if constexpr (sizeof(T) == 2) {
+        const __m256i e = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(enter));
+        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(leave));
+        change = _mm256_sub_epi16(FivesAvx512<Shift, Mask>(e, shift), FivesAvx512<Shift, Mask>(l, shift));
+    } else {
+        change = ChangeAvx512(enter, leave, shift, 0);
+    }
+    auto* column = reinterpret_cast<__m256i*>(s);
+    const __m256i sum = _mm256_add_epi16(_mm256_loadu_si256(column), change);
+    _mm256_storeu_si256(column, sum);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), w.Step(sum));
+}
+
+template <typename T, bool FirstOnTop, bool LastAtBottom>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] void MovePrefixAvx512(const T* enter, const T* leave, std::uint16_t* const (&s)[3],
+                                                           std::uint16_t* const (&p)[3], int n, const int (&f)[3]) {
+    WordPrefix w[3] = {WordPrefix::Start(), WordPrefix::Start(), WordPrefix::Start()};
+    const __m128i shift[3] = {_mm_cvtsi32_si128(f[0]), _mm_cvtsi32_si128(f[1]), _mm_cvtsi32_si128(f[2])};
+    std::uint16_t* const s0 = s[0];
+    std::uint16_t* const s1 = s[1];
+    std::uint16_t* const s2 = s[2];
+    std::uint16_t* const p0 = p[0] + 1;
+    std::uint16_t* const p1 = p[1] + 1;
+    std::uint16_t* const p2 = p[2] + 1;
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        MoveColumnsAvx512<T, true, !FirstOnTop>(enter + i, leave + i, s0 + i, p0 + i, shift[0], w[0]);
+        MoveColumnsAvx512<T, true, true>(enter + i, leave + i, s1 + i, p1 + i, shift[1], w[1]);
+        MoveColumnsAvx512<T, !LastAtBottom, true>(enter + i, leave + i, s2 + i, p2 + i, shift[2], w[2]);
+    }
+    for (int c = 0; c < 3; ++c) {
+        std::uint16_t carry = w[c].Carried();
+        for (int j = i; j < n; ++j) {
+            s[c][j] = static_cast<std::uint16_t>(s[c][j] + ChangeOne(enter[j], leave[j], f[c], 0));
+            p[c][j + 1] = carry = static_cast<std::uint16_t>(carry + s[c][j]);
+        }
+    }
+}
+
+// The change between two rows alone, each component raised by 31 so that
+// it is never negative: q_c[i + 1] = q_c[i] + 31 + (entering - leaving).
+template <typename T>
+[[gnu::target(KR_BLUR_FUSED_TARGET)]] void ChangePrefixAvx512(const T* enter, const T* leave, std::uint16_t* const (&q)[3],
+                                                             int n, const int (&f)[3]) {
+    WordPrefix w[3] = {WordPrefix::Start(), WordPrefix::Start(), WordPrefix::Start()};
+    const __m128i shift[3] = {_mm_cvtsi32_si128(f[0]), _mm_cvtsi32_si128(f[1]), _mm_cvtsi32_si128(f[2])};
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (int c = 0; c < 3; ++c)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(q[c] + 1 + i),
+                                w[c].Step(ChangeAvx512(enter + i, leave + i, shift[c], kChangeBias)));
+    for (int c = 0; c < 3; ++c) {
+        std::uint16_t carry = w[c].Carried();
+        for (int j = i; j < n; ++j) q[c][j + 1] = carry = static_cast<std::uint16_t>(carry + ChangeOne(enter[j], leave[j], f[c], kChangeBias));
+    }
+}
+
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
@@ -266,7 +429,7 @@ template <typename T>
 
 // Column sums: each component's top five bits of the entering row added
 // (less the leaving row's with Leave); with Set the planes take the
-// difference itself.
+// difference itself, raised by kChangeBias.
 template <typename T, typename L, bool Leave, bool Set = false>
 [[gnu::always_inline]] inline void ColumnsBody(const T* __restrict enter, const T* __restrict leave, L* __restrict s0,
                                                L* __restrict s1, L* __restrict s2, int n, int f0, int f1, int f2) {
@@ -280,7 +443,9 @@ template <typename T, typename L, bool Leave, bool Set = false>
             g = static_cast<L>(g - static_cast<L>((q >> f1) & 31u));
             b = static_cast<L>(b - static_cast<L>((q >> f2) & 31u));
         }
-        if constexpr (Set) s0[i] = r, s1[i] = g, s2[i] = b;
+        if constexpr (Set)
+            s0[i] = static_cast<L>(r + kChangeBias), s1[i] = static_cast<L>(g + kChangeBias),
+            s2[i] = static_cast<L>(b + kChangeBias);
         else s0[i] = static_cast<L>(s0[i] + r), s1[i] = static_cast<L>(s1[i] + g), s2[i] = static_cast<L>(s2[i] + b);
     }
 }
@@ -290,13 +455,26 @@ template <typename L>
     for (int i = 0; i < n; ++i) out[i] = static_cast<L>(a[i] + b[i]);
 }
 
-// sums[i] += p[i + width] - p[i], the difference read as a signed value of
-// the narrow lanes K and widened.
+// sums[i] += p[i + width] - p[i] - bias, the difference of the prefix sums
+// of raised changes read in the narrow lanes K and widened.
 template <typename K, typename L>
-[[gnu::always_inline]] inline void AccumulateBody(L* __restrict sums, const K* __restrict p, int width, int n) {
-    using Signed = std::make_signed_t<K>;
+[[gnu::always_inline]] inline void AccumulateBody(L* __restrict sums, const K* __restrict p, int width, int n, L bias) {
     for (int i = 0; i < n; ++i)
-        sums[i] = static_cast<L>(sums[i] + static_cast<L>(static_cast<Signed>(static_cast<K>(p[i + width] - p[i]))));
+        sums[i] = static_cast<L>(sums[i] + static_cast<L>(static_cast<K>(p[i + width] - p[i])) - bias);
+}
+
+// The average of a block that moved down a row, from the one before it.
+// The block sum S is known modulo 2^16 (a - b) and moved by at most
+// reach = 31 bw either way, so with q the average before it, S lies in
+// q n - reach .. q n + n - 1 + reach, a range narrower than 2^16 while
+// n + 62 bw <= 2^16: t, the distance of S above q n - reach, is exact in
+// 16 bits. A block of at least 31 rows moves by no more than its count, so
+// the average steps by at most one: up when t >= n + reach, down when
+// t < reach.
+template <typename L>
+[[gnu::always_inline]] inline L Tracked(L a, L b, L q, L count, L reach) {
+    const auto t = static_cast<L>(a - b - static_cast<L>(q * count) + reach);
+    return static_cast<L>(q + (t >= static_cast<L>(count + reach)) - (t < reach));
 }
 
 // A block sum's average put back into a pixel, with everything a row loop
@@ -361,12 +539,16 @@ struct Averager {
 };
 
 // The block sums of one row as planes whose combination (Combine) at each
-// column is the block sum: a (three planes) and, when there is a second
-// term, b.
+// column is the block sum: a (three planes) and, when there are more
+// terms, b, c and d.
 template <typename L>
 struct Terms {
     const L* a[3] = {};
     const L* b[3] = {};
+    const L* c[3] = {};
+    const L* d[3] = {};
+    L* q[3] = {};          // kTrack: the averages, moved on in place
+    L count = 0, reach = 0;  // kTrack
 };
 
 template <typename L, Combine C>
@@ -383,11 +565,61 @@ template <typename T>
     for (int i = 0; i < n; ++i) dst[i] = (src[i] & colour) != 0 ? row[i] : dst[i];
 }
 
+// Destination pixels 0 .. n - 1 from averages q moved on (Tracked).
+template <typename T, typename L, Division D, bool Masked>
+[[gnu::always_inline]] inline void TrackOutputBody(T* __restrict dst, const T* __restrict src, const L* __restrict a0,
+                                                   const L* __restrict a1, const L* __restrict a2,
+                                                   const L* __restrict b0, const L* __restrict b1,
+                                                   const L* __restrict b2, L* __restrict q0, L* __restrict q1,
+                                                   L* __restrict q2, int n, L count, L reach, const BlurLanes<T>& k) {
+    const Averager<T, L, D> average(k);
+    const T colour = k.colour;
+    for (int i = 0; i < n; ++i) {
+        const L r = Tracked(a0[i], b0[i], q0[i], count, reach), g = Tracked(a1[i], b1[i], q1[i], count, reach),
+                b = Tracked(a2[i], b2[i], q2[i], count, reach);
+        q0[i] = r, q1[i] = g, q2[i] = b;
+        const T out = average(r, g, b);
+        if constexpr (Masked) dst[i] = (src[i] & colour) != 0 ? out : dst[i];
+        else dst[i] = out;
+    }
+}
+
+// Destination pixels 0 .. n - 1 from block sums of N terms at the same
+// column (a fourth plane of d is read only when N is 4).
+template <typename T, typename L, Division D, int N, bool Masked>
+[[gnu::always_inline]] inline void SumsOutputBody(T* __restrict dst, const T* __restrict src, const L* __restrict a0,
+                                                  const L* __restrict a1, const L* __restrict a2,
+                                                  const L* __restrict b0, const L* __restrict b1,
+                                                  const L* __restrict b2, const L* __restrict c0,
+                                                  const L* __restrict c1, const L* __restrict c2,
+                                                  const L* __restrict d0, const L* __restrict d1,
+                                                  const L* __restrict d2, int n, const BlurLanes<T>& k) {
+    const Averager<T, L, D> average(k);
+    const T colour = k.colour;
+    auto sum = [](L a, L b, L c, L d) { return static_cast<L>(a + b + c + (N == 4 ? d : L{0})); };
+    for (int i = 0; i < n; ++i) {
+        const T out = average(sum(a0[i], b0[i], c0[i], N == 4 ? d0[i] : L{0}), sum(a1[i], b1[i], c1[i], N == 4 ? d1[i] : L{0}),
+                              sum(a2[i], b2[i], c2[i], N == 4 ? d2[i] : L{0}));
+        if constexpr (Masked) dst[i] = (src[i] & colour) != 0 ? out : dst[i];
+        else dst[i] = out;
+    }
+}
+
 // Destination pixels 0 .. n - 1 from the block sums at the same column;
 // with Masked only where the source has colour, else all of them.
 template <typename T, typename L, Division D, Combine C, bool Masked>
 [[gnu::always_inline]] inline void OutputBody(T* __restrict dst, const T* __restrict src, const Terms<L>& t, int n,
                                               const BlurLanes<T>& k) {
+    if constexpr (C == Combine::kAdd3 || C == Combine::kAdd4) {
+        const int four = C == Combine::kAdd4 ? 1 : 0;  // else d reads a again, unused
+        return SumsOutputBody<T, L, D, four ? 4 : 3, Masked>(
+            dst, src, t.a[0], t.a[1], t.a[2], t.b[0], t.b[1], t.b[2], t.c[0], t.c[1], t.c[2], four ? t.d[0] : t.a[0],
+            four ? t.d[1] : t.a[1], four ? t.d[2] : t.a[2], n, k);
+    }
+    if constexpr (C == Combine::kTrack) {
+        return TrackOutputBody<T, L, D, Masked>(dst, src, t.a[0], t.a[1], t.a[2], t.b[0], t.b[1], t.b[2], t.q[0],
+                                                t.q[1], t.q[2], n, t.count, t.reach, k);
+    }
     if constexpr (Masked && (D == Division::kFloat || D == Division::kFloatSettled)) {
         // A conversion from float may trap, so the compiler keeps it out of
         // vector lanes under a condition: a stretch of averages is made
@@ -433,9 +665,13 @@ struct BlurRows {
     void (*pair)(L*, const L*, const L*, int);
     void (*prefix)(const K*, L*, int);
     void (*prefixNarrow)(const K*, K*, int);
-    void (*accumulate)(L*, const K*, int, int);
-    Output output[3];   // by Combine, under the source's mask
-    Output averages[3];  // by Combine, every pixel: a row of averages
+    void (*accumulate)(L*, const K*, int, int, L);
+    // Where the level has them (else null): the move down with the prefix
+    // sums of the column sums, and the raised change with its prefix sums.
+    void (*movePrefix)(const T*, const T*, K* const (&)[3], L* const (&)[3], int, const int (&)[3]);
+    void (*changePrefix)(const T*, const T*, K* const (&)[3], int, const int (&)[3]);
+    Output output[kCombines];    // by Combine, under the source's mask
+    Output averages[kCombines];  // by Combine, every pixel: a row of averages
     void (*outputSame)(T*, const T*, int, T, T);
     void (*copy)(T*, const T*, const T*, int, T);
 };
@@ -451,8 +687,8 @@ struct BlurRows {
         PairBody<L>(out, a, b, n);                                                                                  \
     }                                                                                                               \
     template <typename K, typename L>                                                                               \
-    __VA_ARGS__ void Accumulate##suffix(L* sums, const K* p, int width, int n) {                                    \
-        AccumulateBody<K, L>(sums, p, width, n);                                                                    \
+    __VA_ARGS__ void Accumulate##suffix(L* sums, const K* p, int width, int n, L bias) {                            \
+        AccumulateBody<K, L>(sums, p, width, n, bias);                                                              \
     }                                                                                                               \
     template <typename T, typename L, Division D, Combine C, bool Masked>                                           \
     __VA_ARGS__ void Output##suffix(T* dst, const T* src, const Terms<L>& t, int n, const BlurLanes<T>& k) {        \
@@ -475,10 +711,14 @@ struct BlurRows {
                 Prefix##suffix,                                                                                     \
                 Prefix##suffix,                                                                                     \
                 Accumulate##suffix<K, L>,                                                                           \
+                nullptr,                                                                                            \
+                nullptr,                                                                                            \
                 {Output##suffix<T, L, D, Combine::kOne, true>, Output##suffix<T, L, D, Combine::kAdd, true>,        \
-                 Output##suffix<T, L, D, Combine::kSub, true>},                                                     \
+                 Output##suffix<T, L, D, Combine::kSub, true>, Output##suffix<T, L, D, Combine::kTrack, true>,      \
+                 Output##suffix<T, L, D, Combine::kAdd3, true>, Output##suffix<T, L, D, Combine::kAdd4, true>},     \
                 {Output##suffix<T, L, D, Combine::kOne, false>, Output##suffix<T, L, D, Combine::kAdd, false>,      \
-                 Output##suffix<T, L, D, Combine::kSub, false>},                                                    \
+                 Output##suffix<T, L, D, Combine::kSub, false>, Output##suffix<T, L, D, Combine::kTrack, false>,    \
+                 Output##suffix<T, L, D, Combine::kAdd3, false>, Output##suffix<T, L, D, Combine::kAdd4, false>},   \
                 OutputSame##suffix<T>,                                                                              \
                 Copy##suffix<T>};                                                                                   \
     }
@@ -493,10 +733,31 @@ KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]]
 #endif
 #undef KR_BLUR_ROWS
 
+template <typename T>
+auto MovePrefixFor(const BlurLanes<T>& k) {
+    if constexpr (sizeof(T) == 2) {
+        const bool top = k.five[0] == 11, bottom = k.five[2] == 0;
+        if (top && bottom) return MovePrefixAvx512<T, true, true>;
+        if (top) return MovePrefixAvx512<T, true, false>;
+        if (bottom) return MovePrefixAvx512<T, false, true>;
+    }
+    return MovePrefixAvx512<T, false, false>;
+}
+
 template <typename T, typename K, typename L, Division D>
-BlurRows<T, K, L> RowsForLevel() {
+BlurRows<T, K, L> RowsForLevel(const BlurLanes<T>& k) {
     switch (ActiveKernelLevel()) {
-        case KernelLevel::kAvx512: return RowsAvx512<T, K, L, D>();
+        case KernelLevel::kAvx512: {
+            BlurRows<T, K, L> rows = RowsAvx512<T, K, L, D>();
+            static const bool fused = (__builtin_cpu_init(), __builtin_cpu_supports("avx512dq"));
+            if constexpr (std::is_same_v<K, std::uint16_t>) {
+                if (fused) rows.changePrefix = ChangePrefixAvx512<T>;
+                if constexpr (std::is_same_v<L, std::uint16_t>) {
+                    if (fused) rows.movePrefix = MovePrefixFor(k);
+                }
+            }
+            return rows;
+        }
         case KernelLevel::kAvx2: return RowsAvx2<T, K, L, D>();
         default: return RowsSse2<T, K, L, D>();
     }
@@ -527,15 +788,21 @@ struct Planes {
 constexpr int kPrefixFromWidth = 9;
 
 // Column sums in lanes K, block sums in lanes L; doubling needs K = L.
+// With byTracking (K = L = 16 bits, no division) the block sums are known
+// modulo 2^16 and the averages follow them from row to row (Tracked), as
+// the output loop makes each row.
 template <typename T, typename K, typename L, Division D>
 class Blur {
 public:
-    Blur(const BlurArgs& a, const BlurLanes<T>& k)
-        : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>()), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
-          bh_(std::min(a.block, a.height)), byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth),
-          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), columns_(w_), sums_(w_) {
-        if (byPrefix_) prefix_.assign(static_cast<std::size_t>(w_) * 3 + 1, L{0});
-        if (byDifference_) narrow_.assign(static_cast<std::size_t>(w_) * 3 + 1, K{0});
+    Blur(const BlurArgs& a, const BlurLanes<T>& k, bool byTracking = false)
+        : a_(a), k_(k), rows_(RowsForLevel<T, K, L, D>(k)), w_(a.width), h_(a.height), bw_(std::min(a.block, a.width)),
+          bh_(std::min(a.block, a.height)),
+          byPrefix_(!std::is_same_v<K, L> || sizeof(L) == 4 || bw_ >= kPrefixFromWidth || byTracking),
+          byDifference_(!std::is_same_v<K, L> && 31 * bw_ <= 0x7FFF), byTracking_(byTracking),
+          // the fused move's products hold three column sums
+          fusedMove_(rows_.movePrefix && 3 * 31 * bh_ <= 0xFFFF), columns_(w_),
+          quotients_(byTracking ? w_ : 0), prefix_(byPrefix_ ? PrefixStride<L>() : 0),
+          narrow_(byDifference_ ? PrefixStride<K>() : 0) {
     }
 
     // The block of rows 0 .. h - bh moves down with them; every row below
@@ -544,11 +811,8 @@ public:
         for (int j = 0; j < bh_; ++j) rows_.enter(Src(j), nullptr, columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1], k_.five[2]);
         const int lastTop = h_ - bh_;
         for (int top = 0;; ++top) {
-            if (top > 0 && byDifference_) MoveSums(top - 1);
-            else if (top > 0)
-                rows_.move(Src(top - 1 + bh_), Src(top - 1), columns_[0], columns_[1], columns_[2], w_, k_.five[0],
-                           k_.five[1], k_.five[2]);
-            if (top == 0 || !byDifference_) BlockSums();
+            if (top == 0) FirstSums();
+            else MoveDown(top - 1);
             if (top == lastTop) break;
             Output(top);
         }
@@ -560,6 +824,27 @@ public:
 private:
     const T* Src(int j) const { return reinterpret_cast<const T*>(a_.src + j * a_.srcPitch); }
     T* Dst(int j) const { return reinterpret_cast<T*>(a_.dst + j * a_.dstPitch); }
+
+    // The block sums of the block that moves down from row top to top + 1.
+    void MoveDown(int top) {
+        if (byDifference_) return MoveSums(top);
+        if (byPrefix_ && fusedMove_) {
+            K* const columns[3] = {columns_[0], columns_[1], columns_[2]};
+            L* const prefix[3] = {Prefix(0), Prefix(1), Prefix(2)};
+            rows_.movePrefix(Src(top + bh_), Src(top), columns, prefix, w_, k_.five);
+            PrefixTerms();
+        } else {
+            rows_.move(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
+                       k_.five[2]);
+            BlockSums();
+        }
+        if (byTracking_) TrackAverages();
+    }
+
+    void FirstSums() {
+        BlockSums();
+        if (byTracking_) FirstAverages();
+    }
 
     void BlockSums() {
         if constexpr (std::is_same_v<K, L>) {
@@ -583,70 +868,134 @@ private:
 
     // The block moving down from row top to top + 1 gains the window sums of
     // the row that enters less the one that leaves. Their pixels differ by
-    // at most 31 a component, so the window sums (31 * bw <= 2^15 - 1) come
-    // exactly from a prefix sum in narrow lanes, read as signed values.
+    // at most 31 a component; raised by 31, a window sums to at most 62 bw
+    // (below 2^16 while 31 bw <= 2^15 - 1), which a prefix sum in narrow
+    // lanes gives exactly, less the 31 bw it was raised by.
     void MoveSums(int top) {
-        rows_.difference(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
-                         k_.five[2]);
-        rows_.prefixNarrow(columns_[0], narrow_.data() + 1, 3 * w_);
-        // The three planes at once: the sums that mix two planes fall in
-        // each plane's last columns, which no block reads.
-        rows_.accumulate(kept_.data(), narrow_.data(), bw_, 2 * w_ + (w_ - bw_ + 1));
+        RaisedChanges(top);
+        const L bias = static_cast<L>(kChangeBias * bw_);
+        for (int c = 0; c < 3; ++c)
+            rows_.accumulate(kept_.data() + static_cast<std::size_t>(c) * w_, Narrow(c), bw_, w_ - bw_ + 1, bias);
     }
 
-    // P[0] = 0, P[1 ..] the prefix sum of the three planes end to end: the
-    // block sum at column i of plane c is P[c * w + i + bw] - P[c * w + i].
+    // The narrow planes: prefix sums of the raised changes from the row
+    // that leaves the block to the one that enters.
+    void RaisedChanges(int top) {
+        K* const narrow[3] = {Narrow(0), Narrow(1), Narrow(2)};
+        if (rows_.changePrefix) return rows_.changePrefix(Src(top + bh_), Src(top), narrow, w_, k_.five);
+        rows_.difference(Src(top + bh_), Src(top), columns_[0], columns_[1], columns_[2], w_, k_.five[0], k_.five[1],
+                         k_.five[2]);
+        for (int c = 0; c < 3; ++c) rows_.prefixNarrow(columns_[c], narrow[c] + 1, w_);
+    }
+
+    // The first block's averages, from exact sums over a window that
+    // slides along the column sums.
+    void FirstAverages() {
+        const Averager<T, std::uint32_t, Division::kFloatSettled> exact(k_);
+        for (int c = 0; c < 3; ++c) {
+            std::uint32_t sum = 0;
+            for (int i = 0; i < bw_; ++i) sum += columns_[c][i];
+            for (int i = 0;; ++i) {
+                quotients_[c][i] = static_cast<L>(exact.Divide(sum));
+                if (i == w_ - bw_) break;
+                sum += static_cast<std::uint32_t>(columns_[c][i + bw_]) - columns_[c][i];
+            }
+        }
+        AverageTerms();
+    }
+
+    // The prefix sums' terms, with the averages for the output loop to
+    // move on.
+    void TrackAverages() {
+        for (int c = 0; c < 3; ++c) terms_.q[c] = quotients_[c];
+        terms_.count = static_cast<L>(k_.count), terms_.reach = static_cast<L>(31 * bw_);
+        combine_ = Combine::kTrack;
+    }
+
+    void AverageTerms() {
+        terms_ = Terms<L>{};
+        for (int c = 0; c < 3; ++c) terms_.a[c] = quotients_[c];
+        combine_ = Combine::kOne;
+    }
+
+    // Each plane's prefix sums, P[0] = 0 and P[i + 1] = P[i] + column i:
+    // the block sum at column i is P[i + bw] - P[i]. Where the fused move
+    // makes them plane by plane, so does the first row; elsewhere one loop
+    // runs over the three planes end to end (the sums that mix two planes
+    // fall in each plane's last columns, which no block reads), whose
+    // prefix sums then start where the plane before ended.
     void PrefixSums() {
-        rows_.prefix(columns_[0], prefix_.data() + 1, 3 * w_);
+        if (fusedMove_) {
+            for (int c = 0; c < 3; ++c) rows_.prefix(columns_[c], Prefix(c) + 1, w_);
+            return PrefixTerms();
+        }
+        L* const flat = Prefix(0);
+        rows_.prefix(columns_[0], flat + 1, 3 * w_);
         combine_ = Combine::kSub;
         for (int c = 0; c < 3; ++c) {
-            terms_.b[c] = prefix_.data() + static_cast<std::size_t>(c) * w_;
+            terms_.b[c] = flat + static_cast<std::size_t>(c) * w_;
             terms_.a[c] = terms_.b[c] + bw_;
         }
     }
 
-    // The sum of columns i .. i + bw - 1, for i in 0 .. w - bw, as terms_.
-    // W1 is the column sums and W2p[i] = Wp[i] + Wp[i + p]; the block width
-    // read in binary adds the Wp of its set bits at growing offsets. The
-    // largest of them is left as its two halves, so the output loop makes
-    // it; a third term folds the first two into sums_.
+    void PrefixTerms() {
+        combine_ = Combine::kSub;
+        for (int c = 0; c < 3; ++c) {
+            terms_.b[c] = Prefix(c);
+            terms_.a[c] = terms_.b[c] + bw_;
+        }
+    }
+
+    // Planes of prefix sums, one longer than a row, whose P[1] starts a
+    // cache line: the passes store whole vectors from there.
+    template <typename S>
+    static constexpr int kLine = 64 / static_cast<int>(sizeof(S));
+    template <typename S>
+    int PrefixStride() const { return (w_ + kLine<S> + kLine<S> - 1) / kLine<S> * kLine<S>; }
+    L* Prefix(int c) { return prefix_[c] + kLine<L> - 1; }
+    K* Narrow(int c) { return narrow_[c] + kLine<K> - 1; }
+
+    // The sum of columns i .. i + bw - 1, for i in 0 .. w - bw, as up to
+    // four terms_ that the output loop adds. W1 is the column sums and
+    // W2p[i] = Wp[i] + Wp[i + p]; the block width read in binary adds the Wp
+    // of its set bits at growing offsets, but its top bit P, which is never
+    // made, as its two halves. Terms cost the output loop less than a pass
+    // up to three (measured: blocks 3 and 5 a tenth faster than with a pass
+    // folding two terms), more at four (quarters of P made blocks 4 and 8
+    // a tenth slower than halves).
     void DoubledSums() {
         terms_ = Terms<L>{};
         count_ = 0;
-        const L* current[3] = {columns_[0], columns_[1], columns_[2]};
-        int level = 0, offset = 0;
-        for (int p = 1; p <= bw_; p <<= 1, ++level) {
-            if (2 * p > bw_) {  // the top bit: Wp as the two halves of W(p/2), or W1 itself
-                if (p == 1) return AddTerm(current, offset);
-                const int half = p / 2;
-                AddTerm(previous_, offset);
-                return AddTerm(previous_, offset + half);
-            }
-            if (bw_ & p) {
-                AddTerm(current, offset);
-                offset += p;
-            }
-            // W2p, needed unless 2p is the top bit, which stays in halves.
-            for (int c = 0; c < 3; ++c) previous_[c] = current[c];
-            if (4 * p > bw_) continue;
+        int top = 1;
+        while (2 * top <= bw_) top *= 2;
+        const int pieces = top == 1 ? 1 : 2;
+        const int piece = top / pieces;  // the widest Wp needed, as are those of the lower bits
+        const L* widths[4] = {columns_[0]};  // widths[k]: plane 0 of W(2^k)
+        for (int p = 1, level = 0; p < piece; p *= 2, ++level) {
             // One loop over the three planes, which lie one after another
             // with the same stride: the sums that mix two planes fall in
             // each plane's last columns, which no block sum reads.
             Planes<L>& next = Level(level);
-            rows_.pair(next[0], current[0], current[0] + p, 3 * w_ - p);
-            for (int c = 0; c < 3; ++c) current[c] = next[c];
+            rows_.pair(next[0], widths[level], widths[level] + p, 3 * w_ - p);
+            widths[level + 1] = next[0];
         }
+        auto width = [&](int p) { return widths[__builtin_ctz(static_cast<unsigned>(p))]; };
+        int offset = 0;
+        for (int p = 1; p < top; p <<= 1)
+            if (bw_ & p) {
+                AddTerm(width(p), offset);
+                offset += p;
+            }
+        for (int k = 0; k < pieces; ++k) AddTerm(width(piece), offset + k * piece);
     }
 
-    void AddTerm(const L* const (&planes)[3], int offset) {
-        if (count_ == 2) {  // fold a + b into sums_
-            rows_.pair(sums_[0], terms_.a[0], terms_.b[0], 2 * w_ + (w_ - bw_ + 1));  // the three planes at once
-            for (int c = 0; c < 3; ++c) terms_.a[c] = sums_[c];
-            count_ = 1;
-        }
-        for (int c = 0; c < 3; ++c) (count_ == 0 ? terms_.a : terms_.b)[c] = planes[c] + offset;
+    // A term from plane 0 of a W at an offset; the planes lie w apart.
+    void AddTerm(const L* plane0, int offset) {
+        const L** slot[4] = {terms_.a, terms_.b, terms_.c, terms_.d};
+        for (int c = 0; c < 3; ++c) slot[count_][c] = plane0 + static_cast<std::size_t>(c) * w_ + offset;
         ++count_;
-        combine_ = count_ == 2 ? Combine::kAdd : Combine::kOne;
+        constexpr Combine kByCount[5] = {Combine::kOne, Combine::kOne, Combine::kAdd, Combine::kAdd3, Combine::kAdd4};
+        combine_ = kByCount[count_];
     }
 
     // The planes of W(2^(level + 1)); each level keeps its own, as terms may
@@ -662,8 +1011,16 @@ private:
         const std::size_t last = static_cast<std::size_t>(w_ - bw_);
         L sum[3];
         for (int c = 0; c < 3; ++c) {
-            const L b = combine_ == Combine::kOne ? L{0} : terms_.b[c][last];
-            sum[c] = combine_ == Combine::kSub ? static_cast<L>(terms_.a[c][last] - b) : static_cast<L>(terms_.a[c][last] + b);
+            switch (combine_) {
+                case Combine::kTrack: sum[c] = terms_.q[c][last]; break;  // moved on by the output loop already
+                case Combine::kSub: sum[c] = static_cast<L>(terms_.a[c][last] - terms_.b[c][last]); break;
+                default: {
+                    const L* const* const slot[4] = {terms_.a, terms_.b, terms_.c, terms_.d};
+                    const int terms = combine_ == Combine::kAdd4 ? 4 : combine_ == Combine::kAdd3 ? 3 : combine_ == Combine::kAdd ? 2 : 1;
+                    sum[c] = 0;
+                    for (int t = 0; t < terms; ++t) sum[c] = static_cast<L>(sum[c] + slot[t][c][last]);
+                }
+            }
         }
         return Averager<T, L, D>(k_)(sum[0], sum[1], sum[2]);
     }
@@ -687,14 +1044,15 @@ private:
     int w_, h_, bw_, bh_;
     bool byPrefix_;
     bool byDifference_;  // wide block sums moved by narrow window sums
+    bool byTracking_;
+    bool fusedMove_;
     Planes<K> columns_;
-    Planes<L> sums_;
+    Planes<L> quotients_;  // byTracking_: the averages
     std::vector<Planes<L>> levels_;
-    std::vector<L> prefix_;
-    std::vector<K> narrow_;  // byDifference_: prefix sums of the rows' differences
+    Planes<L> prefix_;
+    Planes<K> narrow_;  // byDifference_: prefix sums of the rows' raised changes
     std::vector<L> kept_;    // byDifference_: the block sums
     std::vector<T> shared_;
-    const L* previous_[3] = {};
     Terms<L> terms_;
     int count_ = 0;
     Combine combine_ = Combine::kOne;
@@ -752,6 +1110,12 @@ void BlurPixels(const BlurArgs& a) {
     if (count == 1) return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k).Run();
     std::uint64_t mul = 0;
     int shift = 0;
+    // Averages that follow block sums known modulo 2^16 (see Tracked), the
+    // first from column sums that fit 16 bits.
+    const std::uint64_t bw = static_cast<std::uint64_t>(std::min(a.block, a.width));
+    const std::uint64_t bh = static_cast<std::uint64_t>(std::min(a.block, a.height));
+    if (largest > 0xFFFF && bh >= 31 && 31 * bh <= 0xFFFF && count + 62 * bw <= 0x10000)
+        return Blur<T, std::uint16_t, std::uint16_t, Division::kNone>(a, k, true).Run();
     if (largest <= 0xFFFF) {
         if (ExactDivision(count, largest, 0x10000, 16, 31, mul, shift)) {
             k.mul = static_cast<std::uint16_t>(mul), k.post = static_cast<std::uint16_t>(1u << (32 - shift));
