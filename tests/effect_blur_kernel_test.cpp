@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -120,25 +121,37 @@ protected:
     void TearDown() override { UseKernelLevel(BestKernelLevel()); }
 };
 
+struct BlurCase {
+    int width, height, block;
+};
+
+// Random pictures of every case, at every level and pixel size, against the rule.
+::testing::AssertionResult RandomCasesBlurAsTheRule(const std::vector<BlurCase>& cases,
+                                                   std::initializer_list<int> sizes, int blackPercent, unsigned seed) {
+    std::mt19937 rng(seed);
+    for (KernelLevel level : Levels()) {
+        UseKernelLevel(level);
+        for (int bits : sizes) {
+            for (const BlurCase& c : cases) {
+                const Image src = RandomImage(c.width, c.height, bits, blackPercent, rng);
+                if (::testing::AssertionResult r = BlursAsTheRule(src, c.block, rng); !r) return r;
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // Blocks from 9 columns move their column sums and make the prefix sums in
 // one pass, 16 columns a vector: widths on each side of whole vectors and
 // narrower than one, blocks wider and taller than the picture, the 5-6-5
 // layout (no mask on top, no shift at the bottom), 1-5-5-5 (a mask on top)
 // and 32-bit pixels.
 TEST_F(EffectBlurKernel, FusedMoveMatchesTheRuleAcrossWidthsAndLayouts) {
-    struct Case {
-        int width, height, block;
-    };
-    const Case cases[] = {{9, 20, 9},   {15, 20, 9},  {16, 20, 10}, {17, 23, 11}, {31, 12, 16}, {33, 40, 17},
-                          {47, 30, 31}, {48, 50, 45}, {50, 9, 12},  {64, 13, 13}, {65, 60, 44}, {97, 50, 45},
-                          {20, 30, 40}, {12, 50, 45}, {130, 3, 23}, {40, 8, 40}};
-    std::mt19937 rng(41);
-    for (KernelLevel level : Levels()) {
-        UseKernelLevel(level);
-        for (int bits : {15, 16, 32})
-            for (const Case& c : cases)
-                ASSERT_TRUE(BlursAsTheRule(RandomImage(c.width, c.height, bits, 15, rng), c.block, rng));
-    }
+    const std::vector<BlurCase> cases = {{9, 20, 9},   {15, 20, 9},  {16, 20, 10}, {17, 23, 11},
+                                         {31, 12, 16}, {33, 40, 17}, {47, 30, 31}, {48, 50, 45},
+                                         {50, 9, 12},  {64, 13, 13}, {65, 60, 44}, {97, 50, 45},
+                                         {20, 30, 40}, {12, 50, 45}, {130, 3, 23}, {40, 8, 40}};
+    EXPECT_TRUE(RandomCasesBlurAsTheRule(cases, {15, 16, 32}, 15, 41));
 }
 
 // Past 2114 pixels, blocks of at least 31 rows whose count and 62 times
@@ -148,20 +161,11 @@ TEST_F(EffectBlurKernel, FusedMoveMatchesTheRuleAcrossWidthsAndLayouts) {
 // the fused move's products hold their sums. Blocks from 46 to 300 as
 // wide as the picture, wider, and inside it.
 TEST_F(EffectBlurKernel, TrackedAveragesMatchTheRuleAcrossTheirBounds) {
-    struct Case {
-        int width, height, block;
-    };
-    const Case cases[] = {{100, 30, 80},   {100, 31, 80},  {100, 32, 80},   {61, 60, 46},    {60, 60, 60},
-                          {77, 70, 64},    {140, 90, 128}, {131, 129, 129}, {230, 235, 226}, {230, 235, 227},
-                          {40, 720, 704},  {40, 720, 705}, {41, 710, 710},  {35, 50, 300},   {301, 40, 300},
-                          {250, 47, 250}};
-    std::mt19937 rng(43);
-    for (KernelLevel level : Levels()) {
-        UseKernelLevel(level);
-        for (int bits : {16, 32})
-            for (const Case& c : cases)
-                ASSERT_TRUE(BlursAsTheRule(RandomImage(c.width, c.height, bits, 10, rng), c.block, rng));
-    }
+    const std::vector<BlurCase> cases = {{100, 30, 80},   {100, 31, 80},  {100, 32, 80},   {61, 60, 46},
+                                         {60, 60, 60},    {77, 70, 64},   {140, 90, 128},  {131, 129, 129},
+                                         {230, 235, 226}, {230, 235, 227}, {40, 720, 704}, {40, 720, 705},
+                                         {41, 710, 710},  {35, 50, 300},  {301, 40, 300},  {250, 47, 250}};
+    EXPECT_TRUE(RandomCasesBlurAsTheRule(cases, {16, 32}, 10, 43));
 }
 
 // The largest moves and the largest sums: every row is white or dark
@@ -174,30 +178,30 @@ TEST_F(EffectBlurKernel, TrackedAveragesMatchTheRuleAcrossTheirBounds) {
 // the most the fused move's products can hold, and past it, and those of
 // 2114 and 2115 rows the most 16 bits hold.
 TEST_F(EffectBlurKernel, TrackedAveragesFollowTheLargestMoves) {
-    struct Case {
-        int width, height, block;
-    };
-    const Case cases[] = {{83, 138, 46},  {101, 192, 64}, {137, 300, 100},
-                          {40, 720, 704}, {40, 720, 705}, {5, 2120, 2114}, {5, 2120, 2115}};
+    const BlurCase cases[] = {{83, 138, 46},  {101, 192, 64}, {137, 300, 100},
+                              {40, 720, 704}, {40, 720, 705}, {5, 2120, 2114}, {5, 2120, 2115}};
     std::mt19937 rng(45);
     for (KernelLevel level : Levels()) {
         UseKernelLevel(level);
         for (int bits : {16, 32}) {
-            for (const Case& c : cases)
+            for (const BlurCase& c : cases) {
                 for (bool flat : {false, true}) {
-                Image src(c.width, c.height, bits);
-                const plat::PixelFormat& f = src.s->format;
-                const std::uint32_t white = f.redMask | f.greenMask | f.blueMask, dark = f.greenMask & ~(f.greenMask << 1);
-                const std::uint32_t less = white & ~((f.redMask & ~(f.redMask << 1)) << (__builtin_popcount(f.redMask) - 5));
-                std::vector<bool> whiteRow(static_cast<std::size_t>(src.Height()));
-                for (std::size_t y = 0; y < whiteRow.size(); ++y) whiteRow[y] = (y / (1 + rng() % 3)) % 2 == 0;
-                for (int y = 0; y < src.Height(); ++y)
-                    for (int x = 0; x < src.Width(); ++x) {
-                        const bool band = (x / 7) % 3 != 0;
-                        const bool bright = flat || whiteRow[static_cast<std::size_t>(y)] == band;
-                        plat::PutPixel(*src.s, x, y, flat && x == 3 && y == 10 ? less : bright ? white : dark);
-                    }
-                ASSERT_TRUE(BlursAsTheRule(src, c.block, rng)) << (flat ? "white" : "bands");
+                    Image src(c.width, c.height, bits);
+                    const plat::PixelFormat& f = src.s->format;
+                    const std::uint32_t white = f.redMask | f.greenMask | f.blueMask;
+                    const std::uint32_t dark = f.greenMask & ~(f.greenMask << 1);
+                    const std::uint32_t less =
+                        white & ~((f.redMask & ~(f.redMask << 1)) << (__builtin_popcount(f.redMask) - 5));
+                    std::vector<bool> whiteRow(static_cast<std::size_t>(src.Height()));
+                    for (std::size_t y = 0; y < whiteRow.size(); ++y) whiteRow[y] = (y / (1 + rng() % 3)) % 2 == 0;
+                    for (int y = 0; y < src.Height(); ++y)
+                        for (int x = 0; x < src.Width(); ++x) {
+                            const bool band = (x / 7) % 3 != 0;
+                            const bool bright = flat || whiteRow[static_cast<std::size_t>(y)] == band;
+                            plat::PutPixel(*src.s, x, y, flat && x == 3 && y == 10 ? less : bright ? white : dark);
+                        }
+                    ASSERT_TRUE(BlursAsTheRule(src, c.block, rng)) << (flat ? "white" : "bands");
+                }
             }
         }
     }
@@ -208,18 +212,9 @@ TEST_F(EffectBlurKernel, TrackedAveragesFollowTheLargestMoves) {
 // sums beyond, where the changes' window sums leave 16 bits; blocks of
 // fewer than 31 rows past 2114 pixels, which do not move.
 TEST_F(EffectBlurKernel, WideSumsMovedByRaisedChangesMatchTheRule) {
-    struct Case {
-        int width, height, block;
-    };
-    const Case cases[] = {{260, 262, 256}, {233, 245, 227}, {1060, 1062, 1057}, {1061, 1060, 1058},
-                          {300, 20, 250},  {1070, 5, 1100}};
-    std::mt19937 rng(47);
-    for (KernelLevel level : Levels()) {
-        UseKernelLevel(level);
-        for (int bits : {16, 32})
-            for (const Case& c : cases)
-                ASSERT_TRUE(BlursAsTheRule(RandomImage(c.width, c.height, bits, 10, rng), c.block, rng));
-    }
+    const std::vector<BlurCase> cases = {{260, 262, 256},   {233, 245, 227}, {1060, 1062, 1057},
+                                         {1061, 1060, 1058}, {300, 20, 250},  {1070, 5, 1100}};
+    EXPECT_TRUE(RandomCasesBlurAsTheRule(cases, {16, 32}, 10, 47));
 }
 
 // Block sizes 1 to 300 in steps that land on each path's edges, on one
