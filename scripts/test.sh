@@ -3,7 +3,7 @@
 # benchmarks compiled) and an address + undefined-behaviour sanitizer build,
 # which also plays the game and the showcase for an hour of virtual time
 # each (the tests labelled "endurance"). A thread sanitizer build then runs
-# the tests of audio, music and the SDL edge.
+# the tests of audio, music and the SDL edge, and every fuzzer runs briefly.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/deps.sh" --test
@@ -43,32 +43,7 @@ TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$
   ctest --test-dir "$root/build/tsan" -j"$jobs" --output-on-failure --timeout 600 \
         --tests-regex "^([A-Za-z]+/)?($tsan_suites)\\."
 
-echo "== fuzzers: 60 seconds each =="
-# Every harness in fuzz/, seeded from fuzz/corpus/<name>/ when that exists;
-# fuzz/<name>.options may hold extra libFuzzer flags for one harness, and
-# fuzz/<name>.dict its format's keywords.
-CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_FUZZ=ON -DKR_BENCH=OFF
-for source in "$root"/fuzz/*.cpp; do
-  name="$(basename "$source" .cpp)"
-  cmake --build "$root/build/fuzz" -j"$jobs" --target "$name"
-  corpus="$root/build/fuzz/corpus/$name"
-  mkdir -p "$corpus"
-  seeds=()
-  if [ -d "$root/fuzz/corpus/$name" ]; then seeds=("$root/fuzz/corpus/$name"); fi
-  options=()
-  if [ -f "$root/fuzz/$name.options" ]; then read -r -a options < "$root/fuzz/$name.options"; fi
-  if [ -f "$root/fuzz/$name.dict" ]; then options+=("-dict=$root/fuzz/$name.dict"); fi
-  echo "-- $name"
-  log="$root/build/fuzz/$name.log"
-  status=0
-  (cd "$root/build/fuzz" && "./$name" "$corpus" "${seeds[@]}" -max_total_time=60 -timeout=10 \
-      -print_final_stats=1 "${options[@]}" > "$log" 2>&1) || status=$?
-  grep -E "^stat::(number_of_executed_units|new_units_added|peak_rss_mb)" "$log" || true
-  if [ "$status" -ne 0 ]; then
-    echo "$name found a failing input (the input is saved in build/fuzz/):"
-    tail -n 40 "$log"
-    exit 1
-  fi
-done
+echo "== fuzzers: 20 seconds each (bash scripts/fuzz.sh runs them deep) =="
+bash "$root/scripts/fuzz.sh" 20
 
 echo "All tests passed in every build, and the fuzzers found nothing."
