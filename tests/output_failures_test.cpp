@@ -6,7 +6,6 @@
 // failing-write seam, and from a real full file system (a small tmpfs) when
 // the test may mount one.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,6 +19,7 @@
 #include "platform/audio/wav_writer.h"
 #include "platform/headless/headless.h"
 #include "platform/os/write_steps.h"
+#include "small_file_system.h"
 #include "temp_folder.h"
 
 namespace {
@@ -63,24 +63,6 @@ Bytes Ramp(std::size_t size) {
     return bytes;
 }
 
-// A small tmpfs mounted at a fresh folder for the test's life, when the test
-// may mount one (as root).
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const char* size) {
-        mounted_ = ::mount("tmpfs", folder_.Path().c_str(), "tmpfs", 0, size) == 0;
-    }
-    ~SmallFileSystem() {
-        if (mounted_) ::umount2(folder_.Path().c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return mounted_; }
-    const fs::path& Path() const { return folder_.Path(); }
-
-private:
-    kr_test::TempFolder folder_{"kr_small_fs"};
-    bool mounted_ = false;
-};
-
 class WavWriterFailures : public testing::Test {
 protected:
     void TearDown() override { plat::SetFailingWrite(0); }
@@ -120,7 +102,7 @@ TEST_F(WavWriterFailures, EveryFailedStepStopsTheFileWithAHeaderThatMatchesIt) {
 }
 
 TEST_F(WavWriterFailures, AFullFileSystemStopsTheFileWithAHeaderThatMatchesIt) {
-    SmallFileSystem disk("size=64k");
+    kr_test::SmallFileSystem disk;
     if (!disk.Mounted()) GTEST_SKIP() << "AFullFileSystem needs root to mount a small tmpfs";
     const fs::path path = disk.Path() / "dump.wav";
     plat::audio::WavWriter writer;
@@ -206,7 +188,7 @@ TEST_F(DriverOutputs, AFailedTraceFailsTheRunAndKeepsTheOldTrace) {
 }
 
 TEST_F(DriverOutputs, AFullFileSystemFailsTheRunAndKeepsTheOldTrace) {
-    SmallFileSystem disk("size=64k");
+    kr_test::SmallFileSystem disk;
     if (!disk.Mounted()) GTEST_SKIP() << "AFullFileSystem needs root to mount a small tmpfs";
     const fs::path trace = disk.Path() / "run.trace";
     std::ofstream(trace) << "the old trace\n";

@@ -264,6 +264,9 @@ const Case kScriptDrivers[] = {
     {"pokotanba-replay", Home::kRunFolder, {"--frames"}, Expect::kRefusedWith2, "--frames"},
     {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/none.txt"}, Expect::kRefusedWith2,
      "none.txt"},
+    // A device that takes nothing fails the run; it is never replaced by a file.
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--screenshot", "/dev/full"}, Expect::kRefused, "/dev/full"},
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--audio", "/dev/full"}, Expect::kRefused, "/dev/full"},
     {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/input.txt", "--trace", "{tmp}/input.txt"},
      Expect::kRefusedWith2, "input script"},
     {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/input.txt", "--audio", "{tmp}/./input.txt"},
