@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <random>
@@ -50,13 +51,9 @@ mode_t ModeFor(const std::string& path) {
 
 void SplitPath(const std::string& path, std::string& folder, std::string& base) {
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        folder = ".";
-        base = path;
-        return;
-    }
-    folder = slash == 0 ? "/" : path.substr(0, slash);
-    base = path.substr(slash + 1);
+    const bool bare = slash == std::string::npos;
+    folder = bare ? std::string(".") : path.substr(0, std::max<std::size_t>(slash, 1));  // "/x" is in "/"
+    base = bare ? path : path.substr(slash + 1);
 }
 
 // "<base>.tmp", the base cut short so that the whole name with its random
@@ -95,9 +92,10 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
     ::closedir(listing);
 }
 
-// An unnamed file can be given a name through /proc (or by root directly).
+// An unnamed file is given its name through /proc (root may link it
+// directly, but not every root has the capability).
 bool UnnamedFilesCanBeLinked() {
-    static const bool can = ::access("/proc/self/fd", X_OK) == 0 || ::geteuid() == 0;
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
     return can;
 }
 
