@@ -5,6 +5,8 @@
 // a non-zero exit status, never a crash; and the file that was there before
 // is still there, whole, with nothing left beside it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +90,11 @@ protected:
         std::ofstream(Scratch() / "input.txt") << "1 RIGHT down\n";
         for (const char* name : {"old.pak", "old.wav", "old.mid", "art/map.txt", "bare/out.pak"})
             std::ofstream(Scratch() / name) << kOld;
+        // A device that takes nothing: a node of our own as root (so that a
+        // wrong write could replace nothing of the system's), else a link to
+        // the system's, which others cannot replace.
+        if (::mknod((Scratch() / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            fs::create_symlink("/dev/full", Scratch() / "full");
         // A sound pack to extract from.
         soundfiles::WriteFile((Scratch() / "sounds.pak").string(),
                               soundfiles::PackEntryBytes("A.WAV", soundfiles::FormatRecord(soundfiles::FormatFields(1, 8000, 8000, 16)),
@@ -265,8 +272,8 @@ const Case kScriptDrivers[] = {
     {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/none.txt"}, Expect::kRefusedWith2,
      "none.txt"},
     // A device that takes nothing fails the run; it is never replaced by a file.
-    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--screenshot", "/dev/full"}, Expect::kRefused, "/dev/full"},
-    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--audio", "/dev/full"}, Expect::kRefused, "/dev/full"},
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--screenshot", "{tmp}/full"}, Expect::kRefused, "full"},
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--audio", "{tmp}/full"}, Expect::kRefused, "full"},
     {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/input.txt", "--trace", "{tmp}/input.txt"},
      Expect::kRefusedWith2, "input script"},
     {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/input.txt", "--audio", "{tmp}/./input.txt"},
