@@ -213,7 +213,7 @@ int Session::Play(char* programName) {
 int Session::Finish(int result) {
     if (program_.finish) program_.finish(framesDone_);
     if (trace_ != nullptr && !trace_->Commit()) {
-        std::fprintf(stderr, "%s: writing the trace failed\n", program_.name.c_str());
+        std::fprintf(stderr, "%s: cannot write the trace file '%s'\n", program_.name.c_str(), options_.trace.c_str());
         result = kWriteFailed;
     }
     if (framesDone_ < options_.frames)
