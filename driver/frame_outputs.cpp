@@ -8,6 +8,7 @@
 #include "draw/krDraw.h"
 #include "platform/audio/mixer.h"
 #include "platform/images/bmp.h"
+#include "platform/os/atomic_file.h"
 
 namespace krScriptDriver {
 namespace {
@@ -44,11 +45,14 @@ bool WriteBackScreen(const std::string& path) {
 }
 
 bool CanWrite(const std::string& path) {
-    const bool existed = access(path.c_str(), F_OK) == 0;
-    std::FILE* f = std::fopen(path.c_str(), "ab");  // "a": an existing file keeps its bytes
+    // The file a link names is the one tried (and removed again), never the link.
+    const std::string target = plat::ResolveLinks(path);
+    if (target.empty()) return false;
+    const bool existed = access(target.c_str(), F_OK) == 0;
+    std::FILE* f = std::fopen(target.c_str(), "ab");  // "a": an existing file keeps its bytes
     if (f == nullptr) return false;
     std::fclose(f);
-    if (!existed) std::remove(path.c_str());
+    if (!existed) std::remove(target.c_str());
     return true;
 }
 
@@ -70,11 +74,11 @@ void FrameAudio::Frame() {
     const int frames = static_cast<int>(after - before);
     buffer_.assign(static_cast<std::size_t>(frames) * format.BlockAlign(), 0);
     plat::audio::Mix(buffer_.data(), frames);
-    if (wanted_ && writer_.IsOpen()) writer_.Append(buffer_.data(), buffer_.size());
+    if (wanted_ && writer_.IsOpen() && !writer_.Append(buffer_.data(), buffer_.size())) failed_ = true;
 }
 
 bool FrameAudio::Close() {
-    if (writer_.IsOpen()) writer_.Close();
+    if (writer_.IsOpen() && !writer_.Close()) failed_ = true;
     return !failed_;
 }
 

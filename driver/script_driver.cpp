@@ -15,8 +15,10 @@
 
 #include "driver/frame_outputs.h"
 #include "platform/headless/headless.h"
+#include "platform/os/atomic_file.h"
 #include "platform/os/backend.h"
 #include "platform/os/input_script.h"
+#include "platform/os/same_file.h"
 #include "platform/os/window.h"
 
 namespace krScriptDriver {
@@ -42,6 +44,7 @@ public:
 
 private:
     bool Parse(int argc, char** argv, std::string& complaint);
+    std::string CheckSameFiles() const;
     std::string CheckOutputs();
     int Play(char* programName);
     int Finish(int result);
@@ -61,7 +64,7 @@ private:
     long delivered_ = 0;
     bool clockPending_ = false;
     std::uint32_t pendingClock_ = 0;
-    std::FILE* trace_ = nullptr;
+    std::unique_ptr<plat::AtomicFile> trace_;  // replaces the old trace only when complete
     bool screenshotWritten_ = false;
     FrameAudio audio_;
     std::unique_ptr<FrameDump> dump_;
@@ -136,10 +139,27 @@ bool Session::Parse(int argc, char** argv, std::string& complaint) {
     return true;
 }
 
+// An output named as the input script, or as another output, would destroy
+// what the run reads or writes: refused before anything is written.
+std::string Session::CheckSameFiles() const {
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"--trace", &options_.trace}, {"--screenshot", &options_.screenshot}, {"--audio", &options_.audio}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i) {
+        const auto& [name, path] = outputs[i];
+        if (path->empty()) continue;
+        if (!options_.input.empty() && plat::SameFile(*path, options_.input))
+            return std::string(name) + " '" + *path + "' is the input script; it would be overwritten";
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j)
+            if (!outputs[j].second->empty() && plat::SameFile(*path, *outputs[j].second))
+                return std::string(name) + " and " + outputs[j].first + " name the same file '" + *path + "'";
+    }
+    return "";
+}
+
 std::string Session::CheckOutputs() {
     if (!options_.trace.empty()) {
-        trace_ = std::fopen(options_.trace.c_str(), "w");
-        if (trace_ == nullptr) return "cannot write the trace file '" + options_.trace + "'";
+        trace_ = std::make_unique<plat::AtomicFile>(options_.trace);
+        if (!trace_->IsOpen()) return "cannot write the trace file '" + options_.trace + "'";
     }
     if (!options_.screenshot.empty() && !CanWrite(options_.screenshot))
         return "cannot write the screenshot '" + options_.screenshot + "'";
@@ -160,9 +180,10 @@ int Session::Main(int argc, char** argv) {
     }
     const bool scriptRead = options_.input.empty() || plat::script::ReadScript(options_.input, script_, complaint);
     if (scriptRead && program_.prepare) complaint = program_.prepare();
+    if (complaint.empty()) complaint = CheckSameFiles();
     if (complaint.empty()) complaint = CheckOutputs();
     if (!complaint.empty()) {
-        if (trace_ != nullptr) std::fclose(trace_);
+        trace_.reset();
         std::fprintf(stderr, "%s: %s\n", program_.name.c_str(), complaint.c_str());
         return kBadArguments;
     }
@@ -191,8 +212,8 @@ int Session::Play(char* programName) {
 
 int Session::Finish(int result) {
     if (program_.finish) program_.finish(framesDone_);
-    if (trace_ != nullptr && std::fclose(trace_) != 0) {
-        std::fprintf(stderr, "%s: writing the trace failed\n", program_.name.c_str());
+    if (trace_ != nullptr && !trace_->Commit()) {
+        std::fprintf(stderr, "%s: cannot write the trace file '%s'\n", program_.name.c_str(), options_.trace.c_str());
         result = kWriteFailed;
     }
     if (framesDone_ < options_.frames)
@@ -223,7 +244,7 @@ void Session::Frame() {
     if (program_.steps.frame) program_.steps.frame();
     audio_.Frame();
     const long k = ++framesDone_;
-    if (trace_ != nullptr) program_.trace(trace_, k);
+    if (trace_ != nullptr) program_.trace(trace_->Stream(), k);
     if (k < options_.frames) return;
     if (!options_.screenshot.empty()) screenshotWritten_ = WriteBackScreen(options_.screenshot);
     plat::PostMessage(krSystemState.mainWindow, plat::WM_CLOSE, 0, 0);

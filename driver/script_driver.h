@@ -23,7 +23,11 @@
 ///     --help             the usage on standard output, exit 0
 ///
 /// plus switches of the game's own. A wrong argument gets one line on
-/// standard error naming it, and exit status 2. `KR_PRESENT_DUMP=<folder>`
+/// standard error naming it, and exit status 2; an output that is the input
+/// script or another output (the same file by any name) is a wrong argument.
+/// Every output is checked to the end: one that cannot be written whole gets
+/// one line and exit status 1, and an old trace or screenshot stays as it
+/// was until the new one is complete. `KR_PRESENT_DUMP=<folder>`
 /// writes each distinct presented frame as the window does.
 ///
 /// Input scripts hold one event a line, led by the frame it comes before

@@ -5,6 +5,8 @@
 // a non-zero exit status, never a crash; and the file that was there before
 // is still there, whole, with nothing left beside it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +90,11 @@ protected:
         std::ofstream(Scratch() / "input.txt") << "1 RIGHT down\n";
         for (const char* name : {"old.pak", "old.wav", "old.mid", "art/map.txt", "bare/out.pak"})
             std::ofstream(Scratch() / name) << kOld;
+        // A device that takes nothing: a node of our own as root (so that a
+        // wrong write could replace nothing of the system's), else a link to
+        // the system's, which others cannot replace.
+        if (::mknod((Scratch() / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            fs::create_symlink("/dev/full", Scratch() / "full");
         // A sound pack to extract from.
         soundfiles::WriteFile((Scratch() / "sounds.pak").string(),
                               soundfiles::PackEntryBytes("A.WAV", soundfiles::FormatRecord(soundfiles::FormatFields(1, 8000, 8000, 16)),
@@ -156,6 +163,7 @@ protected:
         if (c.expect == Expect::kUsage) {
             EXPECT_EQ(o.status, 0) << o.err;
             EXPECT_NE(o.out.find("usage:"), std::string::npos) << o.out;
+            EXPECT_FALSE(fs::exists(Scratch() / "--help")) << "the switch was taken for an output folder";
             return;
         }
         EXPECT_NE(o.status, 0);
@@ -198,6 +206,12 @@ const Case kPrograms[] = {
     {"imagepack", Home::kBuildFolder, {"build", "{tmp}/old.pak", "{tmp}/pics"}, Expect::kRefused, "old.pak", "old.pak", 1},
     {"imagepack", Home::kBuildFolder, {"build", "{tmp}/old.pak", "{tmp}/pics", "--append"}, Expect::kRefused, "old.pak",
      "old.pak", 2},
+    // Outputs that are the command's own inputs, and appending onto a pack that does not read through.
+    {"imagepack", Home::kBuildFolder, {"extract", "{tmp}/old.pak", "A", "{tmp}/old.pak"}, Expect::kRefusedWith2,
+     "old.pak", "old.pak"},
+    {"imagepack", Home::kBuildFolder, {"build", "{tmp}/pics/a.bmp", "{tmp}/pics"}, Expect::kRefusedWith2, "a.bmp"},
+    {"imagepack", Home::kBuildFolder, {"build", "{tmp}/old.pak", "{tmp}/pics", "--append"}, Expect::kRefused,
+     "nothing appended", "old.pak"},
 
     {"soundpack", Home::kBuildFolder, {"--help"}, Expect::kUsage, ""},
     {"soundpack", Home::kBuildFolder, {}, Expect::kRefusedWith2, "no command"},
@@ -213,6 +227,11 @@ const Case kPrograms[] = {
     {"soundpack", Home::kBuildFolder, {"build", "{tmp}/old.pak", "{tmp}/snd"}, Expect::kRefused, "old.pak", "old.pak", 1},
     {"soundpack", Home::kBuildFolder, {"extract", "{tmp}/sounds.pak", "A.WAV", "{tmp}/old.wav"}, Expect::kRefused,
      "old.wav", "old.wav", 1},
+    {"soundpack", Home::kBuildFolder, {"extract", "{tmp}/sounds.pak", "A.WAV", "{tmp}/sounds.pak"},
+     Expect::kRefusedWith2, "sounds.pak"},
+    {"soundpack", Home::kBuildFolder, {"build", "{tmp}/snd/a.wav", "{tmp}/snd"}, Expect::kRefusedWith2, "a.wav"},
+    {"soundpack", Home::kBuildFolder, {"build", "{tmp}/old.pak", "{tmp}/snd", "--append"}, Expect::kRefused,
+     "nothing appended", "old.pak"},
 
     {"artgen", Home::kBuildFolder, {"--help"}, Expect::kUsage, ""},
     {"artgen", Home::kBuildFolder, {"--seed"}, Expect::kRefusedWith2, "--seed"},
@@ -225,6 +244,18 @@ const Case kPrograms[] = {
     {"musicgen", Home::kBuildFolder, {}, Expect::kRefusedWith2, "output file"},
     {"musicgen", Home::kBuildFolder, {"{tmp}/missing/m.mid"}, Expect::kRefused, "m.mid"},
     {"musicgen", Home::kBuildFolder, {"{tmp}/old.mid"}, Expect::kRefused, "old.mid", "old.mid", 1},
+
+    // The other generators: usage, wrong switches and missing operands, never a folder called --help.
+    {"icongen", Home::kBuildFolder, {"--help"}, Expect::kUsage, ""},
+    {"icongen", Home::kBuildFolder, {"--size", "{tmp}/icons"}, Expect::kRefusedWith2, "--size"},
+    {"icongen", Home::kBuildFolder, {}, Expect::kRefusedWith2, "output folder"},
+    {"icongen", Home::kBuildFolder, {"{tmp}/a", "{tmp}/b"}, Expect::kRefusedWith2, "output folder"},
+    {"showcase_art", Home::kBuildFolder, {"--help"}, Expect::kUsage, ""},
+    {"showcase_art", Home::kBuildFolder, {"-v"}, Expect::kRefusedWith2, "-v"},
+    {"showcase_art", Home::kBuildFolder, {}, Expect::kRefusedWith2, "run folder"},
+    {"showcase_sound", Home::kBuildFolder, {"--help"}, Expect::kUsage, ""},
+    {"showcase_sound", Home::kBuildFolder, {"--quiet", "{tmp}"}, Expect::kRefusedWith2, "--quiet"},
+    {"showcase_sound", Home::kBuildFolder, {}, Expect::kRefusedWith2, "run folder"},
 };
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramUsage, testing::ValuesIn(kPrograms));
 
@@ -240,6 +271,13 @@ const Case kScriptDrivers[] = {
     {"pokotanba-replay", Home::kRunFolder, {"--frames"}, Expect::kRefusedWith2, "--frames"},
     {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/none.txt"}, Expect::kRefusedWith2,
      "none.txt"},
+    // A device that takes nothing fails the run; it is never replaced by a file.
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--screenshot", "{tmp}/full"}, Expect::kRefused, "full"},
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--audio", "{tmp}/full"}, Expect::kRefused, "full"},
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/input.txt", "--trace", "{tmp}/input.txt"},
+     Expect::kRefusedWith2, "input script"},
+    {"pokotanba-replay", Home::kRunFolder, {"--frames", "1", "--input", "{tmp}/input.txt", "--audio", "{tmp}/./input.txt"},
+     Expect::kRefusedWith2, "input script"},
     {"krshowcase-headless", Home::kRunFolder, {"--help"}, Expect::kUsage, ""},
     {"krshowcase-headless", Home::kRunFolder, {"--frames", "1", "--speed"}, Expect::kRefusedWith2, "--speed"},
     {"krshowcase-headless", Home::kRunFolder, {"--frames", "1", "--input"}, Expect::kRefusedWith2, "--input"},

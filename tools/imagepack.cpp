@@ -9,7 +9,9 @@
 // engine's BMP reader to full colour and reduced to 15 bits by the same
 // encoder. Entry names are kept in code page 932, as the engine reads them.
 // Every failure, wrong use of the command line included, is told in one line
-// on standard error and ends with exit status 1.
+// on standard error and ends with exit status 1; an output that is one of
+// the command's own inputs is refused with exit status 2, before anything is
+// written.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +22,7 @@
 #include "draw/pack_format.h"
 #include "platform/images/bmp.h"
 #include "platform/os/atomic_file.h"
+#include "platform/os/same_file.h"
 #include "platform/text/cp932.h"
 #include "platform/pixels/surface.h"
 #include "tools/pack_command.h"
@@ -50,6 +53,12 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+// An output that would overwrite one of the command's inputs.
+int RefuseOverwriting(const std::string& output, const std::string& input) {
+    std::fprintf(stderr, "imagepack: %s is the input %s; it would be overwritten\n", output.c_str(), input.c_str());
+    return 2;
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -65,12 +74,45 @@ bool OpenPack(const std::string& path, File& file, std::uint64_t& size) {
     return file && pack::MeasureFile(file.get(), size);
 }
 
+// Reads the pack's entries through to its end: "" when they read whole,
+// else what is wrong. With `print`, one line per entry on standard output.
+std::string WalkPack(const std::string& packPath, bool print) {
+    File file;
+    std::uint64_t size = 0;
+    if (!OpenPack(packPath, file, size)) return packPath + ": cannot be read";
+    pack::Entry entry;
+    for (;;) {
+        const pack::Step step = pack::ReadHeader(file.get(), size, entry);
+        if (step == pack::Step::kEnd) break;
+        if (step == pack::Step::kDamaged)
+            return packPath + ": entry at offset " + std::to_string(entry.offset) + " has no proper name";
+        if (!pack::PixelsInside(entry, size))
+            return packPath + ": entry at offset " + std::to_string(entry.offset) + " runs past the end";
+        if (print)
+            std::printf("%s\t%u\t%u\t%llu\n", plat::Cp932ToUtf8(entry.name.c_str()).c_str(), entry.width, entry.height,
+                        static_cast<unsigned long long>(entry.offset));
+        if (std::fseek(file.get(), static_cast<long>(entry.PixelBytes()), SEEK_CUR) != 0)
+            return packPath + ": cannot be read";
+    }
+    if (std::ftell(file.get()) != static_cast<long>(size))
+        return packPath + ": " + std::to_string(size - static_cast<std::uint64_t>(entry.offset)) +
+               " stray bytes after the last entry";
+    return "";
+}
+
 int Build(const std::string& packPath, const std::string& folder, bool append) {
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) return Fail(folder + ": no such folder");
+    const std::vector<std::string> files = pack::BmpFilesIn(folder);
+    for (const std::string& file : files)
+        if (plat::SameFile(packPath, folder + "/" + file)) return RefuseOverwriting(packPath, folder + "/" + file);
+    // Entries after a damaged one could never be read: nothing is appended to it.
+    if (append && std::filesystem::exists(packPath, error))
+        if (const std::string damage = WalkPack(packPath, false); !damage.empty())
+            return Fail(damage + "; nothing appended");
     std::vector<std::uint8_t> bytes;
     int skipped = 0;
-    for (const std::string& file : pack::BmpFilesIn(folder)) {
+    for (const std::string& file : files) {
         const std::string name = plat::UpperCase(plat::Utf8ToCp932(file));
         if (name.empty() || name.size() > pack::kMaxEntryName) {
             Fail(file + ": name too long for a pack entry, skipped");
@@ -94,32 +136,15 @@ int Build(const std::string& packPath, const std::string& folder, bool append) {
 }
 
 int List(const std::string& packPath) {
-    File file;
-    std::uint64_t size = 0;
-    if (!OpenPack(packPath, file, size)) return Fail(packPath + ": cannot be read");
-    pack::Entry entry;
-    for (;;) {
-        const pack::Step step = pack::ReadHeader(file.get(), size, entry);
-        if (step == pack::Step::kEnd) break;
-        if (step == pack::Step::kDamaged)
-            return Fail(packPath + ": entry at offset " + std::to_string(entry.offset) + " has no proper name");
-        if (!pack::PixelsInside(entry, size))
-            return Fail(packPath + ": entry at offset " + std::to_string(entry.offset) + " runs past the end");
-        std::printf("%s\t%u\t%u\t%llu\n", plat::Cp932ToUtf8(entry.name.c_str()).c_str(), entry.width, entry.height,
-                    static_cast<unsigned long long>(entry.offset));
-        if (std::fseek(file.get(), static_cast<long>(entry.PixelBytes()), SEEK_CUR) != 0)
-            return Fail(packPath + ": cannot be read");
-    }
-    if (std::ftell(file.get()) != static_cast<long>(size))
-        return Fail(packPath + ": " + std::to_string(size - static_cast<std::uint64_t>(entry.offset)) +
-                    " stray bytes after the last entry");
-    return 0;
+    const std::string damage = WalkPack(packPath, true);
+    return damage.empty() ? 0 : Fail(damage);
 }
 
 int Extract(const std::string& packPath, const std::string& requested, const std::string& outPath) {
     File file;
     std::uint64_t size = 0;
     if (!OpenPack(packPath, file, size)) return Fail(packPath + ": cannot be read");
+    if (plat::SameFile(outPath, packPath)) return RefuseOverwriting(outPath, packPath);
     const std::string name = plat::UpperCase(plat::Utf8ToCp932(requested));
     pack::Entry entry;
     switch (pack::Find(file.get(), size, name, entry)) {

@@ -6,7 +6,8 @@
 //
 // A pack built here holds the same bytes as krSound::Convert writes for the
 // same folder (entries sorted by file name, names in upper case). Exit status
-// 0 on success, 1 on a failure (a message on standard error), 2 on bad usage.
+// 0 on success, 1 on a failure (a message on standard error), 2 on bad usage,
+// an output that is one of the command's inputs included.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/os/atomic_file.h"
+#include "platform/os/same_file.h"
 #include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 #include "tools/pack_command.h"
@@ -51,6 +53,23 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+// An output that would overwrite one of the command's inputs.
+int RefuseOverwriting(const std::string& output, const std::string& input) {
+    std::fprintf(stderr, "soundpack: %s is the input %s; it would be overwritten\n", output.c_str(), input.c_str());
+    return 2;
+}
+
+// The folder's file a build would read that is the pack itself, or "".
+std::string PackAmongInputs(const std::string& pack, const std::string& folder) {
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+        std::string extension = item.path().extension().string();
+        for (char& c : extension) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        if (extension == ".WAV" && plat::SameFile(pack, item.path().string())) return item.path().string();
+    }
+    return "";
+}
+
 const char* FormatName(std::uint16_t tag) {
     switch (tag) {
         case sound::kTagPcm: return "PCM";
@@ -62,9 +81,54 @@ const char* FormatName(std::uint16_t tag) {
     }
 }
 
+struct OpenPack {
+    std::FILE* file = nullptr;
+    explicit OpenPack(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {}
+    ~OpenPack() {
+        if (file) std::fclose(file);
+    }
+};
+
+// Reads the pack's entries through to its end: "" when they read whole,
+// else what is wrong. With `print`, one line per entry and a count.
+std::string WalkPack(const std::string& path, bool print) {
+    OpenPack pack(path);
+    if (!pack.file) return "cannot open " + path;
+    const long size = sound::FileSize(pack.file);
+    sound::PackEntry entry;
+    long next = 0;
+    int count = 0;
+    while (next < size) {
+        if (std::fseek(pack.file, next, SEEK_SET) != 0 || !sound::ReadPackHeader(pack.file, size, entry))
+            return "damaged entry at offset " + std::to_string(next);
+        sound::WaveData wave;
+        sound::WaveFormat f;
+        if (!sound::ReadPackEntry(pack.file, entry, wave) || !sound::ReadFormat(wave.format, f))
+            return "damaged entry " + plat::Cp932ToUtf8(entry.name.c_str());
+        const double seconds = f.rate && f.blockAlign ? static_cast<double>(entry.dataSize) / f.blockAlign / f.rate : 0.0;
+        if (print)
+            std::printf("%-32s %-10s %u ch %6u Hz %2u bit %9.3f s\n", plat::Cp932ToUtf8(entry.name.c_str()).c_str(),
+                        FormatName(f.tag), f.channels, f.rate, f.bits, seconds);
+        next = entry.formatOffset + static_cast<long>(entry.formatSize) + static_cast<long>(entry.dataSize);
+        ++count;
+    }
+    if (print) std::printf("%d entries\n", count);
+    return "";
+}
+
+int List(const std::string& path) {
+    const std::string damage = WalkPack(path, true);
+    return damage.empty() ? 0 : Fail(damage);
+}
+
 int Build(const std::string& pack, const std::string& folder, bool append) {
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) return Fail(folder + ": no such folder");
+    if (const std::string input = PackAmongInputs(pack, folder); !input.empty()) return RefuseOverwriting(pack, input);
+    // Entries after a damaged one could never be read: nothing is appended to it.
+    if (append && std::filesystem::exists(pack, error))
+        if (const std::string damage = WalkPack(pack, false); !damage.empty())
+            return Fail(damage + "; nothing appended to " + pack);
     std::vector<std::string> skipped;
     int written = 0;
     if (!sound::AppendFolder(pack, folder, !append, &skipped, &written)) return Fail("cannot write " + pack);
@@ -74,41 +138,10 @@ int Build(const std::string& pack, const std::string& folder, bool append) {
     return skipped.empty() ? 0 : 1;
 }
 
-struct OpenPack {
-    std::FILE* file = nullptr;
-    explicit OpenPack(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {}
-    ~OpenPack() {
-        if (file) std::fclose(file);
-    }
-};
-
-int List(const std::string& path) {
-    OpenPack pack(path);
-    if (!pack.file) return Fail("cannot open " + path);
-    const long size = sound::FileSize(pack.file);
-    sound::PackEntry entry;
-    long next = 0;
-    int count = 0;
-    while (next < size) {
-        if (std::fseek(pack.file, next, SEEK_SET) != 0 || !sound::ReadPackHeader(pack.file, size, entry))
-            return Fail("damaged entry at offset " + std::to_string(next));
-        sound::WaveData wave;
-        sound::WaveFormat f;
-        if (!sound::ReadPackEntry(pack.file, entry, wave) || !sound::ReadFormat(wave.format, f))
-            return Fail("damaged entry " + plat::Cp932ToUtf8(entry.name.c_str()));
-        const double seconds = f.rate && f.blockAlign ? static_cast<double>(entry.dataSize) / f.blockAlign / f.rate : 0.0;
-        std::printf("%-32s %-10s %u ch %6u Hz %2u bit %9.3f s\n", plat::Cp932ToUtf8(entry.name.c_str()).c_str(),
-                    FormatName(f.tag), f.channels, f.rate, f.bits, seconds);
-        next = entry.formatOffset + static_cast<long>(entry.formatSize) + static_cast<long>(entry.dataSize);
-        ++count;
-    }
-    std::printf("%d entries\n", count);
-    return 0;
-}
-
 int Extract(const std::string& path, const std::string& name, const std::string& out) {
     OpenPack pack(path);
     if (!pack.file) return Fail("cannot open " + path);
+    if (plat::SameFile(out, path)) return RefuseOverwriting(out, path);
     sound::PackEntry entry;
     sound::WaveData wave;
     const std::string upper = sound::UpperCase(plat::Utf8ToCp932(name).c_str());

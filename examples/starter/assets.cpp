@@ -174,8 +174,18 @@ Bytes TuneMidi() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h") {
+        std::fputs("usage: starter-assets <folder>\n\nWrites walker.bmp, chime.wav and tune.mid into <folder>.\n", stdout);
+        return 0;
+    }
+    if (first.size() > 1 && first[0] == '-') {
+        std::fprintf(stderr, "starter-assets: unknown switch %s (see starter-assets --help)\n", first.c_str());
+        return 2;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: starter-assets <folder>\n");
+        std::fprintf(stderr, "starter-assets: %s (see starter-assets --help)\n",
+                     argc < 2 ? "missing the output folder" : "one output folder only");
         return 2;
     }
     const std::string folder = std::string(argv[1]) + "/";

@@ -1,5 +1,15 @@
 // A streaming WAV writer: RIFF header, "fmt " (PCM, 16 bytes), "data".
+// Every byte passes the checked write steps of platform/os, so the failing-
+// write seam reaches it as it reaches the atomic files.
 #include "platform/audio/wav_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/os/write_steps.h"
 
 namespace plat::audio {
 namespace {
@@ -21,37 +31,78 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 
 bool WavWriter::Open(const std::string& path, const PcmFormat& format) {
     Close();
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) return false;
+    failed_ = false;
+    padded_ = false;
     format_ = format;
     dataBytes_ = 0;
     sinceHeader_ = 0;
-    WriteHeader(false);
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        failed_ = true;
+        return false;
+    }
+    struct stat st {};
+    seekable_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+    std::uint8_t header[kHeaderBytes];
+    MakeHeader(header, false);
+    if (!WriteStepAll(fd_, header, kHeaderBytes)) Stop();
+    return !failed_;
+}
+
+bool WavWriter::Append(const void* bytes, std::size_t size) {
+    if (fd_ < 0 || failed_) return false;
+    if (size > kMaxDataBytes - dataBytes_) size = kMaxDataBytes - dataBytes_;  // the format's limit
+    if (size == 0) return true;
+    std::size_t written = 0;
+    const bool whole = WriteStepAll(fd_, bytes, size, &written);
+    dataBytes_ += static_cast<std::uint32_t>(written);
+    sinceHeader_ += static_cast<std::uint32_t>(written);
+    if (!whole || (sinceHeader_ >= static_cast<std::uint32_t>(format_.BytesPerSecond()) && !WriteHeader(false))) {
+        Stop();
+        return false;
+    }
     return true;
 }
 
-void WavWriter::Append(const void* bytes, std::size_t size) {
-    if (!file_ || size == 0) return;
-    if (size > kMaxDataBytes - dataBytes_) size = kMaxDataBytes - dataBytes_;  // the format's limit
-    const std::size_t written = std::fwrite(bytes, 1, size, file_);
-    dataBytes_ += static_cast<std::uint32_t>(written);
-    sinceHeader_ += static_cast<std::uint32_t>(written);
-    if (sinceHeader_ >= static_cast<std::uint32_t>(format_.BytesPerSecond())) WriteHeader(false);
+bool WavWriter::Flush() {
+    if (fd_ < 0 || failed_) return false;
+    if (WriteHeader(false)) return true;
+    Stop();
+    return false;
 }
 
-void WavWriter::Close() {
-    if (!file_) return;
-    if (dataBytes_ & 1) std::fputc(0, file_);  // chunks are padded to an even size
-    WriteHeader(true);
-    std::fclose(file_);
-    file_ = nullptr;
+bool WavWriter::Close() {
+    if (fd_ < 0) return !failed_;
+    if (!failed_ && seekable_ && (dataBytes_ & 1)) {
+        // Chunks are padded to an even size.
+        const std::uint8_t zero = 0;
+        if (WriteStepAll(fd_, &zero, 1)) padded_ = true;
+        else Stop();
+    }
+    if (!failed_ && !WriteHeader(true)) Stop();
+    if (!CloseStep(fd_)) failed_ = true;
+    fd_ = -1;
+    return !failed_;
 }
 
-void WavWriter::WriteHeader(bool final) {
-    std::uint8_t h[kHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+// After a failed write: keep only whole sample frames and a header that
+// claims exactly them. Rewriting the header takes no new room on the disk.
+void WavWriter::Stop() {
+    failed_ = true;
+    if (!seekable_) return;
+    const std::uint32_t frame = static_cast<std::uint32_t>(format_.BlockAlign() > 0 ? format_.BlockAlign() : 1);
+    dataBytes_ -= dataBytes_ % frame;
+    padded_ = false;
+    if (::ftruncate(fd_, static_cast<off_t>(kHeaderBytes + dataBytes_)) == 0) WriteHeader(false);
+}
+
+void WavWriter::MakeHeader(std::uint8_t* h, bool final) const {
+    static const std::uint8_t kStart[16] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    std::copy(kStart, kStart + 16, h);
     // The pad byte of an odd data chunk is written only by Close.
-    const std::uint32_t pad = final ? dataBytes_ & 1 : 0;
-    Put32(h + 4, kHeaderBytes - 8 + dataBytes_ + pad);
+    const std::uint32_t pad = final && padded_ ? 1 : 0;
+    const std::uint32_t data = seekable_ ? dataBytes_ : kMaxDataBytes;
+    Put32(h + 4, kHeaderBytes - 8 + data + pad);
     Put32(h + 16, 16);
     Put16(h + 20, 1);  // PCM
     Put16(h + 22, static_cast<std::uint32_t>(format_.channels));
@@ -60,12 +111,16 @@ void WavWriter::WriteHeader(bool final) {
     Put16(h + 32, static_cast<std::uint32_t>(format_.BlockAlign()));
     Put16(h + 34, static_cast<std::uint32_t>(format_.bits));
     h[36] = 'd', h[37] = 'a', h[38] = 't', h[39] = 'a';
-    Put32(h + 40, dataBytes_);
-    std::fseek(file_, 0, SEEK_SET);
-    std::fwrite(h, 1, kHeaderBytes, file_);
-    std::fseek(file_, 0, SEEK_END);  // appending goes on after the data
-    std::fflush(file_);
+    Put32(h + 40, data);
+}
+
+// Rewrites the header in place (a stream that cannot seek keeps its first).
+bool WavWriter::WriteHeader(bool final) {
     sinceHeader_ = 0;
+    if (!seekable_) return true;
+    std::uint8_t header[kHeaderBytes];
+    MakeHeader(header, final);
+    return WriteStepAt(fd_, header, kHeaderBytes, 0);
 }
 
 }  // namespace plat::audio

@@ -1,16 +1,30 @@
 // Files that are written whole or not at all: the bytes go to a temporary
-// file beside the target, which is flushed to the disk and renamed over the
-// target only when everything was written. A crash, a full disk or any
-// failed write leaves the target as it was (or absent, if it was), and the
-// writer learns of the failure from Commit.
+// file beside the target, which is synced to the disk, closed and renamed
+// over the target only when everything was written. A crash, a full disk or
+// any failed write leaves the target as it was (or absent, if it was), and
+// the writer learns of the failure from Commit.
+//
+// The target is where the name points: symbolic links are followed, so the
+// link stays and the file it names is replaced. A target that is not a
+// regular file (a device such as /dev/null, a pipe) is written directly,
+// every step checked; it is never replaced. The temporary file is unnamed
+// where the file system allows (a killed write leaves nothing); elsewhere it
+// is named <target>.tmpXXXXXX (shortened to fit the file-name limit), and
+// temporaries of the same target left by a killed write are removed at the
+// next write. Where no temporary file can be made beside the target (a
+// writable file in a folder the writer may not change), the file is written
+// in place, every step checked: a failure then reports failure but cannot
+// keep the old bytes.
 //
 // Every write of user data and every tool output goes through here, so a
-// test can make the n-th write fail (SetFailingWrite) and check that the old
+// test can make the n-th step fail (SetFailingWrite) and check that the old
 // file survives on every path.
 #pragma once
 #include <cstddef>
 #include <cstdio>
 #include <string>
+
+#include "platform/os/write_steps.h"
 
 namespace plat {
 
@@ -26,16 +40,16 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // False when the temporary file could not be made (no such folder, no
-    // permission) or the target could not be copied into it.
+    // False when no file could be made (no such folder, no permission, the
+    // name is a folder or a loop of links) or the target could not be copied.
     bool IsOpen() const { return stream_ != nullptr; }
     // A buffered stream for fwrite and fprintf; null when not open. A failed
     // block does not fail the stream's calls: it fails Commit.
     std::FILE* Stream() const { return stream_; }
     // False once any block of the file has failed.
     bool Write(const void* data, std::size_t size);
-    // Flushes, syncs and renames over the target; false (the target left as
-    // it was) when anything failed since the file was opened.
+    // Flushes, syncs, closes and renames over the target; false (the target
+    // left as it was) when anything failed since the file was opened.
     bool Commit();
     // Drops the temporary file; the target is left as it was.
     void Discard();
@@ -44,25 +58,36 @@ public:
     bool WriteBlock(const char* data, std::size_t size);
 
 private:
-    bool CopyTarget();
+    enum class Route { kReplace, kDirect, kInPlace };
 
-    std::string path_;
-    std::string temporary_;
+    bool OpenTemporary();
+    bool OpenDirect(Start start);
+    bool OpenInPlace(Start start);
+    bool CopyTarget();
+    bool NameUnnamedTemporary();
+
+    std::string target_;     // the path with its links resolved
+    std::string folder_;     // the target's folder
+    std::string prefix_;     // of the temporary file's name
+    std::string temporary_;  // the temporary file's name, once it has one
+    Route route_ = Route::kReplace;
+    bool unnamed_ = false;
     int fd_ = -1;
     std::FILE* stream_ = nullptr;
     bool failed_ = false;
+    bool truncateAtCommit_ = false;  // in place: cut the old tail off
+    std::size_t written_ = 0;
 };
 
 // The whole of `size` bytes as the file at `path`, atomically.
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size);
 
-// Test seam: counting from this call, the n-th write step of any atomic file
-// fails (n = 0 turns the seam off). A step is one block handed to the
-// system (half of it reaches the disk, as when the disk fills up) or one
-// commit (its sync and rename). FailingWriteFired tells whether it has. A
-// program started with KR_FAILING_WRITE=n in its environment arms the seam
-// with n before its first atomic file.
-void SetFailingWrite(int n);
-bool FailingWriteFired();
+// `path` with symbolic links of its last component followed (the file a
+// write would change); "" for a loop of links or an unreadable link.
+std::string ResolveLinks(const std::string& path);
+
+// Test seam: false makes every temporary file a named one, as on a file
+// system without unnamed files.
+void UseUnnamedTemporaries(bool use);
 
 }  // namespace plat

@@ -89,7 +89,9 @@ void AudioDevice::CloseDevice() {
     if (device_ == 0) return;
     SDL_CloseAudioDevice(device_);  // waits for a running callback
     device_ = 0;
-    dump_.Flush();  // complete on disk, and open for what comes next
+    // Complete on disk, and open for what comes next.
+    if (dump_.IsOpen() && !dump_.Failed() && !dump_.Flush())
+        audio::SayOnce("the sound dump " + dumpFile_ + " stopped: it cannot be written");
 }
 
 void AudioDevice::UseDump(const audio::PcmFormat& format) {
@@ -127,7 +129,10 @@ void AudioDevice::OnDeviceAdded() {
 void AudioDevice::Pull(void* self, Uint8* stream, int length) {
     auto* device = static_cast<AudioDevice*>(self);
     audio::Mix(stream, length / device->blockAlign_);
-    if (!device->lost_.load()) device->dump_.Append(stream, static_cast<std::size_t>(length));
+    if (device->lost_.load() || !device->dump_.IsOpen() || device->dump_.Failed()) return;
+    // A dump that cannot be written stops whole, with a header that matches its data.
+    if (!device->dump_.Append(stream, static_cast<std::size_t>(length)))
+        audio::SayOnce("the sound dump " + device->dumpFile_ + " stopped: it cannot be written");
 }
 
 }  // namespace plat::sdl

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/images/bmp.h"
+#include "tools/operand_args.h"
 
 namespace {
 
@@ -209,11 +210,14 @@ bool Write(const std::string& folder, const char* name, const Picture& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: showcase_art <run folder>\n");
-        return 2;
-    }
-    const std::string folder = std::string(argv[1]) + "/showcase";
+    std::string runFolder;
+    const int status = ReadOneOperand("showcase_art",
+                                      "usage: showcase_art <run folder>\n\n"
+                                      "Draws the showcase's pictures into <run folder>/showcase/ (the folder must\n"
+                                      "exist); the same bytes on every run.\n",
+                                      "run folder", argc, argv, runFolder);
+    if (status >= 0) return status;
+    const std::string folder = runFolder + "/showcase";
     bool ok = Write(folder, "backdrop.bmp", Backdrop());
     ok &= Write(folder, "sprites.bmp", Sprites());
     ok &= Write(folder, "card.bmp", Card());

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/os/atomic_file.h"
+#include "tools/operand_args.h"
 
 namespace {
 
@@ -121,11 +122,15 @@ Clip Chords() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: showcase_sound <run folder>\n");
-        return 2;
-    }
-    const std::string folder = std::string(argv[1]) + "/showcase/sound/";
+    std::string runFolder;
+    const int status = ReadOneOperand("showcase_sound",
+                                      "usage: showcase_sound <run folder>\n\n"
+                                      "Writes the showcase's sound effects as WAV files into\n"
+                                      "<run folder>/showcase/sound/ (the folder must exist); the same bytes on\n"
+                                      "every run.\n",
+                                      "run folder", argc, argv, runFolder);
+    if (status >= 0) return status;
+    const std::string folder = runFolder + "/showcase/sound/";
     struct Named {
         const char* name;
         Clip clip;
