@@ -57,8 +57,8 @@ constexpr std::uint32_t kShowcaseFrameRate = 20;
 // SoundFont loaded).
 constexpr std::uint32_t kSampleEvery = 5 * kMinute;
 constexpr int kSamples = kHour / kSampleEvery;
-// What the live heap may grow by over the remaining 55 minutes:
-// kr_endurance::kAllowedGrowth.
+// The live heap may grow by kAllowedGrowth over the remaining 55 minutes
+// (heap_growth.h: the allowance, why, and the growth figure).
 using kr_endurance::kAllowedGrowth;
 using kr_endurance::Sample;
 
