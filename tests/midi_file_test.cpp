@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 
 #include "midi_builder.h"
@@ -80,6 +81,39 @@ TEST(MidiFileTest, RunningStatusAndOneByteMessages) {
     EXPECT_EQ(song.events[1].data1, 64);
     EXPECT_EQ(song.events[3].status, 0xC0);
     EXPECT_EQ(song.events[3].data1, 11);
+}
+
+// Channel pressure carries one data byte, as a program change does: a
+// reader that takes two swallows the next event's status byte (or its
+// delta time) and loses or misreads everything after it.
+TEST(MidiFileTest, ChannelPressureHasOneDataByte) {
+    MidiSong song;
+    ASSERT_TRUE(Parse(Smf(0, 500,
+                          {Events()
+                               .At(0, {0xC0, 5})
+                               .At(0, {0xD0, 64})
+                               .At(10, {0x90, 60, 100})
+                               .At(10, {62, 90})  // running status of the note
+                               .At(0, {0xD1, 30})
+                               .At(5, {31})  // running channel pressure
+                               .At(5, {0x91, 70, 80})
+                               .End(20)}),
+                      song));
+    struct Want {
+        std::uint64_t micros;
+        std::uint8_t status, data1, data2;
+    };
+    const Want want[] = {{0, 0xC0, 5, 0},      {0, 0xD0, 64, 0},     {10000, 0x90, 60, 100}, {20000, 0x90, 62, 90},
+                         {20000, 0xD1, 30, 0}, {25000, 0xD1, 31, 0}, {30000, 0x91, 70, 80}};
+    ASSERT_EQ(song.events.size(), std::size(want));
+    for (std::size_t i = 0; i < std::size(want); ++i) {
+        const MidiEvent& e = song.events[i];
+        EXPECT_EQ(e.micros, want[i].micros) << "event " << i;
+        EXPECT_EQ(e.status, want[i].status) << "event " << i;
+        EXPECT_EQ(e.data1, want[i].data1) << "event " << i;
+        EXPECT_EQ(e.data2, want[i].data2) << "event " << i;
+    }
+    EXPECT_EQ(song.lengthMicros, 50000u);
 }
 
 TEST(MidiFileTest, SmpteDivisionCountsFramesAndTicks) {

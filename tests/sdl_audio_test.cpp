@@ -223,6 +223,41 @@ TEST_F(SdlAudioTest, TheDumpRecordsTheWholeRunAcrossReopeningsAndNumbersNewForma
     std::remove(Numbered(dumpPath_, 3).c_str());
 }
 
+// The data bytes of a dump, whatever its sample size.
+std::vector<std::uint8_t> DumpData(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return b.size() > 44 ? std::vector<std::uint8_t>(b.begin() + 44, b.end()) : std::vector<std::uint8_t>{};
+}
+
+TEST_F(SdlAudioTest, AChangeOfSampleSizeAloneStartsANumberedDump) {
+    const int voice = kr_test::MakeVoice(audio::PcmFormat{44100, 2, 16}, 4410, [](int) { return 1234; });
+    audio::Play(voice, true);
+    ASSERT_TRUE(audio::OpenOutput());
+    WaitForDump(dumpPath_, 8000);
+    // Same rate and channels, 8-bit samples: another format all the same.
+    ASSERT_TRUE(audio::SetOutputFormat(audio::PcmFormat{44100, 2, 8}));
+    const std::uintmax_t sixteen = DumpBytes(dumpPath_);
+    WaitForDump(Numbered(dumpPath_, 2), 4000);
+    audio::CloseOutput();
+
+    const Wav first = ReadDump(dumpPath_);
+    EXPECT_TRUE(first.valid);
+    EXPECT_EQ(first.bits, 16);
+    EXPECT_EQ(DumpBytes(dumpPath_), sixteen) << "8-bit samples went into the 16-bit file";
+    ASSERT_FALSE(first.samples.empty());
+    EXPECT_EQ(first.samples.back(), 1234);
+    const Wav second = ReadDump(Numbered(dumpPath_, 2));
+    ASSERT_TRUE(second.valid) << "no numbered file for the 8-bit samples";
+    EXPECT_EQ(second.bits, 8);
+    EXPECT_EQ(second.rate, 44100);
+    EXPECT_EQ(second.channels, 2);
+    // 1234 of 32768 is 4.8 of 128 above the unsigned midpoint.
+    const std::vector<std::uint8_t> bytes = DumpData(Numbered(dumpPath_, 2));
+    ASSERT_GE(bytes.size(), 4000u);
+    EXPECT_NEAR(bytes.back(), 128 + 4.8, 1.0);
+}
+
 // Our device as SDL numbers it: the one that is playing.
 SDL_AudioDeviceID PlayingDevice() {
     for (SDL_AudioDeviceID id = 1; id < 64; ++id)
@@ -280,6 +315,37 @@ TEST_F(SdlAudioTest, ARemovedDeviceLeavesTheMixRunningSilentlyUntilOneReturns) {
     const Wav wav = ReadDump(dumpPath_);
     ASSERT_TRUE(wav.valid);
     EXPECT_EQ(wav.samples.back(), 777);
+}
+
+// SDL reports the removal of any device: another output (a second card)
+// or a capture device (a headset's microphone), whose number may be ours.
+// Neither stops the mix or the dump, and nothing is said about it.
+TEST_F(SdlAudioTest, AnotherDeviceRemovedLeavesOursPlaying) {
+    const int voice = kr_test::MakeVoice(audio::PcmFormat{44100, 2, 16}, 4410, [](int) { return 555; });
+    audio::Play(voice, true);
+    ASSERT_TRUE(audio::OpenOutput());
+    WaitForDump(dumpPath_, 8000);
+    const SDL_AudioDeviceID ours = PlayingDevice();
+    ASSERT_NE(ours, 0u);
+
+    testing::internal::CaptureStderr();
+    PushDeviceEvent(SDL_AUDIODEVICEREMOVED, ours + 100);
+    SDL_Event capture{};
+    capture.type = SDL_AUDIODEVICEREMOVED;
+    capture.adevice.which = ours;
+    capture.adevice.iscapture = 1;
+    ASSERT_EQ(SDL_PushEvent(&capture), 1);
+    plat::ActiveBackend().PumpEvents();
+    const std::uintmax_t before = DumpBytes(dumpPath_);
+    WaitForDump(dumpPath_, before + 8000);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_GE(DumpBytes(dumpPath_), before + 8000) << "the dump stopped at another device's removal";
+    EXPECT_EQ(said.find("audio device"), std::string::npos) << said;
+    EXPECT_EQ(PlayingDevice(), ours);
+    audio::CloseOutput();
+    const Wav wav = ReadDump(dumpPath_);
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.samples.back(), 555);
 }
 
 TEST_F(SdlAudioTest, NoDeviceMeansNoOutput) {
