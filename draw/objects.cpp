@@ -9,6 +9,7 @@
 #include "draw/objects_internal.h"
 #include "platform/images/bmp.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 krObjectRecord krObjects[krObjectCount];
@@ -100,7 +101,7 @@ bool CreateObjectIn(int slot, int width, int height, int mode) {
     record.width = static_cast<std::uint16_t>(width);
     record.height = static_cast<std::uint16_t>(height);
     record.surface = plat::CreateSurface(width, height, ObjectFormat(), InSystemMemory(mode));
-    if (!record.surface) return krSystem::ReportError("krDraw::CreateObject", "スプライトを作成できません");
+    if (!record.surface) return krSystem::ReportError("krDraw::CreateObject", u8"スプライトを作成できません"_cp932);
     ApplyLoadKey(record);
     return true;
 }
@@ -117,30 +118,30 @@ namespace krDraw {
 
 int LoadObject(const char* name, int mode) {
     if (!name) name = "";
-    if (NameTooLong(name)) return krSystem::ReportError("krDraw::LoadObject", "ファイル名またはリソース名が長すぎます");
+    if (NameTooLong(name)) return krSystem::ReportError("krDraw::LoadObject", u8"ファイル名またはリソース名が長すぎます"_cp932);
     const int slot = FindFreeSlot();
-    if (slot == 0) return krSystem::ReportError("krDraw::LoadObject", "オブジェクト数が多過ぎます");
+    if (slot == 0) return krSystem::ReportError("krDraw::LoadObject", u8"オブジェクト数が多過ぎます"_cp932);
     krObjectRecord& record = krObjects[slot];
     TakeSlot(record, name);
-    if (!LoadIntoRecord(record, name, mode)) return krSystem::ReportError("krDraw::LoadObject", "BMPファイルを読み込めません");
+    if (!LoadIntoRecord(record, name, mode)) return krSystem::ReportError("krDraw::LoadObject", u8"BMPファイルを読み込めません"_cp932);
     return slot;
 }
 
 int SwapObject(const char* name, int slot, int mode) {
     if (!name) name = "";
-    if (NameTooLong(name)) return krSystem::ReportError("krDraw::SwapObject", "ファイル名またはリソース名が長すぎます");
+    if (NameTooLong(name)) return krSystem::ReportError("krDraw::SwapObject", u8"ファイル名またはリソース名が長すぎます"_cp932);
     krObjectRecord* record = internal::ObjectAt(slot);
-    if (!record) return krSystem::ReportError("krDraw::SwapObject", "BMPファイルを読み込めません");
+    if (!record) return krSystem::ReportError("krDraw::SwapObject", u8"BMPファイルを読み込めません"_cp932);
     plat::DestroySurface(record->surface);
     record->surface = nullptr;
     TakeSlot(*record, name);
-    if (!LoadIntoRecord(*record, name, mode)) return krSystem::ReportError("krDraw::SwapObject", "BMPファイルを読み込めません");
+    if (!LoadIntoRecord(*record, name, mode)) return krSystem::ReportError("krDraw::SwapObject", u8"BMPファイルを読み込めません"_cp932);
     return 1;
 }
 
 int CreateObject(int width, int height, int mode) {
     const int slot = FindFreeSlot();
-    if (slot == 0) return krSystem::ReportError("krDraw::CreateObject", "オブジェクト数が多過ぎます");
+    if (slot == 0) return krSystem::ReportError("krDraw::CreateObject", u8"オブジェクト数が多過ぎます"_cp932);
     return internal::CreateObjectIn(slot, width, height, mode) ? slot : 0;
 }
 

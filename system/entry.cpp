@@ -9,6 +9,7 @@
 #include "draw/krDraw.h"
 #include "platform/text/cp932.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 krSystemStateRecord krSystemState;
@@ -17,7 +18,7 @@ namespace {
 
 krGameSteps gameSteps;
 
-constexpr char kTitle[] = "ポコタンバ！";
+constexpr const char* kTitle = u8"ポコタンバ！"_cp932;
 constexpr char kWindowClass[] = "DEFAULT";
 constexpr std::uint32_t kClassStyle = 0x0B;          // vertical and horizontal redraw, double clicks
 constexpr std::uint32_t kWindowStyle = 0x00CA0000u;  // caption, system menu, minimise box

@@ -22,6 +22,7 @@
 
 #include "platform/text/cp932.h"
 #include "platform/pixels/raster.h"
+#include "platform/text/cp932_literal.h"
 
 namespace plat {
 namespace {
@@ -34,11 +35,11 @@ constexpr double kItalicSlant = 0.2;
 
 // The two standard face names (code page 932 bytes once compiled).
 const std::string& MinchoName() {
-    static const std::string name = "標準明朝";
+    static const std::string name = u8"標準明朝"_cp932;
     return name;
 }
 const std::string& GothicName() {
-    static const std::string name = "標準ゴシック";
+    static const std::string name = u8"標準ゴシック"_cp932;
     return name;
 }
 
