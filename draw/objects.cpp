@@ -55,10 +55,13 @@ void ApplyLoadKey(krObjectRecord& record) {
     krDraw::internal::ApplyColorKey(record.surface, record.key);
 }
 
+// A picture's name as the engine looks for it: in the program's folder.
+std::string FolderName(const char* name) { return std::string(krSystem::GetBaseFolder(0)) + name; }
+
 // Loads the picture named by the record into it (the file beside the
 // program); the record keeps its name either way.
 bool LoadIntoRecord(krObjectRecord& record, const char* name, int mode) {
-    const std::string path = plat::ResolvePath(std::string(krSystem::GetBaseFolder(0)) + name);
+    const std::string path = plat::ResolvePath(FolderName(name));
     plat::Surface* surface = plat::LoadBmpFile(path, ObjectFormat(), InSystemMemory(mode));
     if (!surface) return false;
     record.surface = surface;
@@ -123,7 +126,8 @@ int LoadObject(const char* name, int mode) {
     if (slot == 0) return krSystem::ReportError("krDraw::LoadObject", u8"オブジェクト数が多過ぎます"_cp932);
     krObjectRecord& record = krObjects[slot];
     TakeSlot(record, name);
-    if (!LoadIntoRecord(record, name, mode)) return krSystem::ReportError("krDraw::LoadObject", u8"BMPファイルを読み込めません"_cp932);
+    if (!LoadIntoRecord(record, name, mode))
+        return krSystem::ReportLoadError("krDraw::LoadObject", u8"BMPファイルを読み込めません"_cp932, FolderName(name).c_str());
     return slot;
 }
 
@@ -135,7 +139,8 @@ int SwapObject(const char* name, int slot, int mode) {
     plat::DestroySurface(record->surface);
     record->surface = nullptr;
     TakeSlot(*record, name);
-    if (!LoadIntoRecord(*record, name, mode)) return krSystem::ReportError("krDraw::SwapObject", u8"BMPファイルを読み込めません"_cp932);
+    if (!LoadIntoRecord(*record, name, mode))
+        return krSystem::ReportLoadError("krDraw::SwapObject", u8"BMPファイルを読み込めません"_cp932, FolderName(name).c_str());
     return 1;
 }
 

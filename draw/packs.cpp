@@ -134,7 +134,7 @@ int ReadPicture(const Request& request) {
     PackFile file(packPath.empty() ? nullptr : std::fopen(plat::ResolvePath(packPath).c_str(), "rb"), std::fclose);
     std::uint64_t size = 0;
     if (!file.get() || !krDraw::pack::MeasureFile(file.get(), size))
-        return Fail(request, u8"パックファイル名が指定されていません"_cp932);
+        return krSystem::ReportLoadError(request.label, u8"パックファイル名が指定されていません"_cp932, packPath.c_str());
 
     krDraw::pack::Entry entry;
     if (krDraw::pack::Find(file.get(), size, request.name, entry) != krDraw::pack::Lookup::kFound)

@@ -249,7 +249,8 @@ int LoadObject(const char* name, int mix) {
     if (slot < 0) return -1;
     WaveData wave;
     if (!ReadSource(name, wave)) {
-        krSystem::ReportError(label, u8"WAVEリソースが見つかりません"_cp932);
+        krSystem::ReportLoadError(label, u8"WAVEリソースが見つかりません"_cp932,
+                                  (std::string(krSystem::GetBaseFolder(0)) + name).c_str());
         return -1;
     }
     if (!internal::FillBuffers(label, slot, mix, wave)) return -1;

@@ -223,7 +223,7 @@ int LoadPack(const char* name, int mix) {
     if (slot < 0) return -1;
     PackFile pack(krSoundDevice.packPath);
     if (!pack.get()) {
-        krSystem::ReportError(label, kNoPack);
+        krSystem::ReportLoadError(label, kNoPack, krSoundDevice.packPath);
         return -1;
     }
     PackEntry entry;
@@ -248,7 +248,7 @@ int LoadStream(const char* name, int loopOffset) {
     if (slot < 0) return -1;
     PackFile pack(krSoundDevice.packPath);
     if (!pack.get()) {
-        krSystem::ReportError(label, kNoPack);
+        krSystem::ReportLoadError(label, kNoPack, krSoundDevice.packPath);
         return -1;
     }
     PackEntry entry;

@@ -9,6 +9,7 @@
 #include "draw/krDraw.h"
 #include "platform/text/cp932.h"
 #include "platform/os/window.h"
+#include "platform/os/notice.h"
 #include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
@@ -165,7 +166,7 @@ int Entry(const char* commandLine, int showCommand) {
     krSystemState.mainWindow = CreateGameWindow();
     if (krSystemState.mainWindow == 0) {
         // Saying nothing and exiting 0 would report a failed start as success.
-        std::fprintf(stderr, "pokotanba: cannot open the game window (no display available?)\n");
+        plat::Notice("cannot open the game window (no display available?)");
         if (krSystemState.instanceMutex) plat::ReleaseInstanceLock();
         return 1;
     }

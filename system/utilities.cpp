@@ -16,6 +16,7 @@
 #include "draw/krDraw.h"
 #include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
+#include "platform/os/notice.h"
 #include "platform/os/user_folder.h"
 #include "platform/os/window.h"
 #include "platform/text/cp932_literal.h"
@@ -78,6 +79,14 @@ int ReportError(const char* label, const char* message, int) {
     plat::MessageBox(krSystemState.mainWindow, text, u8"エラー発生"_cp932, kBoxFlags);
     krSystemState.errorRaised = 1;
     return 0;
+}
+
+int ReportLoadError(const char* label, const char* message, const char* file) {
+    // The file as this system names it: the path that was tried, '/' between folders.
+    const std::string line = plat::Cp932ToUtf8(label ? label : "") + ": cannot read " + plat::ResolvePath(file ? file : "");
+    plat::Notice(line);
+    DebugLog("%s", plat::Utf8ToCp932(line).c_str());
+    return ReportError(label, message);
 }
 
 int ErrorRaised() { return krSystemState.errorRaised; }
