@@ -114,8 +114,14 @@ check_clang_warns() {
     grep -q "cannot compile narrow string literals" "$work/charset-clang.log" ||
     { cat "$work/charset-clang.log" >&2; return 1; }
 }
+# The reference written above is installed with the kit, and its first page
+# starts at main.
+check_reference() {
+  grep -q "plat::SetBackend" "$prefix/share/doc/kr/html/index.html" &&
+    grep -q "PixelOf" "$prefix/share/doc/kr/html/index.html"
+}
 for what in check_help check_unknown check_missing check_frames check_script check_audio check_gxx_gets_cp932 \
-            check_clang_warns; do
+            check_clang_warns check_reference; do
   expect "$what"
 done
 
