@@ -9,6 +9,7 @@
 #                    (headless edge with the script driver)
 #   lib/pkgconfig/   kr.pc (SDL edge) and kr-headless.pc (with the driver)
 #   bin/             the imagepack and soundpack tools
+#   share/doc/kr/html/  the HTML reference, once written (kit_reference)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -19,14 +20,16 @@ set(KR_KIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kr)
 
 # The headers a game reaches: the services' chief headers, the two edges'
 # headers (a game's main picks its edge), the script driver's (a headless
-# main is the driver around the game's steps), and whatever they include in
-# turn.
+# main is the driver around the game's steps), the compile-time text
+# conversion (u8"..."_cp932) and the run-time one (plat::Utf8ToCp932), and
+# whatever they include in turn.
 function(kr_public_headers out)
   file(GLOB roots RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS
        ${CMAKE_SOURCE_DIR}/system/kr*.h ${CMAKE_SOURCE_DIR}/input/kr*.h
        ${CMAKE_SOURCE_DIR}/draw/kr*.h ${CMAKE_SOURCE_DIR}/sound/kr*.h
        ${CMAKE_SOURCE_DIR}/platform/sdl/sdl_backend.h ${CMAKE_SOURCE_DIR}/platform/headless/*.h
-       ${CMAKE_SOURCE_DIR}/driver/script_driver.h)
+       ${CMAKE_SOURCE_DIR}/driver/script_driver.h ${CMAKE_SOURCE_DIR}/platform/text/cp932_literal.h
+       ${CMAKE_SOURCE_DIR}/platform/text/cp932.h)
   set(pending ${roots})
   set(found)
   while(pending)
@@ -52,6 +55,24 @@ function(kr_public_headers out)
 endfunction()
 
 kr_public_headers(KR_KIT_HEADERS)
+
+# The HTML reference (doxygen, warnings are errors), installed with the kit
+# as share/doc/kr/html when it has been written: `kit_reference` writes it,
+# the packages build it, and scripts/kit_test.sh writes it first.
+find_program(KR_DOXYGEN doxygen)
+if(KR_DOXYGEN)
+  list(TRANSFORM KR_KIT_HEADERS PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE KR_KIT_HEADER_PATHS)
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/docs/html/index.html
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/docs
+    COMMAND ${CMAKE_COMMAND} -E env KR_DOCS_OUT=${CMAKE_BINARY_DIR}/docs ${KR_DOXYGEN} docs/Doxyfile
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/Doxyfile ${CMAKE_SOURCE_DIR}/docs/mainpage.md ${KR_KIT_HEADER_PATHS}
+    COMMENT "Writing the HTML reference")
+  add_custom_target(kit_reference DEPENDS ${CMAKE_BINARY_DIR}/docs/html/index.html)
+endif()
+install(DIRECTORY ${CMAKE_BINARY_DIR}/docs/html/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kr/html
+        COMPONENT ${KR_KIT_COMPONENT} OPTIONAL)
 foreach(header ${KR_KIT_HEADERS})
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${CMAKE_SOURCE_DIR}/${header} DESTINATION ${KR_KIT_INCLUDE_DIR}/${folder}
@@ -63,10 +84,9 @@ endforeach()
 set_property(TARGET kr_platform PROPERTY INTERFACE_INCLUDE_DIRECTORIES
              $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}> $<INSTALL_INTERFACE:${KR_KIT_INCLUDE_DIR}>)
 
-# Engine strings are code page 932: a game's narrow literals that reach the
-# engine (Japanese text, file names) must be compiled to it too, as the
-# engine's own programs are. g++ only; other compilers leave them UTF-8.
-set(KR_KIT_CHARSET $<$<CXX_COMPILER_ID:GNU>:-fexec-charset=CP932>)
+# Engine strings are code page 932. The package's krConfig.cmake gives a
+# game's compiler -fexec-charset=CP932 when the compiler takes it, and warns
+# when it does not (clang); u8"..."_cp932 serves every compiler.
 
 # The targets are taken at the end of the top folder, once every piece (the
 # tools' among them, and any later library) has defined its own.
@@ -78,10 +98,8 @@ function(kr_install_kit)
   # headless program with --frames, --input, --screenshot and --audio.
   add_library(kr_kit_engine INTERFACE)
   target_link_libraries(kr_kit_engine INTERFACE kr_engine kr_platform_sdl)
-  target_compile_options(kr_kit_engine INTERFACE ${KR_KIT_CHARSET})
   add_library(kr_kit_headless INTERFACE)
   target_link_libraries(kr_kit_headless INTERFACE kr_driver kr_engine)
-  target_compile_options(kr_kit_headless INTERFACE ${KR_KIT_CHARSET})
   set(KR_KIT_TARGETS kr_kit_engine kr_kit_headless kr_driver kr_engine kr_platform kr_platform_sdl)
   set(KR_KIT_HEADLESS_LIBS "-lkr_driver -lkr_engine -lkr_platform")
   if(TARGET kr_headless)

@@ -5,10 +5,15 @@
 #                             kr-installed, which tells the programs that they
 #                             are installed (then they write only under the
 #                             player's $XDG_DATA_HOME/pokotanba)
-#     /usr/bin/pokotanba      the launcher (--headless runs pokotanba-replay)
+#     /usr/games/pokotanba    the launcher (--headless runs pokotanba-replay)
 #     /usr/share/applications/pokotanba.desktop
 #     /usr/share/icons/hicolor/<n>x<n>/apps/pokotanba.png, drawn by icongen
-#   libkr-dev   the kit: component `kit` of cmake/install.cmake
+#     /usr/share/man/man6/pokotanba.6.gz
+#   libkr-dev   the kit: component `kit` of cmake/install.cmake, with the
+#               tools' manual pages
+# Each has /usr/share/doc/<package>/copyright and changelog.gz
+# (packaging/doc/). scripts/package.sh configures the build with the
+# multiarch library folder (lib/<triplet>) that Debian's packages use.
 set(KR_GAME_COMPONENT game)
 set(KR_GAME_DIR lib/pokotanba)
 set(KR_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
@@ -37,11 +42,34 @@ install(TARGETS pokotanba pokotanba-replay RUNTIME DESTINATION ${KR_GAME_DIR} CO
 install(DIRECTORY ${KR_RUN_DIR}/BMP DESTINATION ${KR_GAME_DIR} COMPONENT ${KR_GAME_COMPONENT})
 install(FILES ${KR_RUN_DIR}/map.txt ${KR_RUN_DIR}/music.mid ${KR_PACKAGE_DIR}/kr-installed
         DESTINATION ${KR_GAME_DIR} COMPONENT ${KR_GAME_COMPONENT})
-install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/pokotanba.sh DESTINATION bin RENAME pokotanba
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/pokotanba.sh DESTINATION games RENAME pokotanba
         COMPONENT ${KR_GAME_COMPONENT})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pokotanba.desktop DESTINATION share/applications
         COMPONENT ${KR_GAME_COMPONENT})
 install(DIRECTORY ${KR_PACKAGE_DIR}/hicolor DESTINATION share/icons COMPONENT ${KR_GAME_COMPONENT})
+
+# ---- manual pages, copyright files and changelogs, compressed as Debian's are ----
+function(kr_gzip source target)
+  get_filename_component(folder ${target} DIRECTORY)
+  file(MAKE_DIRECTORY ${folder})
+  execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${target} COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+endfunction()
+kr_gzip(${CMAKE_SOURCE_DIR}/packaging/man/pokotanba.6 ${KR_PACKAGE_DIR}/man/pokotanba.6.gz)
+kr_gzip(${CMAKE_SOURCE_DIR}/packaging/man/imagepack.1 ${KR_PACKAGE_DIR}/man/imagepack.1.gz)
+kr_gzip(${CMAKE_SOURCE_DIR}/packaging/man/soundpack.1 ${KR_PACKAGE_DIR}/man/soundpack.1.gz)
+kr_gzip(${CMAKE_SOURCE_DIR}/packaging/doc/changelog ${KR_PACKAGE_DIR}/changelog.gz)
+install(FILES ${KR_PACKAGE_DIR}/man/pokotanba.6.gz DESTINATION share/man/man6 COMPONENT ${KR_GAME_COMPONENT})
+install(FILES ${KR_PACKAGE_DIR}/man/imagepack.1.gz ${KR_PACKAGE_DIR}/man/soundpack.1.gz DESTINATION share/man/man1
+        COMPONENT kit)
+foreach(package_component pokotanba:${KR_GAME_COMPONENT} libkr-dev:kit)
+  string(REPLACE ":" ";" package_component ${package_component})
+  list(GET package_component 0 package)
+  list(GET package_component 1 component)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/doc/${package}.copyright DESTINATION share/doc/${package}
+          RENAME copyright COMPONENT ${component})
+  install(FILES ${KR_PACKAGE_DIR}/changelog.gz DESTINATION share/doc/${package} COMPONENT ${component})
+endforeach()
 
 # Packaging builds only what the two packages hold (the package_parts
 # target), not the tests and benchmarks of `all`.
@@ -50,8 +78,8 @@ add_custom_target(package_parts)
 function(kr_package_parts)
   add_dependencies(package_parts pokotanba pokotanba-replay game_assets game_music game_icon
                    kr_engine kr_platform kr_platform_sdl imagepack soundpack)
-  # Libraries that the kit holds when the build has them.
-  foreach(optional kr_headless kr_driver)
+  # Libraries and the reference that the kit holds when the build has them.
+  foreach(optional kr_headless kr_driver kit_reference)
     if(TARGET ${optional})
       add_dependencies(package_parts ${optional})
     endif()
@@ -75,13 +103,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies of the programs come from dpkg-shlibdeps; the fonts
-# and the sound font are data the programs look up at run time.
+# are data the programs look up at run time. The game plays no music, so it
+# neither needs nor recommends a SoundFont.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_GAME_PACKAGE_NAME pokotanba)
 set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-ipafont-mincho")
-set(CPACK_DEBIAN_GAME_PACKAGE_RECOMMENDS "fluid-soundfont-gm")
 string(CONCAT CPACK_DEBIAN_GAME_DESCRIPTION
     "small top-down action game: walk the field and swing a toy hammer\n"
     "ポコタンバ！ is a small action game in a window: the player walks a field of\n"

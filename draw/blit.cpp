@@ -123,6 +123,10 @@ plat::HRESULT WhiteRect(int left, int top, int right, int bottom) {
     return FillBack(left, top, right, bottom, krScreen.pixelFormat.white);
 }
 
+std::uint32_t PixelOf(std::uint32_t colour) {
+    return krScreen.back ? plat::MapColorRef(krScreen.back->format, colour) : 0;
+}
+
 plat::HRESULT FillRect(int left, int top, int right, int bottom, std::uint32_t value) {
     return FillBack(left, top, right, bottom, value & 0xFFFFu);
 }

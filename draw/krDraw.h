@@ -173,7 +173,11 @@ plat::HRESULT FrameRect(int left, int top, int right, int bottom);
 plat::HRESULT WhiteScreen();
 /// Fills a rectangle of the back screen with white.
 plat::HRESULT WhiteRect(int left, int top, int right, int bottom);
-/// Fills a rectangle of the back screen with a pixel value of the screen's own format.
+/// The pixel value of a colour given as 0x00BBGGRR in the screen's own format: what krDraw::FillRect,
+/// krDraw::HalfFillRect and the pixel calls take (0xF800 for red, 0x0000FF, on a 5-6-5 screen; FillRect keeps the
+/// low 16 bits, as on the 16-bit screens it is made for). 0 before krDraw::Screen.
+std::uint32_t PixelOf(std::uint32_t colour);
+/// Fills a rectangle of the back screen with a pixel value of the screen's own format (see krDraw::PixelOf).
 plat::HRESULT FillRect(int left, int top, int right, int bottom, std::uint32_t value);
 /// Lays a pixel value 50 % over a rectangle of the back screen; returns 1, or 0 when it cannot be locked.
 int HalfFillRect(int left, int top, int right, int bottom, std::uint32_t value);
@@ -268,12 +272,12 @@ void StretchBlitOpaque(int x, int y, int slot, int left, int top, int right, int
 
 // ---- per-pixel blends ----
 // Each returns 1, or 0 when a surface cannot be locked or the arguments are refused.
-/// A keyed copy mirrored by mode: 0 unchanged, 1 left to right, 2 upside down, 3 both;ject's rectangle; returns 1,
-/// or 0 when a surface cannot be locked or an argument is refused.
+/// A keyed copy of the object's rectangle onto the back screen at (x, y), mirrored by mode: 0 unchanged, 1 left to
+/// right, 2 upside down, 3 both. Returns 1, or 0 when a surface cannot be locked or an argument is refused.
 int FlipBlit(int x, int y, int mode, int slot, int left, int top, int right, int bottom);
-/// A keyed copy that follows the source for length pixels, then repeats the last pixel to the edge; mode 0 right, 1
-/// to 3 the other directions;ject's rectangle; returns 1, or 0 when a surface cannot be locked or an argument is
-/// refused.
+/// A keyed copy of the object's rectangle onto the back screen at (x, y) that follows the source for length pixels,
+/// then repeats the last pixel to the rectangle's edge; mode 0 smears to the right, 1 to 3 in the other directions.
+/// Returns 1, or 0 when a surface cannot be locked or an argument is refused.
 int SmearBlit(int x, int y, int mode, int length, int slot, int left, int top, int right, int bottom);
 /// Draws the object half over the screen (50 %) onto the back screen at (x, y) from the object's rectangle; returns
 /// 1, or 0 when a surface cannot be locked or an argument is refused.

@@ -9,6 +9,7 @@
 #include "draw/objects_internal.h"
 #include "platform/images/bmp.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 krObjectRecord krObjects[krObjectCount];
@@ -54,10 +55,13 @@ void ApplyLoadKey(krObjectRecord& record) {
     krDraw::internal::ApplyColorKey(record.surface, record.key);
 }
 
+// A picture's name as the engine looks for it: in the program's folder.
+std::string FolderName(const char* name) { return std::string(krSystem::GetBaseFolder(0)) + name; }
+
 // Loads the picture named by the record into it (the file beside the
 // program); the record keeps its name either way.
 bool LoadIntoRecord(krObjectRecord& record, const char* name, int mode) {
-    const std::string path = plat::ResolvePath(std::string(krSystem::GetBaseFolder(0)) + name);
+    const std::string path = plat::ResolvePath(FolderName(name));
     plat::Surface* surface = plat::LoadBmpFile(path, ObjectFormat(), InSystemMemory(mode));
     if (!surface) return false;
     record.surface = surface;
@@ -100,7 +104,7 @@ bool CreateObjectIn(int slot, int width, int height, int mode) {
     record.width = static_cast<std::uint16_t>(width);
     record.height = static_cast<std::uint16_t>(height);
     record.surface = plat::CreateSurface(width, height, ObjectFormat(), InSystemMemory(mode));
-    if (!record.surface) return krSystem::ReportError("krDraw::CreateObject", "スプライトを作成できません");
+    if (!record.surface) return krSystem::ReportError("krDraw::CreateObject", u8"スプライトを作成できません"_cp932);
     ApplyLoadKey(record);
     return true;
 }
@@ -117,30 +121,32 @@ namespace krDraw {
 
 int LoadObject(const char* name, int mode) {
     if (!name) name = "";
-    if (NameTooLong(name)) return krSystem::ReportError("krDraw::LoadObject", "ファイル名またはリソース名が長すぎます");
+    if (NameTooLong(name)) return krSystem::ReportError("krDraw::LoadObject", u8"ファイル名またはリソース名が長すぎます"_cp932);
     const int slot = FindFreeSlot();
-    if (slot == 0) return krSystem::ReportError("krDraw::LoadObject", "オブジェクト数が多過ぎます");
+    if (slot == 0) return krSystem::ReportError("krDraw::LoadObject", u8"オブジェクト数が多過ぎます"_cp932);
     krObjectRecord& record = krObjects[slot];
     TakeSlot(record, name);
-    if (!LoadIntoRecord(record, name, mode)) return krSystem::ReportError("krDraw::LoadObject", "BMPファイルを読み込めません");
+    if (!LoadIntoRecord(record, name, mode))
+        return krSystem::ReportLoadError("krDraw::LoadObject", u8"BMPファイルを読み込めません"_cp932, FolderName(name).c_str());
     return slot;
 }
 
 int SwapObject(const char* name, int slot, int mode) {
     if (!name) name = "";
-    if (NameTooLong(name)) return krSystem::ReportError("krDraw::SwapObject", "ファイル名またはリソース名が長すぎます");
+    if (NameTooLong(name)) return krSystem::ReportError("krDraw::SwapObject", u8"ファイル名またはリソース名が長すぎます"_cp932);
     krObjectRecord* record = internal::ObjectAt(slot);
-    if (!record) return krSystem::ReportError("krDraw::SwapObject", "BMPファイルを読み込めません");
+    if (!record) return krSystem::ReportError("krDraw::SwapObject", u8"BMPファイルを読み込めません"_cp932);
     plat::DestroySurface(record->surface);
     record->surface = nullptr;
     TakeSlot(*record, name);
-    if (!LoadIntoRecord(*record, name, mode)) return krSystem::ReportError("krDraw::SwapObject", "BMPファイルを読み込めません");
+    if (!LoadIntoRecord(*record, name, mode))
+        return krSystem::ReportLoadError("krDraw::SwapObject", u8"BMPファイルを読み込めません"_cp932, FolderName(name).c_str());
     return 1;
 }
 
 int CreateObject(int width, int height, int mode) {
     const int slot = FindFreeSlot();
-    if (slot == 0) return krSystem::ReportError("krDraw::CreateObject", "オブジェクト数が多過ぎます");
+    if (slot == 0) return krSystem::ReportError("krDraw::CreateObject", u8"オブジェクト数が多過ぎます"_cp932);
     return internal::CreateObjectIn(slot, width, height, mode) ? slot : 0;
 }
 

@@ -19,6 +19,7 @@
 #include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 namespace {
@@ -27,7 +28,7 @@ constexpr std::size_t kMaxPackPath = 255;
 constexpr std::size_t kMaxPictureName = 30;
 constexpr int kCopyTries = 10;
 // Convert's report when the new pack cannot be made or written whole.
-constexpr const char* kPackNotWritten = "パックファイルに書き込めません";
+constexpr const char* kPackNotWritten = u8"パックファイルに書き込めません"_cp932;
 // A restore pass reloads pack objects through the reader, whose copy may
 // start another pass; this many passes may be open at once.
 constexpr int kMaxRestoreNesting = 2;
@@ -107,14 +108,14 @@ int Decode(const Request& request, PackFile& file, const krDraw::pack::Entry& en
     if (!complete) {  // the file shrank under us
         krDraw::ReleaseObject(temporary);
         DropFinalObject(request, slot);
-        return Fail(request, "BMPファイルを読み込めません");
+        return Fail(request, u8"BMPファイルを読み込めません"_cp932);
     }
 
     const plat::HRESULT copied = CopyDecoded(temporary, slot);
     krDraw::ReleaseObject(temporary);
     if (copied != plat::DD_OK) {
         DropFinalObject(request, slot);
-        return krSystem::ReportError(request.label, "サーフェース間で展開できません", copied);
+        return krSystem::ReportError(request.label, u8"サーフェース間で展開できません"_cp932, copied);
     }
 
     krObjectRecord& record = krObjects[slot];
@@ -129,21 +130,21 @@ int Decode(const Request& request, PackFile& file, const krDraw::pack::Entry& en
 }
 
 int ReadPicture(const Request& request) {
-    if (request.name.size() > kMaxPictureName) return Fail(request, "ファイル名またはリソース名が長すぎます");
+    if (request.name.size() > kMaxPictureName) return Fail(request, u8"ファイル名またはリソース名が長すぎます"_cp932);
     PackFile file(packPath.empty() ? nullptr : std::fopen(plat::ResolvePath(packPath).c_str(), "rb"), std::fclose);
     std::uint64_t size = 0;
     if (!file.get() || !krDraw::pack::MeasureFile(file.get(), size))
-        return Fail(request, "パックファイル名が指定されていません");
+        return krSystem::ReportLoadError(request.label, u8"パックファイル名が指定されていません"_cp932, packPath.c_str());
 
     krDraw::pack::Entry entry;
     if (krDraw::pack::Find(file.get(), size, request.name, entry) != krDraw::pack::Lookup::kFound)
-        return Fail(request, "BMPファイルを読み込めません");
+        return Fail(request, u8"BMPファイルを読み込めません"_cp932);
     // No object can be made of an empty entry or of one larger than any
     // surface: refused with the object maker's report before a slot is
     // taken, so that the slot is not left named but empty.
     if (entry.width == 0 || entry.height == 0 || entry.width > plat::kMaxSurfaceSide ||
         entry.height > plat::kMaxSurfaceSide)
-        return krSystem::ReportError("krDraw::CreateObject", "スプライトを作成できません");
+        return krSystem::ReportError("krDraw::CreateObject", u8"スプライトを作成できません"_cp932);
     return Decode(request, file, entry);
 }
 
@@ -176,12 +177,12 @@ int LoadPack(const char* name, int mode) {
 
 int SwapPack(const char* name, int slot, int mode) {
     const Request request{"krDraw::SwapPack", plat::UpperCase(name ? name : ""), true, slot, mode};
-    if (!internal::ObjectAt(slot)) return Fail(request, "BMPファイルを読み込めません");
+    if (!internal::ObjectAt(slot)) return Fail(request, u8"BMPファイルを読み込めません"_cp932);
     return ReadPicture(request);
 }
 
 int Convert(const char* packName, const char* folder, int deleteFirst) {
-    if (plat::DesktopBits() <= 16) return krSystem::ReportError("krDraw::Convert", "画面をフルカラーにして下さい");
+    if (plat::DesktopBits() <= 16) return krSystem::ReportError("krDraw::Convert", u8"画面をフルカラーにして下さい"_cp932);
     const std::string base = krSystem::GetBaseFolder(0);
     const std::string packFull = base + (packName ? packName : "");
     const std::string folderName = folder ? folder : "";

@@ -12,6 +12,7 @@
 #include "draw/objects_internal.h"
 #include "input/krJoystick.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
 
@@ -20,10 +21,11 @@ krScreenRecord krScreen;
 namespace {
 
 constexpr int kInternalSprites = 4;
-constexpr const char* kSpriteNames[kInternalSprites] = {"内部用１", "内部用２", "内部用３", "内部用４"};
+constexpr const char* kSpriteNames[kInternalSprites] = {u8"内部用１"_cp932, u8"内部用２"_cp932, u8"内部用３"_cp932,
+                                                        u8"内部用４"_cp932};
 constexpr const char* kSpriteFailures[kInternalSprites] = {
-    "Bufferスプライトが生成できません", "Screenスプライトが生成できません", "Fontスプライトが生成できません",
-    "Fontバッファスプライトが生成できません"};
+    u8"Bufferスプライトが生成できません"_cp932, u8"Screenスプライトが生成できません"_cp932,
+    u8"Fontスプライトが生成できません"_cp932, u8"Fontバッファスプライトが生成できません"_cp932};
 
 int Fail(const char* message) { return krSystem::ReportError("krDraw::Screen", message); }
 
@@ -241,10 +243,10 @@ int Screen(int width, int height, int type) {
 
     const bool fullScreen = krSystemState.fullScreen != 0;
     if (fullScreen && (!plat::IsWindow(krSystemState.mainWindow) || !plat::SetFullScreen(true)))
-        return Fail("フルスクリーン化できません");
+        return Fail(u8"フルスクリーン化できません"_cp932);
     plat::PixelFormat format = plat::DesktopFormat();
     if (fullScreen) {
-        if (!ChooseFullScreenDepth()) return Fail("解像度が変更できません");
+        if (!ChooseFullScreenDepth()) return Fail(u8"解像度が変更できません"_cp932);
         format = plat::FormatForBits(krScreen.displayDepth);
         // A 5-5-5 mode reports itself as a 16-bit one.
         if (krScreen.displayDepth == 15) krScreen.displayDepth = 16;
@@ -253,9 +255,9 @@ int Screen(int width, int height, int type) {
     }
 
     krScreen.front = plat::FrontSurface();
-    if (!krScreen.front && plat::IsWindow(krSystemState.mainWindow)) return Fail("表画面が生成できません");
+    if (!krScreen.front && plat::IsWindow(krSystemState.mainWindow)) return Fail(u8"表画面が生成できません"_cp932);
     krScreen.back = plat::CreateSurface(width, height, format, systemMemory);
-    if (!krScreen.back) return Fail("裏画面が生成できません");
+    if (!krScreen.back) return Fail(u8"裏画面が生成できません"_cp932);
     krScreen.clipper = !fullScreen;
 
     if (type == 3) systemMemory = true;

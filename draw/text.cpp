@@ -9,6 +9,7 @@
 #include "draw/krDraw.h"
 #include "draw/krFont.h"
 #include "platform/text/cp932.h"
+#include "platform/text/cp932_literal.h"
 
 krFontStateRecord krFontState;
 
@@ -100,7 +101,7 @@ plat::Canvas* HeldCanvas() { return krFontState.canvasHeld ? &krFontState.canvas
 namespace krDraw {
 
 void DescribeFaceKind(int kind) {
-    const char* face = kind == 0 ? "標準明朝" : kind == 1 ? "標準ゴシック" : nullptr;
+    const char* face = kind == 0 ? u8"標準明朝"_cp932 : kind == 1 ? u8"標準ゴシック"_cp932 : nullptr;
     if (face) CopyText(krFontState.description->faceName, sizeof krFontState.description->faceName, face);
 }
 

@@ -29,6 +29,7 @@ constexpr int kWriteFailed = 1;
 struct Options {
     long frames = 0;
     std::string input, trace, screenshot, audio;
+    bool allowErrors = false;  // an engine error leaves the exit status alone
 };
 
 // A wrong argument: the one line to print.
@@ -100,6 +101,10 @@ bool Session::Parse(int argc, char** argv, std::string& complaint) {
     bool haveFrames = false;
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--allow-errors") {
+            options_.allowErrors = true;
+            continue;
+        }
         std::string* text = nullptr;
         const Switch* own = FindSwitch(program_, name);
         if (name == "--input") text = &options_.input;
@@ -201,6 +206,7 @@ int Session::Play(char* programName) {
     if (const char* folder = std::getenv("KR_PRESENT_DUMP"); folder != nullptr && *folder != '\0')
         dump_ = std::make_unique<FrameDump>(folder);
     active = this;
+    krSystemState.errorRaised = 0;  // errors of an earlier run in this process are not this run's
     plat::headless::SetPumpHook([] { active->Pump(); });
     krSystem::SetGameSteps(krGameSteps{[] { active->Startup(); }, [] { active->Frame(); }, program_.steps.title});
     char* programOnly[] = {programName, nullptr};
@@ -230,6 +236,13 @@ int Session::Finish(int result) {
     if (dump_ && dump_->Failed()) {
         std::fprintf(stderr, "%s: cannot write the frame dump\n", program_.name.c_str());
         result = kWriteFailed;
+    }
+    // An automated run of a game whose picture is missing must fail, though
+    // the game itself carries on after the engine's report.
+    if (krSystemState.errorRaised != 0 && !options_.allowErrors && result == 0) {
+        std::fprintf(stderr, "%s: the engine reported an error during the run (exit status %d; --allow-errors ignores it)\n",
+                     program_.name.c_str(), kEngineError);
+        result = kEngineError;
     }
     return result;
 }
@@ -297,6 +310,7 @@ void Session::Deliver(long coming) {
 
 std::string Usage(const Program& program) {
     std::string text = "usage: " + program.name + " --frames N [--input FILE] [--screenshot FILE] [--audio FILE]";
+    text += " [--allow-errors]";
     if (program.trace) text += " [--trace FILE]";
     for (const Switch& s : program.switches) text += " [" + s.name + " " + s.valueName + "]";
     text += "\n\n"
@@ -311,7 +325,8 @@ std::string Usage(const Program& program) {
         head.resize(std::max<std::size_t>(head.size() + 1, 21), ' ');
         text += head + s.help + "\n";
     }
-    text += "  --help             this text\n";
+    text += "  --allow-errors     exit 0 even when the engine reported an error (else exit 3)\n"
+            "  --help             this text\n";
     if (!program.usageNotes.empty()) text += "\n" + program.usageNotes;
     return text;
 }

@@ -20,6 +20,7 @@
 ///     --screenshot FILE  the back screen after frame N as a 24-bit BMP
 ///     --audio FILE       everything played, as a WAV file in the mixer's format
 ///     --trace FILE       one line per game frame (when the game has a trace)
+///     --allow-errors     exit 0 even when the engine reported an error
 ///     --help             the usage on standard output, exit 0
 ///
 /// plus switches of the game's own. A wrong argument gets one line on
@@ -27,7 +28,12 @@
 /// script or another output (the same file by any name) is a wrong argument.
 /// Every output is checked to the end: one that cannot be written whole gets
 /// one line and exit status 1, and an old trace or screenshot stays as it
-/// was until the new one is complete. `KR_PRESENT_DUMP=<folder>`
+/// was until the new one is complete. When the engine reported an error
+/// during the run (krSystem::ReportError: a picture that cannot be read, say)
+/// the run goes on as in the window, and then exits with status 3 after a
+/// line saying so, so that an automated run of a game with a missing picture
+/// fails; --allow-errors is for runs that test error paths.
+/// `KR_PRESENT_DUMP=<folder>`
 /// writes each distinct presented frame as the window does.
 ///
 /// Input scripts hold one event a line, led by the frame it comes before
@@ -57,6 +63,8 @@ namespace krScriptDriver {
 
 /// Exit status for a wrong argument.
 constexpr int kBadArguments = 2;
+/// Exit status when the engine reported an error during the run (unless --allow-errors).
+constexpr int kEngineError = 3;
 
 /// A switch of the game's own, taking one value.
 struct Switch {

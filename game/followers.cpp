@@ -6,6 +6,7 @@
 
 #include "draw/krDraw.h"
 #include "game/game_state.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 FollowerRecord followers[kFollowerCount];
@@ -87,7 +88,7 @@ void MoveAndBound(FollowerRecord& f) {
 }
 
 void TakeHit(FollowerRecord& f, std::int32_t direction) {
-    krDraw::Printf(Trunc(f.posX), Trunc(f.posY) - 10, "あたった！！");
+    krDraw::Printf(Trunc(f.posX), Trunc(f.posY) - 10, u8"あたった！！"_cp932);
     const int d = direction & 7;
     f.hitDirection = direction;
     f.walkFrame = 0;

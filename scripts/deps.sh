@@ -8,9 +8,10 @@ packages=(
   fonts-ipafont-mincho fonts-ipafont-gothic
   libfluidsynth-dev fluid-soundfont-gm zlib1g-dev
 )
-# Making the Debian packages (scripts/package.sh) needs dpkg-shlibdeps.
+# Making the Debian packages (scripts/package.sh) needs dpkg-shlibdeps and
+# doxygen (the kit holds the HTML reference); checking them, lintian.
 if [ "${1:-}" = "--package" ] || [ "${1:-}" = "--test" ]; then
-  packages+=(dpkg-dev)
+  packages+=(dpkg-dev doxygen lintian)
 fi
 # The test suite also needs the test frameworks and a virtual X display.
 if [ "${1:-}" = "--test" ]; then

@@ -2,8 +2,10 @@
 # The engine as its users meet it: builds the reference from the public
 # headers (an undocumented call fails), installs the kit from a finished
 # build into an empty prefix, builds the starter game out of the tree with
-# find_package(kr) and again with pkg-config, runs both headless and compares
-# their frames exactly with the starter's golden frames. The starter's
+# find_package(kr) (with g++ and with clang) and again with pkg-config, runs
+# them headless and compares their frames exactly with the starter's golden
+# frames (its Japanese line among them). The package's handling of the
+# execution character set is checked on g++ and clang. The starter's
 # headless program is the kit's script driver: its --help, its answer to a
 # wrong argument and its --audio output are checked as a user meets them.
 #
@@ -13,7 +15,7 @@
 # numbers, one run of starter-headless each) and NNNN.png, the expected
 # screens. KR_GOLDEN_UPDATE=1 rewrites them from the actual frames. A
 # mismatch leaves NNNN.actual.png, NNNN.expected.png and NNNN.diff.png
-# (expected | actual | changed pixels) in BUILD/kit/golden/<find_package|pkg-config>/.
+# (expected | actual | changed pixels) in BUILD/kit/golden/<find_package|pkg-config|clang>/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build/release}" && pwd)"
@@ -36,6 +38,14 @@ cp -r "$root/examples/starter" "$work/starter"
 rm -rf "$work/starter/golden"
 cmake -S "$work/starter" -B "$work/starter-build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build "$work/starter-build" -j"$(nproc)" > "$work/starter-build.log" || { cat "$work/starter-build.log"; exit 1; }
+
+echo "-- the starter with find_package(kr) and clang (its Japanese text is u8\"...\"_cp932)"
+cmake -S "$work/starter" -B "$work/starter-clang" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_COMPILER=clang++ > "$work/starter-clang.log" 2>&1 || { cat "$work/starter-clang.log"; exit 1; }
+cmake --build "$work/starter-clang" -j"$(nproc)" --target starter starter-headless >> "$work/starter-clang.log" 2>&1 ||
+  { cat "$work/starter-clang.log"; exit 1; }
+grep -q "Warning" "$work/starter-clang.log" && { echo "the starter's clang build warned:"; cat "$work/starter-clang.log"; exit 1; }
+cp "$work/starter-build"/{walker.bmp,chime.wav,tune.mid} "$work/starter-clang/"
 
 echo "-- the starter's headless program with pkg-config kr-headless, and its window program with pkg-config kr"
 mkdir -p "$work/pc"
@@ -80,7 +90,38 @@ check_audio() {
   SDL_AUDIODRIVER=dummy "$starter" --frames 30 --audio "$work/sound.wav" > /dev/null &&
     [ "$(head -c 4 "$work/sound.wav")" = RIFF ] && [ "$(stat -c %s "$work/sound.wav")" -gt 44 ]
 }
-for what in check_help check_unknown check_missing check_frames check_script check_audio; do
+# The kit's package and the execution character set: g++ is given CP932
+# (a plain "あ" is two bytes), clang cannot be and the configure warns.
+mkdir -p "$work/charset"
+cat > "$work/charset/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(charset LANGUAGES CXX)
+set(CMAKE_CXX_STANDARD 20)
+find_package(kr CONFIG REQUIRED)
+add_executable(charset charset.cpp)
+target_link_libraries(charset PRIVATE kr::headless)
+CMAKE
+printf 'static_assert(sizeof("\xE3\x81\x82") == 3, "not CP932");\nint main() { return 0; }\n' > "$work/charset/charset.cpp"
+configure_charset() {  # configure_charset <compiler> <folder>
+  cmake -S "$work/charset" -B "$work/$2" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$1" > "$work/$2.log" 2>&1
+}
+check_gxx_gets_cp932() {
+  configure_charset g++ charset-gxx && ! grep -q "code page 932" "$work/charset-gxx.log" &&
+    cmake --build "$work/charset-gxx" > /dev/null 2>&1
+}
+check_clang_warns() {
+  configure_charset clang++ charset-clang &&
+    grep -q "cannot compile narrow string literals" "$work/charset-clang.log" ||
+    { cat "$work/charset-clang.log" >&2; return 1; }
+}
+# The reference written above is installed with the kit, and its first page
+# starts at main.
+check_reference() {
+  grep -q "plat::SetBackend" "$prefix/share/doc/kr/html/index.html" &&
+    grep -q "PixelOf" "$prefix/share/doc/kr/html/index.html"
+}
+for what in check_help check_unknown check_missing check_frames check_script check_audio check_gxx_gets_cp932 \
+            check_clang_warns check_reference; do
   expect "$what"
 done
 
@@ -89,9 +130,10 @@ out="$build/kit/golden"
 rm -rf "$out" && mkdir -p "$out"
 failures=0
 read -r -a frames < "$golden/frames.txt"
-for build_kind in find_package pkg-config; do
+for build_kind in find_package pkg-config clang; do
   program="$work/starter-build/starter-headless"
   [ "$build_kind" = "pkg-config" ] && program="$work/pc/starter-headless"
+  [ "$build_kind" = "clang" ] && program="$work/starter-clang/starter-headless"
   mkdir -p "$out/$build_kind"
   for frame in "${frames[@]}"; do
     stem="$(printf '%04d' "$frame")"
@@ -117,5 +159,5 @@ if [ "${KR_GOLDEN_UPDATE:-0}" = "1" ]; then
   exit 0
 fi
 failures=$((failures + driver_failures))
-echo "$((2 * ${#frames[@]} + driver_checks - failures)) passed, $failures failed"
+echo "$((3 * ${#frames[@]} + driver_checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

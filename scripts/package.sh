@@ -12,10 +12,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/release}"
 bash "$root/scripts/deps.sh" --package
 
+# Debian keeps libraries and pkg-config files in the multiarch folder.
+libdir="lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
 if [ -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" > /dev/null
+  cmake -S "$root" -B "$build" -DCMAKE_INSTALL_LIBDIR="$libdir" > /dev/null
 else
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release > /dev/null
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_LIBDIR="$libdir" > /dev/null
 fi
 cmake --build "$build" -j"$(nproc)" --target package_parts
 rm -rf "$build/packages"

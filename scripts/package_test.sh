@@ -5,7 +5,9 @@
 # (through its launcher's --headless switch) with HOME pointing to an empty
 # folder and no XDG_* variables: it must start, play its frames, read its map
 # from beside itself, and write nothing outside HOME (the unpacked root and
-# the working folder are compared before and after).
+# the working folder are compared before and after). Both packages go
+# through lintian, which must report no error (its warnings are kept in
+# BUILD/packages/<package>.lintian).
 #
 #   bash scripts/package_test.sh [BUILD]     (BUILD: build/release by default)
 set -euo pipefail
@@ -42,7 +44,7 @@ check "the game describes itself" grep -q "ポコタンバ！" <<< "$(field "$ga
 for p in libsdl2-2.0-0 libfreetype6 libfontconfig1 libfluidsynth3 fonts-ipafont-gothic fonts-ipafont-mincho; do
   check "the game depends on $p" has "$game_depends" "$p"
 done
-check "the game recommends fluid-soundfont-gm" has "$(field "$game_deb" Recommends)" fluid-soundfont-gm
+check "the game recommends no SoundFont (it plays no music)" test -z "$(field "$game_deb" Recommends | grep -i soundfont)"
 kit_depends="$(field "$kit_deb" Depends)"
 check "the kit is named libkr-dev" test "$(field "$kit_deb" Package)" = libkr-dev
 for p in libsdl2-dev libfreetype-dev libfontconfig-dev libfluidsynth-dev; do
@@ -54,19 +56,24 @@ dpkg-deb -I "$kit_deb" > "$build/packages/libkr-dev.info"
 echo "-- contents (dpkg-deb -c)"
 dpkg-deb -c "$game_deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/game.list"
 dpkg-deb -c "$kit_deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/kit.list"
-for f in /usr/bin/pokotanba /usr/lib/pokotanba/pokotanba /usr/lib/pokotanba/pokotanba-replay \
+multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
+for f in /usr/games/pokotanba /usr/lib/pokotanba/pokotanba /usr/lib/pokotanba/pokotanba-replay \
          /usr/lib/pokotanba/kr-installed /usr/lib/pokotanba/map.txt /usr/lib/pokotanba/music.mid \
          /usr/lib/pokotanba/BMP/hokou1.BMP /usr/lib/pokotanba/BMP/map_data.BMP \
          /usr/share/applications/pokotanba.desktop /usr/share/icons/hicolor/48x48/apps/pokotanba.png \
-         /usr/share/icons/hicolor/256x256/apps/pokotanba.png; do
+         /usr/share/icons/hicolor/256x256/apps/pokotanba.png /usr/share/man/man6/pokotanba.6.gz \
+         /usr/share/doc/pokotanba/copyright /usr/share/doc/pokotanba/changelog.gz; do
   check "the game holds $f" grep -qx "$f" "$work/game.list"
 done
-check "the game lays nothing outside /usr/bin/pokotanba, /usr/lib/pokotanba and /usr/share" \
-  test -z "$(grep -vE '^/usr/(|bin/|bin/pokotanba|lib/|lib/pokotanba/.*|share/.*)$' "$work/game.list")"
+check "the game lays nothing outside /usr/games/pokotanba, /usr/lib/pokotanba and /usr/share" \
+  test -z "$(grep -vE '^/usr/(|games/|games/pokotanba|lib/|lib/pokotanba/.*|share/.*)$' "$work/game.list")"
 for f in /usr/include/kr/system/krSystem.h /usr/include/kr/draw/krDraw.h /usr/include/kr/sound/krSound.h \
-         /usr/include/kr/input/krJoystick.h /usr/lib/libkr_engine.a /usr/lib/cmake/kr/krConfig.cmake \
-         /usr/lib/pkgconfig/kr.pc /usr/lib/pkgconfig/kr-headless.pc /usr/bin/imagepack /usr/bin/soundpack \
-         /usr/include/kr/driver/script_driver.h /usr/lib/libkr_driver.a; do
+         /usr/include/kr/input/krJoystick.h "/usr/lib/$multiarch/libkr_engine.a" "/usr/lib/$multiarch/cmake/kr/krConfig.cmake" \
+         "/usr/lib/$multiarch/pkgconfig/kr.pc" "/usr/lib/$multiarch/pkgconfig/kr-headless.pc" /usr/bin/imagepack \
+         /usr/bin/soundpack /usr/include/kr/driver/script_driver.h "/usr/lib/$multiarch/libkr_driver.a" \
+         /usr/include/kr/platform/text/cp932_literal.h /usr/share/doc/kr/html/index.html \
+         /usr/share/man/man1/imagepack.1.gz /usr/share/man/man1/soundpack.1.gz /usr/share/doc/libkr-dev/copyright \
+         /usr/share/doc/libkr-dev/changelog.gz; do
   check "the kit holds $f" grep -qx "$f" "$work/kit.list"
 done
 check "the kit holds no game" test -z "$(grep pokotanba "$work/kit.list")"
@@ -79,7 +86,7 @@ check "the menu shows ポコタンバ！" grep -qx "Name=ポコタンバ！" "$e
 check "the entry starts pokotanba from the PATH" grep -qx "Exec=pokotanba" "$entry"
 check "the entry names the installed icon" grep -qx "Icon=pokotanba" "$entry"
 if command -v desktop-file-validate > /dev/null; then check "the entry validates" desktop-file-validate "$entry"; fi
-check "the launcher is executable" test -x "$unpacked/usr/bin/pokotanba"
+check "the launcher is executable" test -x "$unpacked/usr/games/pokotanba"
 
 echo "-- the unpacked game, headless, with an empty home"
 home="$work/home"
@@ -91,7 +98,7 @@ list() { (cd "$1" && find . -printf '%p %s %m %T@\n' | sort); }
 list "$unpacked" > "$work/root.before"
 status=0
 (cd "$cwd" && env -i PATH=/usr/bin:/bin HOME="$home" SDL_AUDIODRIVER=dummy \
-   "$unpacked/usr/bin/pokotanba" --headless --frames 120 --input "$home/input.txt" --trace "$home/trace.txt" \
+   "$unpacked/usr/games/pokotanba" --headless --frames 120 --input "$home/input.txt" --trace "$home/trace.txt" \
    --screenshot "$home/shot.bmp" > "$work/run.log" 2>&1) || status=$?
 check "the unpacked game ran to its end (status $status)" test "$status" -eq 0
 check "it played 120 frames" test "$(wc -l < "$home/trace.txt")" -eq 120
@@ -111,10 +118,20 @@ check "nothing else appeared in HOME: ${outside:-none}" test -z "$outside"
 echo "-- the kit's pkg-config files point into wherever it is unpacked"
 kit_root="$work/kit"
 dpkg-deb -x "$kit_deb" "$kit_root"
-cflags="$(PKG_CONFIG_PATH="$kit_root/usr/lib/pkgconfig" pkg-config --cflags kr-headless)"
+cflags="$(PKG_CONFIG_PATH="$kit_root/usr/lib/$multiarch/pkgconfig" pkg-config --cflags kr-headless)"
 include="$(grep -o -- '-I[^ ]*/include/kr' <<< "$cflags" | head -n 1)"
 check "pkg-config kr-headless gives the unpacked include folder (${include:-none})" \
   test "$(cd "${include#-I}" 2>/dev/null && pwd)" = "$kit_root/usr/include/kr"
+
+echo "-- lintian on both packages (no error)"
+for deb in "$game_deb" "$kit_deb"; do
+  name="$(basename "$deb" .deb)"
+  lint_status=0
+  lintian --fail-on error --tag-display-limit 0 "$deb" > "$build/packages/$name.lintian" 2>&1 || lint_status=$?
+  check "lintian finds no error in $name (status $lint_status, see $build/packages/$name.lintian)" \
+    test "$lint_status" -eq 0
+  grep '^E: ' "$build/packages/$name.lintian" || true
+done
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

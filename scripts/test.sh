@@ -20,6 +20,9 @@ ctest --test-dir "$root/build/release" -j"$jobs" --output-on-failure --timeout 3
 echo "== the kit: reference, install, the starter built outside the tree, its golden frames =="
 bash "$root/scripts/kit_test.sh" "$root/build/release"
 
+echo "== Japanese text built with clang: the game's and the showcase's frames equal the g++ ones =="
+bash "$root/scripts/clang_test.sh" "$root/build/release"
+
 echo "== the packages: made from the release build, their contents, the unpacked game run with an empty home =="
 bash "$root/scripts/package_test.sh" "$root/build/release"
 

@@ -3,15 +3,16 @@
 #include "draw/krDraw.h"
 #include "platform/pixels/surface.h"
 #include "platform/os/types.h"
+#include "platform/text/cp932_literal.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
 
 namespace {
 
-constexpr char kStory[] =
-    "むかしむかし、森のはずれの丘に、まるい生きものたちが住んでいました。\n"
-    "ある朝、風がふいて、木の葉がくるくるとまいあがりました。"
-    "「きれいだね。」と、あかいのがいいました。";
+constexpr const char* kStory =
+    u8"むかしむかし、森のはずれの丘に、まるい生きものたちが住んでいました。\n"
+    u8"ある朝、風がふいて、木の葉がくるくるとまいあがりました。"
+    u8"「きれいだね。」と、あかいのがいいました。"_cp932;
 
 constexpr int kLeft = 60, kTop = 360, kRight = 740, kBottom = 560;
 constexpr float kSecondsPerGlyph = 0.05f;
@@ -63,7 +64,7 @@ void FrameMessage() {
     Label(kLeft - 16, kTop - 40, message.smooth ? "LayoutSmoothText + RevealText (22 px Mincho, smoothed at double size)"
                                                 : "LayoutText + RevealText (22 px Mincho)");
     message.done = krDraw::RevealText(kSecondsPerGlyph) == 1;
-    if (message.done) Label(kRight - 40, kBottom - 12, "▼");
+    if (message.done) Label(kRight - 40, kBottom - 12, u8"▼"_cp932);
 }
 
 }  // namespace

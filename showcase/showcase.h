@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/text/cp932_literal.h"
+
 // The window caption and single-instance name, apart from the game's so
 // both can run side by side.
-inline constexpr char kShowcaseTitle[] = "kr ショーケース";
+inline constexpr const char* kShowcaseTitle = u8"kr ショーケース"_cp932;
 
 struct ShowcaseScene {
     const char* name;   // short name for the headless driver's --scene

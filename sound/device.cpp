@@ -11,6 +11,7 @@
 
 #include "platform/audio/mixer.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "sound/krSound.h"
 #include "sound/sound_internal.h"
 #include "system/krSystem.h"
@@ -129,7 +130,7 @@ int TakeLoadSlot(const char* label, const char* name, const char* nameTooLongMes
     if (krSoundDevice.reloadMode) return krSoundDevice.reloadSlot;
     const int slot = LowestFreeSlot();
     if (slot < 0) {
-        krSystem::ReportError(label, "オブジェクト数が多過ぎます");
+        krSystem::ReportError(label, u8"オブジェクト数が多過ぎます"_cp932);
         return -1;
     }
     if (std::strlen(name) > kMaxNameLength) {
@@ -171,7 +172,7 @@ bool CreateBuffer(const char* label, int slot, int j, const audio::PcmFormat& fo
     krSoundObject& o = krSoundObjects[slot];
     const int voice = audio::CreateVoice(format, bytes);
     if (!voice) {
-        krSystem::ReportError(label, "サウンドバッファが生成できません");
+        krSystem::ReportError(label, u8"サウンドバッファが生成できません"_cp932);
         return false;
     }
     o.buffers[j] = voice;
@@ -192,7 +193,7 @@ bool FillBuffers(const char* label, int slot, int mix, WaveData& wave) {
     krSoundObject& o = krSoundObjects[slot];
     PlayableSound sound;
     if (!MakePlayable(wave.format, wave.samples, sound)) {
-        krSystem::ReportError(label, "サウンドバッファが生成できません");
+        krSystem::ReportError(label, u8"サウンドバッファが生成できません"_cp932);
         return false;
     }
     const int count = std::max(1, std::abs(mix));
@@ -241,14 +242,15 @@ int LoadObject(const char* name, int mix) {
     if (!name) name = "";
     const char* label = "krSound::LoadObject";
     if (std::abs(mix) > krSoundMaxMix) {
-        krSystem::ReportError(label, "ミックス数が多過ぎます");
+        krSystem::ReportError(label, u8"ミックス数が多過ぎます"_cp932);
         return -1;
     }
-    const int slot = internal::TakeLoadSlot(label, name, "ファイル名またはリソース名が長すぎます");
+    const int slot = internal::TakeLoadSlot(label, name, u8"ファイル名またはリソース名が長すぎます"_cp932);
     if (slot < 0) return -1;
     WaveData wave;
     if (!ReadSource(name, wave)) {
-        krSystem::ReportError(label, "WAVEリソースが見つかりません");
+        krSystem::ReportLoadError(label, u8"WAVEリソースが見つかりません"_cp932,
+                                  (std::string(krSystem::GetBaseFolder(0)) + name).c_str());
         return -1;
     }
     if (!internal::FillBuffers(label, slot, mix, wave)) return -1;
@@ -272,7 +274,7 @@ int SelectFormat(int channels, int rate, int bits) {
     const audio::PcmFormat format{RateOfCode(rate), channels, bits};
     const bool usable = (channels == 1 || channels == 2) && (bits == 8 || bits == 16) && format.rate > 0;
     if (!usable || !audio::SetOutputFormat(format)) {
-        krSystem::ReportError("krSound::SelectFormat", "再生フォーマットを変更できません");
+        krSystem::ReportError("krSound::SelectFormat", u8"再生フォーマットを変更できません"_cp932);
         ReloadObjects();  // the objects play on in the format that stays
         return 0;
     }

@@ -13,6 +13,7 @@
 
 #include "platform/audio/mixer.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "sound/krSound.h"
 #include "sound/sound_internal.h"
 #include "system/krSystem.h"
@@ -26,10 +27,10 @@ using krSound::internal::WaveData;
 constexpr std::uint32_t kStreamSeconds = 5;  // shorter entries are loaded whole
 constexpr std::uint32_t kRingSeconds = 4;
 
-const char* const kNoPack = "パックファイル名が指定されていません";
-const char* const kNoEntry = "WAVEファイルを読み込めません";
-const char* const kCannotStream = "ストリーミング再生できません";
-const char* const kNameTooLong = "ファイル名が長すぎます";
+const char* const kNoPack = u8"パックファイル名が指定されていません"_cp932;
+const char* const kNoEntry = u8"WAVEファイルを読み込めません"_cp932;
+const char* const kCannotStream = u8"ストリーミング再生できません"_cp932;
+const char* const kNameTooLong = u8"ファイル名が長すぎます"_cp932;
 
 bool InRange(int slot) { return slot >= 0 && slot < krSoundObjectCount; }
 
@@ -215,14 +216,14 @@ int LoadPack(const char* name, int mix) {
     if (!name) name = "";
     const char* label = "krSound::LoadPack";
     if (std::abs(mix) > krSoundMaxMix) {
-        krSystem::ReportError(label, "ミックス数が多過ぎます");
+        krSystem::ReportError(label, u8"ミックス数が多過ぎます"_cp932);
         return -1;
     }
     const int slot = internal::TakeLoadSlot(label, name, kNameTooLong);
     if (slot < 0) return -1;
     PackFile pack(krSoundDevice.packPath);
     if (!pack.get()) {
-        krSystem::ReportError(label, kNoPack);
+        krSystem::ReportLoadError(label, kNoPack, krSoundDevice.packPath);
         return -1;
     }
     PackEntry entry;
@@ -247,7 +248,7 @@ int LoadStream(const char* name, int loopOffset) {
     if (slot < 0) return -1;
     PackFile pack(krSoundDevice.packPath);
     if (!pack.get()) {
-        krSystem::ReportError(label, kNoPack);
+        krSystem::ReportLoadError(label, kNoPack, krSoundDevice.packPath);
         return -1;
     }
     PackEntry entry;

@@ -9,6 +9,8 @@
 #include "draw/krDraw.h"
 #include "platform/text/cp932.h"
 #include "platform/os/window.h"
+#include "platform/os/notice.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 krSystemStateRecord krSystemState;
@@ -17,7 +19,7 @@ namespace {
 
 krGameSteps gameSteps;
 
-constexpr char kTitle[] = "ポコタンバ！";
+constexpr const char* kTitle = u8"ポコタンバ！"_cp932;
 constexpr char kWindowClass[] = "DEFAULT";
 constexpr std::uint32_t kClassStyle = 0x0B;          // vertical and horizontal redraw, double clicks
 constexpr std::uint32_t kWindowStyle = 0x00CA0000u;  // caption, system menu, minimise box
@@ -164,7 +166,7 @@ int Entry(const char* commandLine, int showCommand) {
     krSystemState.mainWindow = CreateGameWindow();
     if (krSystemState.mainWindow == 0) {
         // Saying nothing and exiting 0 would report a failed start as success.
-        std::fprintf(stderr, "pokotanba: cannot open the game window (no display available?)\n");
+        plat::Notice("cannot open the game window (no display available?)");
         if (krSystemState.instanceMutex) plat::ReleaseInstanceLock();
         return 1;
     }

@@ -229,6 +229,10 @@ int ResetTimersAndKeys();
 // ---- errors, messages, log and system services ----
 /// The engine's one error report: shows the message under the label and sets the error flag. Returns 0.
 int ReportError(const char* label, const char* message, int code = 0);
+/// A load that could not read its file: the same report as ReportError (the box text unchanged), and one line
+/// naming the file as the system names it ("<program>: <label>: cannot read <path>") on standard error and in the
+/// debug log. Returns 0.
+int ReportLoadError(const char* label, const char* message, const char* file);
 /// Returns 1 once an error has been reported, else 0.
 int ErrorRaised();
 /// Shuts down when an error has been reported; returns the error flag.
@@ -280,7 +284,9 @@ void MouseMove(std::intptr_t lParam);
 /// A mouse button message (from the window procedure): button bookkeeping.
 void MouseButton(std::uint32_t message);
 /// Advances a press state from the key's current state: 0 up, 1 just went down, 3 held, 2 just went up. Call once
-/// per frame per key; reads 0 while input is held back.
+/// per frame per key; reads 0 while input is held back. vk is a virtual-key code: the `plat::VK_*` constants of
+/// "platform/os/types.h" (VK_LEFT 37, VK_UP 38, VK_RIGHT 39, VK_DOWN 40, VK_SPACE 32, VK_RETURN 13, VK_ESCAPE 27,
+/// VK_SHIFT 16, ...), and a letter or digit as its upper-case character ('C' 67, '1' 49).
 void PollKey(int vk, std::int32_t& state);
 /// Reports a whole press and release of one of the listed codes (ending with 0; 1 and 2 the mouse buttons): that
 /// code, else 0.

@@ -2,6 +2,7 @@
 // on the wrapping millisecond clock.
 #include "draw/krDraw.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 namespace {
@@ -10,7 +11,7 @@ constexpr int kDelaySlot = 11;
 
 bool TimerNumberValid(int number, const char* label) {
     if (number >= 1 && number <= 10) return true;
-    krSystem::ReportError(label, "ウェイトNoが範囲外です");
+    krSystem::ReportError(label, u8"ウェイトNoが範囲外です"_cp932);
     return false;
 }
 

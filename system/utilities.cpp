@@ -16,8 +16,10 @@
 #include "draw/krDraw.h"
 #include "platform/os/atomic_file.h"
 #include "platform/text/cp932.h"
+#include "platform/os/notice.h"
 #include "platform/os/user_folder.h"
 #include "platform/os/window.h"
+#include "platform/text/cp932_literal.h"
 #include "system/krSystem.h"
 
 namespace {
@@ -74,9 +76,17 @@ int ReportError(const char* label, const char* message, int) {
     std::snprintf(text, sizeof text, "%s : %s", label ? label : "", message ? message : "");
     FlipToGDISurface();
     plat::MessageBeep(0xFFFFFFFFu);
-    plat::MessageBox(krSystemState.mainWindow, text, "エラー発生", kBoxFlags);
+    plat::MessageBox(krSystemState.mainWindow, text, u8"エラー発生"_cp932, kBoxFlags);
     krSystemState.errorRaised = 1;
     return 0;
+}
+
+int ReportLoadError(const char* label, const char* message, const char* file) {
+    // The file as this system names it: the path that was tried, '/' between folders.
+    const std::string line = plat::Cp932ToUtf8(label ? label : "") + ": cannot read " + plat::ResolvePath(file ? file : "");
+    plat::Notice(line);
+    DebugLog("%s", plat::Utf8ToCp932(line).c_str());
+    return ReportError(label, message);
 }
 
 int ErrorRaised() { return krSystemState.errorRaised; }
@@ -92,7 +102,7 @@ void Message(const char* format, ...) {
     va_start(args, format);
     FormatWithLineEnd(text, format, args);
     va_end(args);
-    ShowBox(text, "メッセージ", kBoxFlags);
+    ShowBox(text, u8"メッセージ"_cp932, kBoxFlags);
 }
 
 int Ask(const char* format, ...) {
@@ -101,7 +111,7 @@ int Ask(const char* format, ...) {
     va_start(args, format);
     FormatWithLineEnd(text, format, args);
     va_end(args);
-    return ShowBox(text, "メッセージ", kAskFlags) == plat::IDYES ? 1 : 0;
+    return ShowBox(text, u8"メッセージ"_cp932, kAskFlags) == plat::IDYES ? 1 : 0;
 }
 
 void DebugLog(const char* format, ...) {
@@ -193,7 +203,8 @@ std::int32_t LoadNumber(const char* fileName) {
 const char* GetCommandLine() { return krSystemState.commandLine; }
 
 void GetDate(int* year, int* month, int* day, char* weekday) {
-    static const char* const kWeekdays[7] = {"日", "月", "火", "水", "木", "金", "土"};
+    static const char* const kWeekdays[7] = {u8"日"_cp932, u8"月"_cp932, u8"火"_cp932, u8"水"_cp932,
+                                             u8"木"_cp932, u8"金"_cp932, u8"土"_cp932};
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -246,24 +257,24 @@ int GetScreenBits() { return plat::DesktopBits(); }
 int IsWindowed() { return krSystemState.fullScreen == 0 ? 1 : 0; }
 
 int CheckColorDepth(const char* settingsFile) {
-    static const char* const kColours[4] = {"16", "256", "65536", "1670万"};
+    static const char* const kColours[4] = {"16", "256", "65536", u8"1670万"_cp932};
     int depth = krScreen.displayDepth;
     int k = depth == 8 ? 1 : depth == 16 ? 2 : (depth == 24 || depth == 32) ? 3 : 0;
     if (k == 0) return 1;
     if (krSystemState.fullScreen || GetScreenBits() >= depth) return 1;
 
-    Message("　ウィンドウ状態で実行しようとしていますが、"
-            "画面が%s色以下に設定されています。\n"
-            "正しく動作させるには、%s色以上に設定するか、"
-            "フルスクリーンで実行させて下さい。",
+    Message(u8"　ウィンドウ状態で実行しようとしていますが、"
+            u8"画面が%s色以下に設定されています。\n"
+            u8"正しく動作させるには、%s色以上に設定するか、"
+            u8"フルスクリーンで実行させて下さい。"_cp932,
             kColours[k - 1], kColours[k]);
 
     const char* arg = settingsFile ? settingsFile : "";
     const char* question = nullptr;
     if (std::strcmp(arg, "*") == 0)
-        question = "フルスクリーンに切り換えますか？";
+        question = u8"フルスクリーンに切り換えますか？"_cp932;
     else if (arg[0] != '\0')
-        question = "フルスクリーンに設定し直しますか？";
+        question = u8"フルスクリーンに設定し直しますか？"_cp932;
 
     if (question && Ask("%s", question) == 1) {
         if (std::strcmp(arg, "*") != 0) SaveNumber(arg, 1);

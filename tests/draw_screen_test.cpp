@@ -9,6 +9,27 @@ namespace {
 
 using DrawScreen = DrawTest;
 
+TEST_F(DrawScreen, PixelOfTurnsAColourIntoTheScreensPixelValueAtEveryDepth) {
+    EXPECT_EQ(krDraw::PixelOf(0xFFFFFF), 0u) << "no screen yet";
+    const struct {
+        const char* bits;
+        std::uint32_t red, green, blue, grey;
+    } depths[] = {{"16", 0xF800, 0x07E0, 0x001F, 0x8410},
+                  {"15", 0x7C00, 0x03E0, 0x001F, 0x4210},
+                  {"32", 0xFF0000, 0x00FF00, 0x0000FF, 0x808080}};
+    for (const auto& d : depths) {
+        setenv("KR_DESKTOP_BITS", d.bits, 1);
+        ASSERT_EQ(krDraw::Screen(64, 48, 1), 1) << d.bits;
+        // Colours are 0x00BBGGRR: red is the low byte.
+        EXPECT_EQ(krDraw::PixelOf(0x0000FF), d.red) << d.bits;
+        EXPECT_EQ(krDraw::PixelOf(0x00FF00), d.green) << d.bits;
+        EXPECT_EQ(krDraw::PixelOf(0xFF0000), d.blue) << d.bits;
+        EXPECT_EQ(krDraw::PixelOf(0x808080), d.grey) << d.bits;
+        EXPECT_EQ(krDraw::PixelOf(0xFFFFFF), krScreen.pixelFormat.white) << d.bits;
+        krDraw::Release();
+    }
+}
+
 TEST_F(DrawScreen, SixteenBitRecordSpritesAndTables) {
     std::srand(7);
     ASSERT_EQ(krDraw::Screen(800, 600, 1), 1);

@@ -562,10 +562,15 @@ TEST(GameReplayPictures, MissingPicturesAreReportedAndTheVariantPicksTheSheets) 
         setup.arguments = variant;
         setup.program = (program.Path() / "pokotanba-replay").string();
         const Played run = Replay(setup);
-        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.exitCode, 3) << "an automated run of a game with a missing picture fails";
         ASSERT_EQ(run.frames.size(), 30u) << "the game goes on";
         EXPECT_GT(run.At(30).px, 300.0f);
         EXPECT_EQ(Count(run.errors, message), 1) << run.errors;
+        EXPECT_EQ(Count(run.errors, ": cannot read " + (program.Path() / "BMP").string() + "/"), 1)
+            << "one line names the missing file: " << run.errors;
+        setup.arguments = std::string(variant) + " --allow-errors";
+        EXPECT_EQ(Replay(setup).exitCode, 0);
+        setup.arguments = variant;
         setup.program = kReplay;
         EXPECT_EQ(Count(Replay(setup).errors, message), 0);
     }

@@ -294,18 +294,28 @@ TEST_F(MidiTest, TheWindowProcedureActsOnlyOnASuccessfulEndOfAnOpenStoppedPiece)
     EXPECT_EQ(Sent(), (Log{"status midi mode", "seek midi to start", "play midi notify"}));
 }
 
-TEST_F(MidiTest, WithoutASoundFontThereIsNoMusicAndOneLineSaysWhy) {
-    const std::string name = Piece("one.mid", ShortPiece());
+TEST_F(MidiTest, AChosenSoundFontThatIsNoFileIsSaidOnceAndTheSearchGoesOn) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::path(Base()) / folder_ / "root";
+    const fs::path sf2 = root / "usr/share/sounds/sf2";
+    fs::create_directories(sf2);
+    kr_test::WriteBytes((sf2 / "FluidR3_GM.sf2").string(), {1});
+    const std::string installed = fs::canonical(sf2).string() + "/FluidR3_GM.sf2";
+    std::string why;
     setenv("KR_SOUNDFONT", "/no/such/font.sf2", 1);
     testing::internal::CaptureStderr();
-    krSound::PlayMidi(name.c_str(), 1);
-    krSound::PlayMidi(name.c_str(), 1);
+    const std::vector<std::string> order = audio::SoundFontCandidates(root.string(), why);
+    audio::SoundFontCandidates(root.string(), why);
     const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, audio::ProgramLabel() + ": KR_SOUNDFONT: no SoundFont file /no/such/font.sf2; using the installed ones\n");
+    EXPECT_EQ(order, (std::vector<std::string>{installed}));
+    // A chosen file leads, and the installed ones follow it for when it cannot be loaded.
+    const std::string chosen = (root / "mine.sf2").string();
+    kr_test::WriteBytes(chosen, {1});
+    setenv("KR_SOUNDFONT", chosen.c_str(), 1);
+    EXPECT_EQ(audio::SoundFontCandidates(root.string(), why), (std::vector<std::string>{chosen, installed}));
     unsetenv("KR_SOUNDFONT");
-    EXPECT_EQ(said, audio::ProgramLabel() + ": no music (the SoundFont /no/such/font.sf2 was not found)\n");
-    EXPECT_FALSE(audio::MidiIsOpen());
-    EXPECT_EQ(krSound::midiOpen, 1);
-    EXPECT_EQ(kr_test::Peak(Render(200)), 0);
+    fs::remove_all(root);
 }
 
 TEST_F(MidiTest, WithoutAnAudioDeviceThereIsNoMusicAndOneLineSaysWhy) {
@@ -432,15 +442,18 @@ TEST_F(MidiTest, ABrokenSoundFontIsReportedOnceAndTheLibraryStaysQuiet) {
     const std::string name = Piece("one.mid", ShortPiece());
     const std::string broken = Base() + folder_ + "/broken.sf2";
     kr_test::WriteBytes(broken, {'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'});
+    std::string why;
+    const bool installed = !audio::SoundFontCandidates("", why).empty();
     setenv("KR_SOUNDFONT", broken.c_str(), 1);
     testing::internal::CaptureStderr();
     for (int play = 0; play < 3; ++play) krSound::PlayMidi(name.c_str(), 1);
     const std::string said = testing::internal::GetCapturedStderr();
     unsetenv("KR_SOUNDFONT");
     const std::string me = audio::ProgramLabel() + ": ";
-    EXPECT_EQ(said, me + "the SoundFont " + broken + " could not be loaded\n" + me +
-                        "no music (no General MIDI SoundFont could be loaded)\n");
-    EXPECT_FALSE(audio::MidiIsOpen());
+    // The broken choice falls back to an installed SoundFont when there is one.
+    const std::string ending = installed ? "" : me + "no music (no General MIDI SoundFont could be loaded)\n";
+    EXPECT_EQ(said, me + "the SoundFont " + broken + " could not be loaded\n" + ending);
+    EXPECT_EQ(audio::MidiIsOpen(), installed);
 }
 
 TEST_F(MidiTest, MusicFollowsAChangeOfTheOutputRate) {

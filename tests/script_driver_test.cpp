@@ -12,12 +12,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "draw/krDraw.h"
 #include "driver/script_driver.h"
 #include "platform/headless/headless.h"
 #include "platform/os/input_script.h"
+#include "platform/os/notice.h"
 #include "platform/os/window.h"
 
 namespace fs = std::filesystem;
@@ -195,6 +198,49 @@ TEST_F(DriverRun, AClockThatGoesBackIsFollowedAndTheRunStillEnds) {
     EXPECT_EQ(seen[2].frameStamp, 10u);
 }
 
+// A game whose picture is missing: the engine reports it and the game goes on.
+void MissingPictureStartup() {
+    krDraw::Screen(64, 48, 1);
+    krDraw::LoadObject("no_such_picture.bmp", 2);
+    krSystemState.scene = 1;
+}
+
+TEST_F(DriverRun, AnEngineErrorFailsTheRunUnlessAllowedAndTheLoadNamesItsFile) {
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);  // the debug log is written in the working folder
+    auto run = [&](std::vector<std::string> arguments, std::string& said) {
+        krScriptDriver::Program program;
+        program.name = "tiny";
+        program.steps = krGameSteps{&MissingPictureStartup, &TinyFrame, "tiny"};
+        arguments.insert(arguments.begin(), {"tiny", "--frames", "2"});
+        std::vector<char*> argv;
+        for (std::string& a : arguments) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        testing::internal::CaptureStderr();
+        const int status = krScriptDriver::Run(program, static_cast<int>(argv.size()) - 1, argv.data());
+        said = testing::internal::GetCapturedStderr();
+        return status;
+    };
+    std::string said;
+    EXPECT_EQ(run({}, said), krScriptDriver::kEngineError);
+    EXPECT_EQ(seen.size(), 2u) << "the game goes on after the report";
+    const std::string loadLine = "krDraw::LoadObject: cannot read " + std::string(krSystem::GetBaseFolder(0)) +
+                                 "no_such_picture.bmp\n";
+    EXPECT_NE(said.find(plat::ProgramLabel() + ": " + loadLine), std::string::npos) << said;
+    EXPECT_NE(said.find(reinterpret_cast<const char*>(u8"krDraw::LoadObject : BMPファイルを読み込めません")), std::string::npos)
+        << "the box text stays as it is: " << said;
+    EXPECT_NE(said.find("tiny: the engine reported an error during the run"), std::string::npos) << said;
+    std::ifstream log(dir / "DEBUG.TXT");
+    const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(logged, loadLine);
+
+    EXPECT_EQ(run({"--allow-errors"}, said), 0);
+    EXPECT_EQ(said.find("the engine reported an error"), std::string::npos) << said;
+    // An error of an earlier run in the same process is not this run's.
+    EXPECT_EQ(Run("", {"--frames", "1"}), 0);
+    fs::current_path(before);
+}
+
 // ---- the programs, used wrongly ----
 
 struct Outcome {
@@ -302,3 +348,42 @@ TEST(WrongUseOwnSwitches, EachProgramNamesItsOwnSwitchesAndValues) {
 }
 
 }  // namespace
+
+// ---- what the environment gets wrong, in one line each ----
+
+class EnvironmentLines : public testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/kr_env_XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+        std::ofstream(dir / "empty.conf") << "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" << dir.string()
+                                          << "</cachedir></fontconfig>\n";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    static int Count(const std::string& text, const std::string& part) {
+        int n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    }
+    fs::path dir;
+};
+
+TEST_F(EnvironmentLines, NoJapaneseFontAndAWrongDepthAreSaidOnceEach) {
+    // The message scene draws Japanese text in both faces, frame after frame.
+    Outcome o = RunProgram("krshowcase-headless",
+                           "--frames 20 --scene message", dir);  // fonts found: nothing said
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(Count(o.err, "no Japanese font"), 0) << o.err;
+    const std::string env = "FONTCONFIG_FILE='" + (dir / "empty.conf").string() + "' KR_DESKTOP_BITS=17 ";
+    const std::string command = "cd '" + dir.string() + "' && " + env + "'" + std::string(KR_RUN_DIR) +
+                                "/krshowcase-headless' --frames 20 --scene message > out.txt 2> err.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream err(dir / "err.txt");
+    const std::string said((std::istreambuf_iterator<char>(err)), {});
+    EXPECT_EQ(Count(said, "krshowcase-headless: no Japanese font found (fontconfig searched for a "), 1) << said;
+    EXPECT_EQ(Count(said, "krshowcase-headless: KR_DESKTOP_BITS=17 is none of 15, 16, 24, 32"), 1) << said;
+}

@@ -1,16 +1,19 @@
 // The starter game: a little walker on a field. The arrow keys walk it,
 // Space rings a chime, a tune plays all along, a line of Japanese text sits
-// on top; Escape ends the game (the engine itself does that).
+// on top; Escape ends the game (the engine itself does that). Its Japanese
+// text is written u8"..."_cp932: code page 932, the engine's encoding, with
+// every compiler.
 #include "game.h"
 
 #include <cstdint>
 
 #include "draw/krDraw.h"
 #include "platform/os/types.h"
+#include "platform/text/cp932_literal.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
 
-const char* const kStarterTitle = "スターター";
+const char* const kStarterTitle = u8"スターター"_cp932;
 
 namespace {
 
@@ -71,7 +74,7 @@ void DrawField() {
 void DrawCaption() {
     krDraw::SetFont(1, 20, 0, 400, 0, 0);
     krDraw::SetFontColor(0xFFFFFF, 0x000000, 0);
-    krDraw::DrawString(12, 10, "矢印キーで歩く、スペースで鐘、Escで終わり");
+    krDraw::DrawString(12, 10, u8"矢印キーで歩く、スペースで鐘、Escで終わり"_cp932);
     krDraw::ReleaseFont();
 }
 

@@ -356,10 +356,11 @@ void JoinAtExit() {
 
 std::vector<std::string> SoundFontCandidates(const std::string& root, std::string& why) {
     std::vector<std::string> found;
+    // The player's choice leads; a choice that is no file is said once, and
+    // one that cannot be loaded falls back to the rest of the search order.
     if (const char* chosen = std::getenv("KR_SOUNDFONT"); chosen && *chosen) {
-        if (IsFile(chosen)) return {chosen};
-        why = std::string("the SoundFont ") + chosen + " was not found";
-        return {};
+        if (IsFile(chosen)) found.push_back(chosen);
+        else SayOnce(std::string("KR_SOUNDFONT: no SoundFont file ") + chosen + "; using the installed ones");
     }
     for (const char* link : kAlternatives)
         if (IsFile(root + link)) AddOnce(found, Resolved(root + link));

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/notice.h"
 #include "platform/os/backend.h"
 #include "platform/text/cp932.h"
 #include "platform/headless/headless.h"
@@ -354,9 +355,12 @@ namespace {
 // The depth KR_DESKTOP_BITS asks for: 15 (5-5-5), 16, 24 or 32.
 int DesktopFormatBits() {
     const char* env = std::getenv("KR_DESKTOP_BITS");
-    if (env) {
-        int bits = std::atoi(env);
-        if (bits == 15 || bits == 16 || bits == 24 || bits == 32) return bits;
+    if (env && *env) {
+        const std::string text = env;
+        if (text == "15" || text == "16" || text == "24" || text == "32") return std::atoi(env);
+        static bool told = false;  // the depth is asked for often; one line is enough
+        if (!told) Notice("KR_DESKTOP_BITS=" + text + " is none of 15, 16, 24, 32; the desktop has 16 bits");
+        told = true;
     }
     return 16;
 }

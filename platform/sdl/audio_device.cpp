@@ -3,8 +3,10 @@
 // produces exactly the format it was asked for.
 #include "platform/sdl/audio_device.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/audio/notices.h"
@@ -17,6 +19,31 @@ constexpr Uint16 kCallbackFrames = 1024;
 void SayNoSound(const char* why) {
     audio::SayOnce(std::string("no sound (") + (why && *why ? why : "no audio device") + ")");
 }
+
+// While it lives, standard error goes nowhere: the audio library (ALSA)
+// writes its own lines there when it finds no device, and our one "no
+// sound" line says it better.
+class QuietStandardError {
+public:
+    QuietStandardError() {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && nowhere >= 0) dup2(nowhere, STDERR_FILENO);
+        if (nowhere >= 0) close(nowhere);
+    }
+    ~QuietStandardError() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved_ = -1;
+};
 
 bool SameFormat(const audio::PcmFormat& a, const audio::PcmFormat& b) {
     return a.rate == b.rate && a.channels == b.channels && a.bits == b.bits;
@@ -42,7 +69,12 @@ AudioDevice::~AudioDevice() {
 bool AudioDevice::Open(const audio::PcmFormat& format) {
     Close();
     format_ = format;
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    bool started = SDL_WasInit(SDL_INIT_AUDIO) != 0;
+    if (!started) {
+        QuietStandardError quiet;
+        started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    }
+    if (!started) {
         SayNoSound(SDL_GetError());
         return false;
     }
@@ -73,7 +105,10 @@ bool AudioDevice::OpenDevice(const audio::PcmFormat& format, bool quiet) {
     want.callback = &AudioDevice::Pull;
     want.userdata = this;
     SDL_AudioSpec have{};
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    {
+        QuietStandardError quiet;
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    }
     if (device_ == 0) {
         if (!quiet) SayNoSound(SDL_GetError());
         return false;

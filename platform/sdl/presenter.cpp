@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/images/bmp.h"
+#include "platform/os/notice.h"
 
 namespace plat::sdl {
 
@@ -90,7 +91,7 @@ public:
         // watching the folder only ever sees whole frames.
         const std::string path = folder_ + name, partial = folder_ + "/.partial.bmp";
         if (!WriteBmp24(partial, pixels.data(), width, height) || std::rename(partial.c_str(), path.c_str()) != 0)
-            std::fprintf(stderr, "pokotanba: cannot write the frame dump %s\n", path.c_str());
+            plat::Notice("cannot write the frame dump " + path);
         ++written_;
     }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/os/notice.h"
 #include "platform/sdl/audio_device.h"
 #include "platform/sdl/events.h"
 #include "platform/sdl/instance_guard.h"
@@ -290,7 +291,11 @@ private:
         if (!text || !*text) return 1;
         char* end = nullptr;
         long scale = std::strtol(text, &end, 10);
-        if (*end != '\0' || scale < 1) return 1;
+        if (*end != '\0' || scale < 1 || scale > 8) {
+            Notice(std::string("KR_WINDOW_SCALE=") + text + " is no whole number from 1 to 8; the window opens at scale " +
+                   (*end == '\0' && scale > 8 ? "8" : "1"));
+            if (*end != '\0' || scale < 1) return 1;
+        }
         scale = std::min(scale, 8L);
         while (scale > 1 && (width > 16384 / scale || height > 16384 / scale)) --scale;
         return static_cast<int>(scale);

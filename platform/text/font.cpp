@@ -20,8 +20,10 @@
 #include <optional>
 #include <unordered_map>
 
-#include "platform/text/cp932.h"
+#include "platform/os/notice.h"
 #include "platform/pixels/raster.h"
+#include "platform/text/cp932.h"
+#include "platform/text/cp932_literal.h"
 
 namespace plat {
 namespace {
@@ -34,11 +36,11 @@ constexpr double kItalicSlant = 0.2;
 
 // The two standard face names (code page 932 bytes once compiled).
 const std::string& MinchoName() {
-    static const std::string name = "標準明朝";
+    static const std::string name = u8"標準明朝"_cp932;
     return name;
 }
 const std::string& GothicName() {
-    static const std::string name = "標準ゴシック";
+    static const std::string name = u8"標準ゴシック"_cp932;
     return name;
 }
 
@@ -60,7 +62,13 @@ struct FaceFile {
     std::string path;
     int index = 0;
     std::string family;  // UTF-8
+    bool japanese = false;  // has kana (fontconfig's character set holds U+3042)
 };
+
+bool CoversJapanese(FcPattern* font) {
+    FcCharSet* chars = nullptr;
+    return FcPatternGetCharSet(font, FC_CHARSET, 0, &chars) == FcResultMatch && chars && FcCharSetHasChar(chars, 0x3042);
+}
 
 std::optional<FaceFile> FaceFileOf(FcPattern* font) {
     FcChar8* file = nullptr;
@@ -72,6 +80,7 @@ std::optional<FaceFile> FaceFileOf(FcPattern* font) {
     FcChar8* family = nullptr;
     if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch && family)
         f.family = reinterpret_cast<const char*>(family);
+    f.japanese = CoversJapanese(font);
     return f;
 }
 
@@ -100,7 +109,7 @@ std::optional<FaceFile> Match(FcPattern* pattern, const std::string* requiredFam
 std::optional<FaceFile> AnyOutlineFace() {
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, nullptr);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_CHARSET, nullptr);
     FcFontSet* set = FcFontList(nullptr, pattern, objects);
     std::optional<FaceFile> found;
     for (int i = 0; set && i < set->nfont && !found; ++i) found = FaceFileOf(set->fonts[i]);
@@ -117,7 +126,19 @@ std::optional<FaceFile> StandardFace(bool serif) {
     FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
     std::optional<FaceFile> found = Match(pattern, nullptr);
     FcPatternDestroy(pattern);
-    return found ? found : AnyOutlineFace();
+    if (!found) found = AnyOutlineFace();
+    // Text still draws its Latin letters from whatever was found; the
+    // Japanese ones would silently be missing, so the player is told once.
+    if (!found || !found->japanese) {
+        static bool told = false;
+        if (!told)
+            Notice(std::string("no Japanese font found (fontconfig searched for a ") + (serif ? "serif" : "sans-serif") +
+                   " face with lang ja, then any outline face; found " +
+                   (found ? found->family + " in " + found->path : std::string("none")) +
+                   "): Japanese text will not show; install fonts-ipafont-mincho and fonts-ipafont-gothic");
+        told = true;
+    }
+    return found;
 }
 
 std::optional<FaceFile> FamilyFace(const std::string& familyUtf8) {
@@ -870,9 +891,7 @@ std::vector<FontFamily> ListFontFamilies(std::size_t maxCount) {
         FcChar8* family = nullptr;
         if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch || !family) continue;
         const std::string name = reinterpret_cast<const char*>(family);
-        FcCharSet* chars = nullptr;
-        const bool japanese = FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) == FcResultMatch && chars &&
-                              FcCharSetHasChar(chars, 0x3042);
+        const bool japanese = CoversJapanese(set->fonts[i]);
         auto it = seen.find(name);
         if (it != seen.end()) {
             if (japanese) families[it->second].charset = SHIFTJIS_CHARSET;
