@@ -12,13 +12,18 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/release}"
 bash "$root/scripts/deps.sh" --package
 
-# Debian keeps libraries and pkg-config files in the multiarch folder.
+# Debian keeps libraries and pkg-config files in the multiarch folder; the
+# build's own choice (for `cmake --install --prefix`) is put back afterwards.
 libdir="lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
+own_libdir=""
 if [ -f "$build/CMakeCache.txt" ]; then
+  own_libdir="$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")"
   cmake -S "$root" -B "$build" -DCMAKE_INSTALL_LIBDIR="$libdir" > /dev/null
 else
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_LIBDIR="$libdir" > /dev/null
 fi
+restore_libdir() { cmake -S "$root" -B "$build" -DCMAKE_INSTALL_LIBDIR="${own_libdir:-lib}" > /dev/null; }
+trap restore_libdir EXIT
 cmake --build "$build" -j"$(nproc)" --target package_parts
 rm -rf "$build/packages"
 (cd "$build" && cpack --config CPackConfig.cmake > "$build/cpack.log") || { cat "$build/cpack.log"; exit 1; }
