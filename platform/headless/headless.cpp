@@ -9,6 +9,8 @@
 #include <deque>
 #include <set>
 
+#include "platform/os/window_placement.h"
+
 namespace plat::headless {
 namespace {
 
@@ -29,8 +31,18 @@ public:
         visible = !desc.hidden;
         minimized = false;
         caption = desc.captionUtf8;
-        origin = Point{desc.x, desc.y};
+        // Placed as the window system places it: on the desktop, centred when asked.
+        origin = KeptOnDesktop(Rect{0, 0, desktopW, desktopH}, Point{desc.x, desc.y}, desc.width, desc.height);
+        if (origin.x == kWindowCentred) origin.x = 0;
+        if (origin.y == kWindowCentred) origin.y = 0;
+        icon.clear();
+        iconWidth = iconHeight = 0;
         return true;
+    }
+    void SetIcon(const std::vector<std::uint32_t>& argb, int width, int height) override {
+        icon = argb;
+        iconWidth = width;
+        iconHeight = height;
     }
     void DestroyWindow() override {
         windowGone = exists;
@@ -185,6 +197,8 @@ public:
     std::uint32_t clock = 0;
     std::uint64_t slept = 0;
     int readsSinceSleep = 0;
+    std::vector<std::uint32_t> icon;
+    int iconWidth = 0, iconHeight = 0;
     // Joysticks.
     bool joyPresent[2] = {};
     JoystickReading joy[2];
@@ -255,6 +269,11 @@ bool WindowTopmost() { return Self().topmost; }
 bool WindowMinimized() { return Self().minimized; }
 const std::string& WindowCaption() { return Self().caption; }
 void SetClientOrigin(int x, int y) { Self().origin = Point{x, y}; }
+const std::vector<std::uint32_t>& WindowIcon(int& width, int& height) {
+    width = Self().iconWidth;
+    height = Self().iconHeight;
+    return Self().icon;
+}
 void SetDesktopSize(int width, int height) {
     Self().desktopW = width;
     Self().desktopH = height;

@@ -52,6 +52,8 @@ bool WindowTopmost();
 bool WindowMinimized();
 const std::string& WindowCaption();
 void SetClientOrigin(int x, int y);
+// The window's icon as ARGB8888 pixels (empty when it has none).
+const std::vector<std::uint32_t>& WindowIcon(int& width, int& height);
 void SetDesktopSize(int width, int height);
 int PresentCount();
 int FlipToGDICount();

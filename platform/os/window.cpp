@@ -140,6 +140,28 @@ int GetSystemMetrics(int index) {
 
 Point ClientOrigin(HWND hwnd) { return IsWindow(hwnd) ? ActiveBackend().ClientOrigin() : Point{}; }
 
+std::vector<std::uint32_t> IconPixels(const Surface& picture) {
+    std::vector<std::uint32_t> argb;
+    if (picture.pixels == nullptr || picture.width < 1 || picture.height < 1) return argb;
+    argb.reserve(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height));
+    const std::uint32_t key = GetPixel(picture, 0, 0);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint32_t pixel = GetPixel(picture, x, y);
+            std::uint8_t r = 0, g = 0, b = 0;
+            UnmapRGB(picture.format, pixel, r, g, b);
+            argb.push_back(pixel == key ? 0u : 0xFF000000u | (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b);
+        }
+    }
+    return argb;
+}
+
+void SetWindowIcon(HWND hwnd, const Surface& picture) {
+    if (!IsWindow(hwnd)) return;
+    const std::vector<std::uint32_t> argb = IconPixels(picture);
+    if (!argb.empty()) ActiveBackend().SetIcon(argb, picture.width, picture.height);
+}
+
 // ---- messages ----
 
 void PostMessage(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {

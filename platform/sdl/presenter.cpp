@@ -9,35 +9,24 @@
 #include <set>
 
 #include "platform/images/bmp.h"
+#include "platform/os/window_placement.h"
 
 namespace plat::sdl {
 
 // ---- geometry ----
 
+namespace {
+
+SDL_Rect ToSdl(const Rect& r) { return SDL_Rect{r.left, r.top, r.Width(), r.Height()}; }
+
+}  // namespace
+
 SDL_Rect LetterboxRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
-    if (outputWidth <= 0 || outputHeight <= 0 || logicalWidth <= 0 || logicalHeight <= 0) return SDL_Rect{0, 0, 0, 0};
-    // Compare the aspects in integers: out.w / out.h against log.w / log.h.
-    const long long wide = static_cast<long long>(outputWidth) * logicalHeight;
-    const long long tall = static_cast<long long>(outputHeight) * logicalWidth;
-    SDL_Rect r;
-    if (wide >= tall) {  // bars left and right
-        r.h = outputHeight;
-        r.w = static_cast<int>(tall / logicalHeight);
-    } else {  // bars above and below
-        r.w = outputWidth;
-        r.h = static_cast<int>(wide / logicalWidth);
-    }
-    r.x = (outputWidth - r.w) / 2;
-    r.y = (outputHeight - r.h) / 2;
-    return r;
+    return ToSdl(AspectFit(outputWidth, outputHeight, logicalWidth, logicalHeight));
 }
 
 SDL_Rect IntegerScaleRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
-    if (outputWidth <= 0 || outputHeight <= 0 || logicalWidth <= 0 || logicalHeight <= 0) return SDL_Rect{0, 0, 0, 0};
-    const int scale = std::min(outputWidth / logicalWidth, outputHeight / logicalHeight);
-    if (scale < 1) return LetterboxRect(outputWidth, outputHeight, logicalWidth, logicalHeight);
-    const int w = logicalWidth * scale, h = logicalHeight * scale;
-    return SDL_Rect{(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
+    return ToSdl(ScreenInArea(outputWidth, outputHeight, logicalWidth, logicalHeight));
 }
 
 namespace {
