@@ -15,6 +15,7 @@
 
 #include "driver/frame_outputs.h"
 #include "platform/headless/headless.h"
+#include "platform/images/present_dump.h"
 #include "platform/os/backend.h"
 #include "platform/os/input_script.h"
 #include "platform/os/window.h"
@@ -64,8 +65,6 @@ private:
     std::FILE* trace_ = nullptr;
     bool screenshotWritten_ = false;
     FrameAudio audio_;
-    std::unique_ptr<FrameDump> dump_;
-    int presentsSeen_ = 0;
 };
 
 Session* active = nullptr;
@@ -177,8 +176,6 @@ int Session::Play(char* programName) {
         plat::headless::SetClock(script_.events.front().clock);
         ++nextEvent_;
     }
-    if (const char* folder = std::getenv("KR_PRESENT_DUMP"); folder != nullptr && *folder != '\0')
-        dump_ = std::make_unique<FrameDump>(folder);
     active = this;
     plat::headless::SetPumpHook([] { active->Pump(); });
     krSystem::SetGameSteps(krGameSteps{[] { active->Startup(); }, [] { active->Frame(); }, program_.steps.title});
@@ -206,7 +203,7 @@ int Session::Finish(int result) {
         std::fprintf(stderr, "%s: cannot write the sound to '%s'\n", program_.name.c_str(), options_.audio.c_str());
         result = kWriteFailed;
     }
-    if (dump_ && dump_->Failed()) {
+    if (plat::ProgramPresentDump().Failed()) {
         std::fprintf(stderr, "%s: cannot write the frame dump\n", program_.name.c_str());
         result = kWriteFailed;
     }
@@ -232,10 +229,6 @@ void Session::Frame() {
 // Every look at the message queue comes here before the queue is read.
 void Session::Pump() {
     if (krSystemState.mainWindow == 0) return;
-    if (dump_ && plat::headless::PresentCount() != presentsSeen_) {
-        presentsSeen_ = plat::headless::PresentCount();
-        if (const plat::Surface* front = plat::FrontSurface()) dump_->Offer(*front);
-    }
     const long coming = (script_.countsPasses ? passesBegun_ : framesDone_) + 1;
     if (delivered_ < coming) Deliver(coming);
     if (plat::PendingMessageCount() != 0) return;

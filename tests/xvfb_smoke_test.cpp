@@ -145,9 +145,18 @@ std::vector<std::string> Frames(const std::string& dir) {
     return frames;
 }
 
+// 24-bit pixels cut to 5-6-5, the display's own depth: the window widens
+// them to 8 bits its own way, the dump as the engine's pixel code does.
+std::string To565(const std::string& pixels) {
+    std::string out = pixels;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(static_cast<unsigned char>(out[i]) >> (i % 3 == 1 ? 2 : 3));  // B, G, R
+    return out;
+}
+
 bool Contains(const std::vector<std::string>& frames, const std::string& shot) {
     for (const std::string& f : frames) {
-        if (!shot.empty() && f == shot) return true;
+        if (!shot.empty() && To565(f) == To565(shot)) return true;
     }
     return false;
 }
@@ -362,12 +371,7 @@ namespace {
 // nullopt for the all-black picture a window shows before its first frame.
 std::optional<std::string> Reduced(const std::string& pixels) {
     if (pixels.find_first_not_of('\0') == std::string::npos) return std::nullopt;
-    std::string out = pixels;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const int shift = i % 3 == 1 ? 2 : 3;  // B, G, R
-        out[i] = static_cast<char>(static_cast<unsigned char>(out[i]) >> shift);
-    }
-    return out;
+    return To565(pixels);
 }
 
 // The dumped frames of a folder in the order they were first presented.

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/images/present_dump.h"
 #include "platform/os/backend.h"
 #include "platform/text/cp932.h"
 #include "platform/headless/headless.h"
@@ -86,6 +87,7 @@ HWND CreateMainWindow(const char* className, const char* caption, std::uint32_t,
     desc.height = height;
     desc.hidden = true;  // shown by ShowWindow
     if (!ActiveBackend().CreateWindow(desc)) return 0;
+    StartPresentDumpFromEnvironment();  // each window's frames are numbered from 000
     ws.window = kMainWindow;
     ws.proc = found->second;
     ws.quitPosted = false;
@@ -395,7 +397,12 @@ PixelFormat DesktopFormat() { return FormatForBits(DesktopFormatBits()); }
 
 Surface* FrontSurface() { return ActiveBackend().FrontSurface(); }
 
-void PresentFront() { ActiveBackend().PresentFront(); }
+void PresentFront() {
+    ActiveBackend().PresentFront();
+    PresentDump& dump = ProgramPresentDump();
+    if (dump.Active())
+        if (const Surface* front = ActiveBackend().FrontSurface()) dump.Offer(*front);
+}
 
 void FlipToGDISurface() { ActiveBackend().FlipToGDISurface(); }
 

@@ -1,14 +1,11 @@
 // The present path of the SDL edge: front surface -> streaming texture ->
-// renderer, whole-number scaled in a window or letterboxed full-screen; frame capture and the
-// dump of distinct frames.
+// renderer, whole-number scaled in a window or letterboxed full-screen, and
+// the frame capture of the tests.
 #include "platform/sdl/presenter.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <set>
 
-#include "platform/images/bmp.h"
 #include "platform/os/window_placement.h"
 
 namespace plat::sdl {
@@ -61,43 +58,6 @@ std::uint32_t TextureFormatFor(const PixelFormat& format) {
     }
 }
 
-// ---- dump of distinct frames ----
-
-// Writes each frame not seen before as <folder>/frame_NNN.bmp, in the order
-// of first appearance, up to a limit (an animated scene would otherwise fill
-// the disk).
-class FrameDump {
-public:
-    explicit FrameDump(std::string folder) : folder_(std::move(folder)) {}
-
-    void Offer(const std::vector<std::uint32_t>& pixels, int width, int height) {
-        if (written_ >= kMaxFrames || pixels.empty()) return;
-        if (!seen_.insert(Hash(pixels, width, height)).second) return;
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame_%03d.bmp", written_);
-        // Written under a hidden name and then renamed, so that a reader
-        // watching the folder only ever sees whole frames.
-        const std::string path = folder_ + name, partial = folder_ + "/.partial.bmp";
-        if (!WriteBmp24(partial, pixels.data(), width, height) || std::rename(partial.c_str(), path.c_str()) != 0)
-            std::fprintf(stderr, "pokotanba: cannot write the frame dump %s\n", path.c_str());
-        ++written_;
-    }
-
-private:
-    static constexpr int kMaxFrames = 64;
-
-    static std::uint64_t Hash(const std::vector<std::uint32_t>& pixels, int width, int height) {
-        std::uint64_t h = 1469598103934665603ull ^ (static_cast<std::uint64_t>(width) << 32) ^
-                          static_cast<std::uint64_t>(height);
-        for (std::uint32_t p : pixels) h = (h ^ (p & 0xFFFFFFu)) * 1099511628211ull;
-        return h;
-    }
-
-    std::string folder_;
-    std::set<std::uint64_t> seen_;
-    int written_ = 0;
-};
-
 // ---- presenter ----
 
 Presenter::Presenter() = default;
@@ -113,8 +73,6 @@ bool Presenter::Create(SDL_Window* window, int width, int height, const PixelFor
         Destroy();
         return false;
     }
-    const char* dumpFolder = std::getenv("KR_PRESENT_DUMP");
-    if (dumpFolder && *dumpFolder) dump_ = std::make_unique<FrameDump>(dumpFolder);
     return true;
 }
 
@@ -146,7 +104,6 @@ void Presenter::Destroy() {
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
-    dump_.reset();
     lastFrame_.clear();
     lastWidth_ = lastHeight_ = 0;
 }
@@ -182,7 +139,7 @@ void Presenter::Present(const Surface& front) {
     const SDL_Rect dst = Destination(outW, outH);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
-    if (capture_ || dump_) Capture(dst);
+    if (capture_) Capture(dst);
     SDL_RenderPresent(renderer_);
 }
 
@@ -193,9 +150,7 @@ void Presenter::Capture(const SDL_Rect& dst) {
     if (SDL_RenderReadPixels(renderer_, &dst, SDL_PIXELFORMAT_RGB888, lastFrame_.data(), dst.w * 4) != 0) {
         lastFrame_.clear();
         lastWidth_ = lastHeight_ = 0;
-        return;
     }
-    if (dump_) dump_->Offer(lastFrame_, lastWidth_, lastHeight_);
 }
 
 }  // namespace plat::sdl
