@@ -51,6 +51,7 @@ private:
     void Frame();
     void Pump();
     void Deliver(long coming);
+    void StartReadings();
 
     const Program& program_;
     Options options_;
@@ -60,8 +61,7 @@ private:
     long framesDone_ = 0;
     long passesBegun_ = 0;
     long delivered_ = 0;
-    bool clockPending_ = false;
-    std::uint32_t pendingClock_ = 0;
+    std::vector<plat::headless::ClockReading> pendingReadings_;  // of the frame about to begin
     std::FILE* trace_ = nullptr;
     bool screenshotWritten_ = false;
     FrameAudio audio_;
@@ -171,11 +171,11 @@ int Session::Main(int argc, char** argv) {
 int Session::Play(char* programName) {
     plat::SetBackend(&plat::headless::Instance());
     plat::headless::Reset();
-    // A recording starts at the clock its program started with.
-    if (!script_.events.empty() && script_.events.front().frame == 0) {
-        plat::headless::SetClock(script_.events.front().clock);
-        ++nextEvent_;
-    }
+    // A recording starts with the readings its program made before the
+    // first pass.
+    for (; nextEvent_ < script_.events.size() && script_.events[nextEvent_].frame == 0; ++nextEvent_)
+        pendingReadings_.push_back({script_.events[nextEvent_].clock, script_.events[nextEvent_].times});
+    StartReadings();
     active = this;
     plat::headless::SetPumpHook([] { active->Pump(); });
     krSystem::SetGameSteps(krGameSteps{[] { active->Startup(); }, [] { active->Frame(); }, program_.steps.title});
@@ -233,9 +233,17 @@ void Session::Pump() {
     if (delivered_ < coming) Deliver(coming);
     if (plat::PendingMessageCount() != 0) return;
     // The queue is dry: the main loop's frame work comes next.
-    if (clockPending_) plat::headless::SetClock(pendingClock_);
-    clockPending_ = false;
+    StartReadings();
     ++passesBegun_;
+}
+
+// The clock of the frame that begins now reads as the script says, from its
+// first reading on.
+void Session::StartReadings() {
+    if (pendingReadings_.empty()) return;
+    plat::headless::SetClock(pendingReadings_.front().ms);
+    plat::headless::SetClockReadings(pendingReadings_);
+    pendingReadings_.clear();
 }
 
 void Session::Deliver(long coming) {
@@ -245,8 +253,7 @@ void Session::Deliver(long coming) {
         const plat::script::Event& e = events[nextEvent_];
         if (e.frame != coming) continue;  // its frame never came (the game skipped none; a recording may)
         if (e.kind == plat::script::EventKind::Clock) {
-            clockPending_ = true;
-            pendingClock_ = e.clock;
+            pendingReadings_.push_back({e.clock, e.times});
             continue;
         }
         if (e.kind == plat::script::EventKind::Mouse) {

@@ -32,7 +32,7 @@
 ///     <frame> <key> down|up                   LEFT UP RIGHT DOWN SPACE RETURN TAB SHIFT PGUP PGDN
 ///                                             HOME END ESCAPE, a letter or digit, or a code 1-255
 ///     <frame> mouse <action> <x> <y>          move, ldown, lup, ldouble, rdown, rup, rdouble
-///     <frame> clock <ms>                      the clock as the frame begins (frame 0: at start)
+///     <frame> clock <ms> [<times>]            the frame's next clock reading(s) (frame 0: at start)
 ///     <frame> message <msg> <wParam> <lParam> any other window message
 ///     count passes                            frames count passes of the main loop (recordings)
 ///     seed <n>                                the seed of the random numbers (1 when absent)

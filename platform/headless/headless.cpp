@@ -135,6 +135,13 @@ public:
     }
 
     std::uint32_t Ticks() override {
+        if (!readings.empty()) {
+            ClockReading& next = readings.front();
+            clock = next.ms;
+            readsSinceSleep = 1;  // as a reading just after SetClock
+            if (--next.times == 0) readings.pop_front();
+            return clock;
+        }
         if (++readsSinceSleep >= kReadsPerVirtualMs) {
             readsSinceSleep = 0;
             ++clock;
@@ -195,6 +202,7 @@ public:
     std::vector<std::string> raises;
     // Time.
     std::uint32_t clock = 0;
+    std::deque<ClockReading> readings;  // given out before the clock runs by itself
     std::uint64_t slept = 0;
     int readsSinceSleep = 0;
     std::vector<std::uint32_t> icon;
@@ -241,6 +249,7 @@ void Reset() {
     b.lockHeld = false;
     b.raises.clear();
     b.clock = 0;
+    b.readings.clear();
     b.slept = 0;
     b.readsSinceSleep = 0;
     b.joyPresent[0] = b.joyPresent[1] = false;
@@ -251,6 +260,12 @@ void Reset() {
 void SetClock(std::uint32_t ms) {
     Self().clock = ms;
     Self().readsSinceSleep = 0;
+}
+void SetClockReadings(const std::vector<ClockReading>& readings) {
+    HeadlessBackend& b = Self();
+    b.readings.clear();
+    for (const ClockReading& r : readings)
+        if (r.times > 0) b.readings.push_back(r);
 }
 void AdvanceClock(std::uint32_t ms) { Self().clock += ms; }
 std::uint32_t Clock() { return Self().clock; }

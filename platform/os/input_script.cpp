@@ -103,11 +103,14 @@ bool ParseEvent(const std::vector<std::string>& f, Event& out, std::string& erro
     out = Event{};
     out.frame = static_cast<long>(frame);
     if (clock) {
-        long long ms = 0;
-        if (f.size() != 3) return Fail(error, "expected '<frame> clock <ms>'");
+        long long ms = 0, times = 1;
+        if (f.size() != 3 && f.size() != 4) return Fail(error, "expected '<frame> clock <ms> [<times>]'");
         if (!ParseNumber(f[2], 0, UINT32_MAX, ms)) return Fail(error, "clock must be a number of milliseconds");
+        if (f.size() == 4 && !ParseNumber(f[3], 1, UINT32_MAX, times))
+            return Fail(error, "the readings of a clock line must be a number from 1");
         out.kind = EventKind::Clock;
         out.clock = static_cast<std::uint32_t>(ms);
+        out.times = static_cast<std::uint32_t>(times);
         return true;
     }
     if (f.size() >= 2 && f[1] == "mouse") {
@@ -166,6 +169,8 @@ std::string KeyName(int vk) {
     for (const NamedKey& k : kNamedKeys)
         if (vk == k.vk) return k.name;
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return std::string(1, static_cast<char>(vk));
+    // A code of one decimal digit would read back as that digit's key.
+    if (vk >= 1 && vk <= 9) return Hex(static_cast<unsigned long long>(vk));
     return std::to_string(vk);
 }
 
@@ -235,7 +240,7 @@ std::string FormatEvent(const Event& e) {
         case EventKind::Mouse:
             return frame + "mouse " + MouseOf(e.mouse).name + " " + std::to_string(e.x) + " " + std::to_string(e.y);
         case EventKind::Clock:
-            return frame + "clock " + std::to_string(e.clock);
+            return frame + "clock " + std::to_string(e.clock) + (e.times > 1 ? " " + std::to_string(e.times) : "");
         case EventKind::Seed:
             return "seed " + std::to_string(e.seed);
         case EventKind::Message:

@@ -38,8 +38,7 @@ bool SessionRecorder::Open(const std::string& path, const std::string& programNa
     file_ = std::fopen(path.c_str(), "w");
     if (file_ == nullptr) return false;
     passesBegun_ = 0;
-    firstRead_ = true;
-    clockWanted_ = false;
+    clockTimes_ = 0;
     failed_ = false;
     Line("# A session of " + programName + " recorded in its window. Replay it with the headless\n"
          "# program of the same game: --input <this file> --frames N");
@@ -48,6 +47,8 @@ bool SessionRecorder::Open(const std::string& path, const std::string& programNa
 }
 
 bool SessionRecorder::Close() {
+    if (file_ == nullptr) return !failed_;
+    FlushClock();
     if (file_ == nullptr) return !failed_;
     if (std::fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
@@ -66,6 +67,7 @@ void SessionRecorder::Line(const std::string& text) {
 
 void SessionRecorder::Posted(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     if (file_ == nullptr || message == WM_SETCURSOR) return;  // the replay asks for the cursor with each move
+    FlushClock();  // the file keeps the order in which things happened
     script::Event e;
     e.frame = passesBegun_ + 1;
     if (message == WM_KEYDOWN || message == WM_KEYUP) {
@@ -87,11 +89,12 @@ void SessionRecorder::Posted(std::uint32_t message, std::uintptr_t wParam, std::
 
 void SessionRecorder::PumpEnded(bool queueEmpty) {
     if (file_ == nullptr || !queueEmpty) return;
+    FlushClock();
     ++passesBegun_;
-    clockWanted_ = true;
 }
 
 void SessionRecorder::SeedChosen(std::uint32_t seed) {
+    FlushClock();
     script::Event e;
     e.kind = script::EventKind::Seed;
     e.seed = seed;
@@ -99,12 +102,25 @@ void SessionRecorder::SeedChosen(std::uint32_t seed) {
 }
 
 void SessionRecorder::ClockRead(std::uint32_t ms) {
-    if (file_ == nullptr || !(firstRead_ || clockWanted_)) return;
+    if (file_ == nullptr) return;
+    if (clockTimes_ > 0 && clockTimes_ < UINT32_MAX && ms == clockValue_ && clockFrame_ == passesBegun_) {
+        ++clockTimes_;
+        return;
+    }
+    FlushClock();
+    clockFrame_ = passesBegun_;
+    clockValue_ = ms;
+    clockTimes_ = 1;
+}
+
+void SessionRecorder::FlushClock() {
+    if (clockTimes_ == 0) return;
     script::Event e;
     e.kind = script::EventKind::Clock;
-    e.frame = firstRead_ ? 0 : passesBegun_;
-    e.clock = ms;
-    firstRead_ = clockWanted_ = false;
+    e.frame = clockFrame_;
+    e.clock = clockValue_;
+    e.times = clockTimes_;
+    clockTimes_ = 0;
     Line(script::FormatEvent(e));
 }
 

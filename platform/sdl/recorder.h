@@ -5,9 +5,10 @@
 //
 // Frame numbers count passes of the main loop: a look at the queue that
 // finds it empty is followed by one pass of frame work, and the events
-// posted before it belong to that pass. Each pass records the clock of its
-// first reading (the frame clock's measurement); frame 0 the first reading
-// of the program.
+// posted before it belong to that pass. Every clock reading the program
+// makes is recorded, in order, under the pass it was made in (frame 0:
+// before the first pass, start-up included); readings in a row that give
+// the same value share one line, written when the value changes.
 //
 // Started by KR_RECORD=<file> or by a program's --record <file> switch.
 #pragma once
@@ -42,11 +43,14 @@ public:
 
 private:
     void Line(const std::string& text);
+    // Writes the readings held back (the same value read again and again).
+    void FlushClock();
 
     std::FILE* file_ = nullptr;
     long passesBegun_ = 0;
-    bool firstRead_ = true;
-    bool clockWanted_ = false;
+    long clockFrame_ = 0;
+    std::uint32_t clockValue_ = 0;
+    std::uint32_t clockTimes_ = 0;  // 0: no reading held back
     bool failed_ = false;
 };
 
