@@ -51,7 +51,8 @@ private:
     void Frame();
     void Pump();
     void Deliver(long coming);
-    void StartReadings();
+    void BeginFrame();
+    void MoveStick(const plat::script::Event& e);
 
     const Program& program_;
     Options options_;
@@ -61,7 +62,13 @@ private:
     long framesDone_ = 0;
     long passesBegun_ = 0;
     long delivered_ = 0;
-    std::vector<plat::headless::ClockReading> pendingReadings_;  // of the frame about to begin
+    // Clock readings and joystick events of the frame about to begin.
+    std::vector<plat::script::Event> pendingAtStart_;
+    struct Stick {
+        bool present = false;
+        std::uint32_t x = 32767, y = 32767, buttons = 0;
+    };
+    Stick sticks_[2];
     std::FILE* trace_ = nullptr;
     bool screenshotWritten_ = false;
     FrameAudio audio_;
@@ -174,11 +181,14 @@ int Session::Play(char* programName) {
     // A recording starts with the readings its program made before the
     // first pass.
     for (; nextEvent_ < script_.events.size() && script_.events[nextEvent_].frame == 0; ++nextEvent_)
-        pendingReadings_.push_back({script_.events[nextEvent_].clock, script_.events[nextEvent_].times});
-    StartReadings();
+        pendingAtStart_.push_back(script_.events[nextEvent_]);
+    BeginFrame();
     active = this;
     plat::headless::SetPumpHook([] { active->Pump(); });
-    krSystem::SetGameSteps(krGameSteps{[] { active->Startup(); }, [] { active->Frame(); }, program_.steps.title});
+    krGameSteps steps = program_.steps;  // the game's window size, icon and title, with counted steps
+    steps.startup = [] { active->Startup(); };
+    steps.frame = [] { active->Frame(); };
+    krSystem::SetGameSteps(steps);
     char* programOnly[] = {programName, nullptr};
     const int result = krSystem::Main(1, programOnly);
     plat::headless::SetPumpHook(nullptr);
@@ -233,17 +243,34 @@ void Session::Pump() {
     if (delivered_ < coming) Deliver(coming);
     if (plat::PendingMessageCount() != 0) return;
     // The queue is dry: the main loop's frame work comes next.
-    StartReadings();
+    BeginFrame();
     ++passesBegun_;
 }
 
-// The clock of the frame that begins now reads as the script says, from its
-// first reading on.
-void Session::StartReadings() {
-    if (pendingReadings_.empty()) return;
-    plat::headless::SetClock(pendingReadings_.front().ms);
-    plat::headless::SetClockReadings(pendingReadings_);
-    pendingReadings_.clear();
+// The frame that begins now: its joysticks as the script says, and its
+// clock reading as the script says from the first reading on.
+void Session::BeginFrame() {
+    std::vector<plat::headless::ClockReading> readings;
+    for (const plat::script::Event& e : pendingAtStart_) {
+        if (e.kind == plat::script::EventKind::Clock) readings.push_back({e.clock, e.times});
+        if (e.kind == plat::script::EventKind::Joystick) MoveStick(e);
+    }
+    pendingAtStart_.clear();
+    if (readings.empty()) return;
+    plat::headless::SetClock(readings.front().ms);
+    plat::headless::SetClockReadings(readings);
+}
+
+void Session::MoveStick(const plat::script::Event& e) {
+    using plat::script::JoystickAction;
+    Stick& s = sticks_[e.joystick];
+    switch (e.joystickAction) {
+        case JoystickAction::Plug: s = Stick{}; s.present = true; break;
+        case JoystickAction::Unplug: s = Stick{}; break;
+        case JoystickAction::Axes: s.x = static_cast<std::uint32_t>(e.x); s.y = static_cast<std::uint32_t>(e.y); break;
+        case JoystickAction::Buttons: s.buttons = e.buttons; break;
+    }
+    plat::headless::SetJoystick(e.joystick, s.present, s.x, s.y, s.buttons);
 }
 
 void Session::Deliver(long coming) {
@@ -252,8 +279,8 @@ void Session::Deliver(long coming) {
     for (; nextEvent_ < events.size() && events[nextEvent_].frame <= coming; ++nextEvent_) {
         const plat::script::Event& e = events[nextEvent_];
         if (e.frame != coming) continue;  // its frame never came (the game skipped none; a recording may)
-        if (e.kind == plat::script::EventKind::Clock) {
-            pendingReadings_.push_back({e.clock, e.times});
+        if (e.kind == plat::script::EventKind::Clock || e.kind == plat::script::EventKind::Joystick) {
+            pendingAtStart_.push_back(e);
             continue;
         }
         if (e.kind == plat::script::EventKind::Mouse) {

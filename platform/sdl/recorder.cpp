@@ -39,6 +39,7 @@ bool SessionRecorder::Open(const std::string& path, const std::string& programNa
     if (file_ == nullptr) return false;
     passesBegun_ = 0;
     clockTimes_ = 0;
+    sticks_[0] = sticks_[1] = StickState{};
     failed_ = false;
     Line("# A session of " + programName + " recorded in its window. Replay it with the headless\n"
          "# program of the same game: --input <this file> --frames N");
@@ -111,6 +112,38 @@ void SessionRecorder::ClockRead(std::uint32_t ms) {
     clockFrame_ = passesBegun_;
     clockValue_ = ms;
     clockTimes_ = 1;
+}
+
+void SessionRecorder::JoystickRead(int id, bool present, std::uint32_t x, std::uint32_t y, std::uint32_t buttons) {
+    if (file_ == nullptr || id < 0 || id > 1) return;
+    StickState& last = sticks_[id];
+    script::Event e;
+    e.kind = script::EventKind::Joystick;
+    e.frame = passesBegun_;
+    e.joystick = id;
+    auto write = [&](script::JoystickAction action) {
+        FlushClock();
+        e.joystickAction = action;
+        Line(script::FormatEvent(e));
+    };
+    if (present != last.present) {
+        write(present ? script::JoystickAction::Plug : script::JoystickAction::Unplug);
+        last = StickState{};
+        last.present = present;
+    }
+    if (!present) return;
+    if (x != last.x || y != last.y) {
+        e.x = static_cast<int>(x & 0xFFFFu);
+        e.y = static_cast<int>(y & 0xFFFFu);
+        write(script::JoystickAction::Axes);
+        last.x = x;
+        last.y = y;
+    }
+    if (buttons != last.buttons) {
+        e.buttons = buttons;
+        write(script::JoystickAction::Buttons);
+        last.buttons = buttons;
+    }
 }
 
 void SessionRecorder::FlushClock() {

@@ -8,7 +8,9 @@
 // posted before it belong to that pass. Every clock reading the program
 // makes is recorded, in order, under the pass it was made in (frame 0:
 // before the first pass, start-up included); readings in a row that give
-// the same value share one line, written when the value changes.
+// the same value share one line, written when the value changes. Joystick
+// readings are recorded the same way, as what changed: plugged, unplugged,
+// axes, buttons.
 //
 // Started by KR_RECORD=<file> or by a program's --record <file> switch.
 #pragma once
@@ -40,6 +42,9 @@ public:
     void ClockRead(std::uint32_t ms);
     // The seed the program's random numbers start from.
     void SeedChosen(std::uint32_t seed);
+    // A joystick reading handed to the program (present false: no device);
+    // what changed since the last one is recorded.
+    void JoystickRead(int id, bool present, std::uint32_t x, std::uint32_t y, std::uint32_t buttons);
 
 private:
     void Line(const std::string& text);
@@ -51,6 +56,12 @@ private:
     long clockFrame_ = 0;
     std::uint32_t clockValue_ = 0;
     std::uint32_t clockTimes_ = 0;  // 0: no reading held back
+    struct StickState {
+        bool present = false;
+        std::uint32_t x = kCentre, y = kCentre, buttons = 0;
+    };
+    static constexpr std::uint32_t kCentre = 32767;  // where a replay's plugged stick starts
+    StickState sticks_[2];
     bool failed_ = false;
 };
 

@@ -270,7 +270,11 @@ public:
 
     // ---- joysticks ----
 
-    bool ReadJoystick(int id, JoystickReading& out) override { return joysticks_.Read(id, out); }
+    bool ReadJoystick(int id, JoystickReading& out) override {
+        const bool present = joysticks_.Read(id, out);
+        Recorder().JoystickRead(id, present, out.x, out.y, out.buttons);
+        return present;
+    }
     void JoystickConfigChanged() override {
         if (joysticks_.Start()) joysticks_.Rescan();
     }
