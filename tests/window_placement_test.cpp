@@ -103,6 +103,27 @@ TEST(WindowPlacement, AScreenIsShownCentredAtTheLargestWholeScaleThatFitsAndNeve
     }
 }
 
+TEST(WindowPlacement, PointsMapBetweenTheAreaAndAScreenShownScaledInIt) {
+    const Rect twice{80, 60, 720, 540};  // 320 x 240 at 2x in 800 x 600
+    auto toScreen = [&](int x, int y) { return AreaToScreen(twice, 320, 240, Point{x, y}); };
+    EXPECT_EQ(toScreen(80, 60).x, 0);
+    EXPECT_EQ(toScreen(81, 61).y, 0);
+    EXPECT_EQ(toScreen(82, 62).x, 1);
+    EXPECT_EQ(toScreen(719, 539).x, 319);
+    EXPECT_EQ(toScreen(719, 539).y, 239);
+    EXPECT_EQ(toScreen(79, 59).x, -1) << "the bar left of the picture is left of the screen";
+    EXPECT_EQ(toScreen(720, 540).y, 240);
+    for (int x = 0; x < 320; ++x) {  // and back to the same pixel
+        const Point area = ScreenToArea(twice, 320, 240, Point{x, x % 240});
+        const Point back = AreaToScreen(twice, 320, 240, area);
+        ASSERT_EQ(back.x, x);
+        ASSERT_EQ(back.y, x % 240);
+    }
+    const Rect asIs{0, 0, 800, 600};
+    EXPECT_EQ(AreaToScreen(asIs, 800, 600, Point{123, 456}).x, 123);
+    EXPECT_EQ(ScreenToArea(asIs, 800, 600, Point{123, 456}).y, 456);
+}
+
 // ---- the engine: the game's window size, its screen shown in it, its icon ----
 
 namespace {
@@ -180,6 +201,18 @@ TEST_F(KitWindowTest, ASmallerScreenSitsInTheMiddleOfTheDefaultWindow) {
     EXPECT_EQ(FrontAt(719, 539), 0x3333u);
     EXPECT_EQ(FrontAt(717, 539), 0x1111u);
     EXPECT_EQ(FrontAt(720, 540), 0u);
+}
+
+TEST_F(KitWindowTest, TheMouseIsReadInScreenPixelsWhereTheScreenIsScaled) {
+    ASSERT_EQ(Run(640, 400, 320, 200), 0);
+    // The window's last state stays readable: the screen at 2x from the corner.
+    krSystem::MouseMove(MakeLParam(301, 199));
+    EXPECT_EQ(krSystemState.mouseX, 150);
+    EXPECT_EQ(krSystemState.mouseY, 99);
+    ASSERT_EQ(Run(0, 0, 800, 600), 0);  // the usual game: one to one
+    krSystem::MouseMove(MakeLParam(301, 199));
+    EXPECT_EQ(krSystemState.mouseX, 301);
+    EXPECT_EQ(krSystemState.mouseY, 199);
 }
 
 TEST_F(KitWindowTest, ALargerScreenIsShrunkWholeIntoTheWindowNotCropped) {

@@ -20,7 +20,26 @@ int KeptStart(int low, int high, int size, int start) {
     return static_cast<int>(std::clamp<long long>(start, low, last));
 }
 
+// Division rounding towards minus infinity.
+int FloorDiv(long long a, long long b) {
+    long long q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return static_cast<int>(q);
+}
+
 }  // namespace
+
+Point AreaToScreen(const Rect& place, int screenWidth, int screenHeight, Point area) {
+    if (place.Width() <= 0 || place.Height() <= 0) return area;
+    return Point{FloorDiv(static_cast<long long>(area.x - place.left) * screenWidth, place.Width()),
+                 FloorDiv(static_cast<long long>(area.y - place.top) * screenHeight, place.Height())};
+}
+
+Point ScreenToArea(const Rect& place, int screenWidth, int screenHeight, Point screen) {
+    if (screenWidth <= 0 || screenHeight <= 0) return screen;
+    return Point{place.left + FloorDiv((2LL * screen.x + 1) * place.Width(), 2LL * screenWidth),
+                 place.top + FloorDiv((2LL * screen.y + 1) * place.Height(), 2LL * screenHeight)};
+}
 
 bool DesktopKnown(const Rect& desktop) { return desktop.right > desktop.left && desktop.bottom > desktop.top; }
 

@@ -39,6 +39,13 @@ Point KeptOnDesktop(const Rect& desktop, Point requested, int width, int height)
 // for empty sizes.
 Rect ScreenInArea(int areaWidth, int areaHeight, int screenWidth, int screenHeight);
 
+// A point of the area mapped into the screen shown at `place` (points
+// outside the place map outside the screen), and a point of the screen back
+// to the centre of its pixel in the area. A place of the screen's own size
+// maps every point onto itself, shifted by the place's corner.
+Point AreaToScreen(const Rect& place, int screenWidth, int screenHeight, Point area);
+Point ScreenToArea(const Rect& place, int screenWidth, int screenHeight, Point screen);
+
 // The largest rectangle of the screen's aspect centred in the area.
 Rect AspectFit(int areaWidth, int areaHeight, int screenWidth, int screenHeight);
 
