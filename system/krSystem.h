@@ -159,6 +159,7 @@ struct krGameSteps {
     /// another size (krDraw::Screen) is shown centred in it at the largest whole scale that
     /// fits, or shrunk with its aspect kept when even its own size does not fit.
     int windowWidth = 0;
+    /// The window's client height in pixels; 0 keeps the default (see windowWidth).
     int windowHeight = 0;
     /// A BMP picture for the window's icon, relative to the program's folder (or an absolute
     /// path); the colour of its top-left pixel is transparent. Null: no icon.
