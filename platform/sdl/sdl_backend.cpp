@@ -118,9 +118,18 @@ public:
         }
         SDL_DisplayMode mode;
         int display = window_ ? std::max(0, SDL_GetWindowDisplayIndex(window_)) : 0;
-        if (StartVideo() && SDL_GetDesktopDisplayMode(display, &mode) == 0) {
+        if (!StartVideo()) return;
+        if (SDL_GetDesktopDisplayMode(display, &mode) == 0 && mode.w > 0 && mode.h > 0) {
             width = mode.w;
             height = mode.h;
+            return;
+        }
+        // A display still starting may have no mode yet; its bounds may be
+        // known. Else 0 x 0: the caller then leaves the placement to SDL.
+        SDL_Rect bounds{0, 0, 0, 0};
+        if (SDL_GetDisplayBounds(display, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) {
+            width = bounds.w;
+            height = bounds.h;
         }
     }
 
