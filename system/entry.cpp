@@ -26,6 +26,7 @@ constexpr std::uint32_t kWindowStyle = 0x00CA0000u;  // caption, system menu, mi
 constexpr int kDefaultClientWidth = 800;
 constexpr int kDefaultClientHeight = 600;
 constexpr int kLargestClientSide = 16384;
+constexpr int kLargestIconSide = 256;
 
 // Copies the command line, cut to 255 bytes without splitting a two-byte
 // character.
@@ -100,10 +101,16 @@ void SetGameIcon() {
     const std::string path =
         plat::ResolvePath(absolute ? gameSteps.icon : std::string(krSystem::GetBaseFolder(0)) + gameSteps.icon);
     plat::Surface* picture = plat::LoadBmpFile(path, plat::FormatForBits(32));
+    // Icons are small; a huge picture would only cost memory in the window system.
+    if (picture != nullptr && (picture->width > kLargestIconSide || picture->height > kLargestIconSide)) {
+        plat::DestroySurface(picture);
+        picture = nullptr;
+    }
     if (picture == nullptr) {
         const std::string program = plat::ProgramPath();
-        std::fprintf(stderr, "%s: cannot read the window icon '%s'\n",
-                     program.substr(program.find_last_of('/') + 1).c_str(), path.c_str());
+        std::fprintf(stderr, "%s: cannot use the window icon '%s' (a BMP picture of at most %d x %d pixels)\n",
+                     program.substr(program.find_last_of('/') + 1).c_str(), path.c_str(), kLargestIconSide,
+                     kLargestIconSide);
         return;
     }
     plat::SetWindowIcon(krSystemState.mainWindow, *picture);

@@ -161,8 +161,8 @@ struct krGameSteps {
     int windowWidth = 0;
     /// The window's client height in pixels; 0 keeps the default (see windowWidth).
     int windowHeight = 0;
-    /// A BMP picture for the window's icon, relative to the program's folder (or an absolute
-    /// path); the colour of its top-left pixel is transparent. Null: no icon.
+    /// A BMP picture for the window's icon (at most 256 x 256), relative to the program's folder
+    /// (or an absolute path); the colour of its top-left pixel is transparent. Null: no icon.
     const char* icon = nullptr;
 };
 
