@@ -1,7 +1,7 @@
 # Two Debian packages, made by CPack from this build (scripts/package.sh):
 #   pokotanba   the game: component `game`
 #     /usr/lib/pokotanba/     the program, its headless twin pokotanba-replay,
-#                             BMP/, map.txt, music.mid and the marker
+#                             BMP/, map.txt, music.mid, the window's icon.bmp and the marker
 #                             kr-installed, which tells the programs that they
 #                             are installed (then they write only under the
 #                             player's $XDG_DATA_HOME/pokotanba)
@@ -26,13 +26,15 @@ add_executable(icongen ${KR_GEN_DIR}/icongen.cpp ${KR_GEN_DIR}/icon.cpp ${KR_GEN
 target_compile_options(icongen PRIVATE -Wall -Wextra)
 find_package(ZLIB REQUIRED)
 target_link_libraries(icongen PRIVATE kr_gen ZLIB::ZLIB)
+# The same icon as the window's (icon.bmp beside the program).
 add_custom_command(
-  OUTPUT ${KR_PACKAGE_DIR}/hicolor/48x48/apps/pokotanba.png
-  COMMAND icongen ${KR_PACKAGE_DIR}/hicolor
+  OUTPUT ${KR_PACKAGE_DIR}/hicolor/48x48/apps/pokotanba.png ${KR_RUN_DIR}/icon.bmp
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KR_RUN_DIR}
+  COMMAND icongen ${KR_PACKAGE_DIR}/hicolor ${KR_RUN_DIR}/icon.bmp
   DEPENDS icongen
   COMMENT "Drawing the game's icon")
-add_custom_target(game_icon ALL DEPENDS ${KR_PACKAGE_DIR}/hicolor/48x48/apps/pokotanba.png)
-list(APPEND KR_TEST_DEPS icongen)
+add_custom_target(game_icon ALL DEPENDS ${KR_PACKAGE_DIR}/hicolor/48x48/apps/pokotanba.png ${KR_RUN_DIR}/icon.bmp)
+list(APPEND KR_TEST_DEPS icongen game_icon)
 
 # ---- the game component ----
 file(WRITE ${KR_PACKAGE_DIR}/kr-installed
@@ -40,7 +42,7 @@ file(WRITE ${KR_PACKAGE_DIR}/kr-installed
      "$XDG_DATA_HOME/<this folder's name> (else ~/.local/share/<this folder's name>).\n")
 install(TARGETS pokotanba pokotanba-replay RUNTIME DESTINATION ${KR_GAME_DIR} COMPONENT ${KR_GAME_COMPONENT})
 install(DIRECTORY ${KR_RUN_DIR}/BMP DESTINATION ${KR_GAME_DIR} COMPONENT ${KR_GAME_COMPONENT})
-install(FILES ${KR_RUN_DIR}/map.txt ${KR_RUN_DIR}/music.mid ${KR_PACKAGE_DIR}/kr-installed
+install(FILES ${KR_RUN_DIR}/map.txt ${KR_RUN_DIR}/music.mid ${KR_RUN_DIR}/icon.bmp ${KR_PACKAGE_DIR}/kr-installed
         DESTINATION ${KR_GAME_DIR} COMPONENT ${KR_GAME_COMPONENT})
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/pokotanba.sh DESTINATION games RENAME pokotanba
         COMPONENT ${KR_GAME_COMPONENT})

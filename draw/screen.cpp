@@ -13,6 +13,7 @@
 #include "input/krJoystick.h"
 #include "platform/os/window.h"
 #include "platform/text/cp932_literal.h"
+#include "platform/os/window_placement.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
 
@@ -176,10 +177,16 @@ void ClearLoaderSlots() {
     for (int slot = 4; slot < krObjectCount; ++slot) krObjects[slot] = krObjectRecord{};
 }
 
+// The screen is shown in the window's client area centred at the largest
+// whole scale that fits (shrunk with its aspect kept when it is larger than
+// the client area); a screen of the client's size fills it.
 void SetPresentationRects() {
-    krScreen.presentSource = plat::Rect{0, 0, krScreen.screenWidth, krScreen.screenHeight};
+    const int w = krScreen.screenWidth, h = krScreen.screenHeight;
+    krScreen.presentSource = plat::Rect{0, 0, w, h};
+    plat::Rect place{0, 0, w, h};
+    if (krScreen.front != nullptr) place = plat::ScreenInArea(krScreen.front->width, krScreen.front->height, w, h);
     const int left = krSystemState.clientLeft, top = krSystemState.clientTop;
-    krScreen.presentDestination = plat::Rect{left, top, left + krScreen.screenWidth, top + krScreen.screenHeight};
+    krScreen.presentDestination = plat::Rect{left + place.left, top + place.top, left + place.right, top + place.bottom};
 }
 
 void StartEngineServices() {

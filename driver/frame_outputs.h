@@ -1,10 +1,8 @@
-// What the script driver writes from a run: the back screen as a BMP, the
-// sound pulled frame by frame into a WAV file, and the distinct presented
-// frames (KR_PRESENT_DUMP), named and numbered as the window's dump names
-// them so that the two can be compared file by file.
+// What the script driver writes from a run: the back screen as a BMP and
+// the sound pulled frame by frame into a WAV file. (The distinct presented
+// frames, KR_PRESENT_DUMP, are dumped by the platform for both edges.)
 #pragma once
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -39,22 +37,6 @@ private:
     std::vector<unsigned char> buffer_;
     long framesDone_ = 0;
     bool wanted_ = false;
-    bool failed_ = false;
-};
-
-// Each presented frame not seen before, as <folder>/frame_NNN.bmp in the
-// order of first appearance, up to 64 frames.
-class FrameDump {
-public:
-    explicit FrameDump(std::string folder) : folder_(std::move(folder)) {}
-    void Offer(const plat::Surface& front);
-    bool Failed() const { return failed_; }
-
-private:
-    static constexpr int kMaxFrames = 64;
-    std::string folder_;
-    std::set<std::uint64_t> seen_;
-    int written_ = 0;
     bool failed_ = false;
 };
 

@@ -16,6 +16,7 @@
 #include "driver/frame_outputs.h"
 #include "platform/headless/headless.h"
 #include "platform/os/atomic_file.h"
+#include "platform/images/present_dump.h"
 #include "platform/os/backend.h"
 #include "platform/os/input_script.h"
 #include "platform/os/same_file.h"
@@ -54,6 +55,8 @@ private:
     void Frame();
     void Pump();
     void Deliver(long coming);
+    void BeginFrame();
+    void MoveStick(const plat::script::Event& e);
 
     const Program& program_;
     Options options_;
@@ -63,13 +66,16 @@ private:
     long framesDone_ = 0;
     long passesBegun_ = 0;
     long delivered_ = 0;
-    bool clockPending_ = false;
-    std::uint32_t pendingClock_ = 0;
+    // Clock readings and joystick events of the frame about to begin.
+    std::vector<plat::script::Event> pendingAtStart_;
+    struct Stick {
+        bool present = false;
+        std::uint32_t x = 32767, y = 32767, buttons = 0;
+    };
+    Stick sticks_[2];
     std::unique_ptr<plat::AtomicFile> trace_;  // replaces the old trace only when complete
     bool screenshotWritten_ = false;
     FrameAudio audio_;
-    std::unique_ptr<FrameDump> dump_;
-    int presentsSeen_ = 0;
 };
 
 Session* active = nullptr;
@@ -198,17 +204,18 @@ int Session::Main(int argc, char** argv) {
 int Session::Play(char* programName) {
     plat::SetBackend(&plat::headless::Instance());
     plat::headless::Reset();
-    // A recording starts at the clock its program started with.
-    if (!script_.events.empty() && script_.events.front().frame == 0) {
-        plat::headless::SetClock(script_.events.front().clock);
-        ++nextEvent_;
-    }
-    if (const char* folder = std::getenv("KR_PRESENT_DUMP"); folder != nullptr && *folder != '\0')
-        dump_ = std::make_unique<FrameDump>(folder);
+    // A recording starts with the readings its program made before the
+    // first pass.
+    for (; nextEvent_ < script_.events.size() && script_.events[nextEvent_].frame == 0; ++nextEvent_)
+        pendingAtStart_.push_back(script_.events[nextEvent_]);
+    BeginFrame();
     active = this;
     krSystemState.errorRaised = 0;  // errors of an earlier run in this process are not this run's
     plat::headless::SetPumpHook([] { active->Pump(); });
-    krSystem::SetGameSteps(krGameSteps{[] { active->Startup(); }, [] { active->Frame(); }, program_.steps.title});
+    krGameSteps steps = program_.steps;  // the game's window size, icon and title, with counted steps
+    steps.startup = [] { active->Startup(); };
+    steps.frame = [] { active->Frame(); };
+    krSystem::SetGameSteps(steps);
     char* programOnly[] = {programName, nullptr};
     const int result = krSystem::Main(1, programOnly);
     plat::headless::SetPumpHook(nullptr);
@@ -233,7 +240,7 @@ int Session::Finish(int result) {
         std::fprintf(stderr, "%s: cannot write the sound to '%s'\n", program_.name.c_str(), options_.audio.c_str());
         result = kWriteFailed;
     }
-    if (dump_ && dump_->Failed()) {
+    if (plat::ProgramPresentDump().Failed()) {
         std::fprintf(stderr, "%s: cannot write the frame dump\n", program_.name.c_str());
         result = kWriteFailed;
     }
@@ -266,17 +273,38 @@ void Session::Frame() {
 // Every look at the message queue comes here before the queue is read.
 void Session::Pump() {
     if (krSystemState.mainWindow == 0) return;
-    if (dump_ && plat::headless::PresentCount() != presentsSeen_) {
-        presentsSeen_ = plat::headless::PresentCount();
-        if (const plat::Surface* front = plat::FrontSurface()) dump_->Offer(*front);
-    }
     const long coming = (script_.countsPasses ? passesBegun_ : framesDone_) + 1;
     if (delivered_ < coming) Deliver(coming);
     if (plat::PendingMessageCount() != 0) return;
     // The queue is dry: the main loop's frame work comes next.
-    if (clockPending_) plat::headless::SetClock(pendingClock_);
-    clockPending_ = false;
+    BeginFrame();
     ++passesBegun_;
+}
+
+// The frame that begins now: its joysticks as the script says, and its
+// clock reading as the script says from the first reading on.
+void Session::BeginFrame() {
+    std::vector<plat::headless::ClockReading> readings;
+    for (const plat::script::Event& e : pendingAtStart_) {
+        if (e.kind == plat::script::EventKind::Clock) readings.push_back({e.clock, e.times});
+        if (e.kind == plat::script::EventKind::Joystick) MoveStick(e);
+    }
+    pendingAtStart_.clear();
+    if (readings.empty()) return;
+    plat::headless::SetClock(readings.front().ms);
+    plat::headless::SetClockReadings(readings);
+}
+
+void Session::MoveStick(const plat::script::Event& e) {
+    using plat::script::JoystickAction;
+    Stick& s = sticks_[e.joystick];
+    switch (e.joystickAction) {
+        case JoystickAction::Plug: s = Stick{}; s.present = true; break;
+        case JoystickAction::Unplug: s = Stick{}; break;
+        case JoystickAction::Axes: s.x = static_cast<std::uint32_t>(e.x); s.y = static_cast<std::uint32_t>(e.y); break;
+        case JoystickAction::Buttons: s.buttons = e.buttons; break;
+    }
+    plat::headless::SetJoystick(e.joystick, s.present, s.x, s.y, s.buttons);
 }
 
 void Session::Deliver(long coming) {
@@ -285,9 +313,8 @@ void Session::Deliver(long coming) {
     for (; nextEvent_ < events.size() && events[nextEvent_].frame <= coming; ++nextEvent_) {
         const plat::script::Event& e = events[nextEvent_];
         if (e.frame != coming) continue;  // its frame never came (the game skipped none; a recording may)
-        if (e.kind == plat::script::EventKind::Clock) {
-            clockPending_ = true;
-            pendingClock_ = e.clock;
+        if (e.kind == plat::script::EventKind::Clock || e.kind == plat::script::EventKind::Joystick) {
+            pendingAtStart_.push_back(e);
             continue;
         }
         if (e.kind == plat::script::EventKind::Mouse) {

@@ -42,13 +42,17 @@
 ///     <frame> <key> down|up                   LEFT UP RIGHT DOWN SPACE RETURN TAB SHIFT PGUP PGDN
 ///                                             HOME END ESCAPE, a letter or digit, or a code 1-255
 ///     <frame> mouse <action> <x> <y>          move, ldown, lup, ldouble, rdown, rup, rdouble
-///     <frame> clock <ms>                      the clock as the frame begins (frame 0: at start)
+///     <frame> clock <ms> [<times>]            the frame's next clock reading(s) (frame 0: at start)
 ///     <frame> message <msg> <wParam> <lParam> any other window message
+///     <frame> joystick <id> plug|unplug       joystick 0 or 1 plugged in or unplugged
+///     <frame> joystick <id> axes <x> <y>      its position, 0..65535 each
+///     <frame> joystick <id> buttons <mask>    its buttons, bit n-1 for button n
 ///     count passes                            frames count passes of the main loop (recordings)
 ///     seed <n>                                the seed of the random numbers (1 when absent)
 ///
 /// The events of frame k reach the window after frame k-1 has ended and
-/// before frame k runs. The random numbers are seeded before the start-up
+/// before frame k runs; its clock readings and joystick lines apply from
+/// when its frame work begins. The random numbers are seeded before the start-up
 /// step, so random effects repeat from run to run.
 #pragma once
 #include <cstdio>

@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
     const int misuse = plat::CheckProgramArguments("pokotanba", kUsage, argc, argv, "BMP");
     if (misuse >= 0) return misuse;
     plat::SetBackend(&plat::sdl::Instance());
-    krSystem::SetGameSteps(krGameSteps{&GameStartup, &GameFrame});
+    krGameSteps steps{&GameStartup, &GameFrame};
+    steps.icon = "icon.bmp";  // drawn by icongen beside the program
+    krSystem::SetGameSteps(steps);
     return krSystem::Main(argc, argv);
 }

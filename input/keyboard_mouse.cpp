@@ -3,6 +3,7 @@
 // placement and confinement.
 #include "draw/krDraw.h"
 #include "platform/os/window.h"
+#include "platform/os/window_placement.h"
 #include "system/krSystem.h"
 
 namespace {
@@ -45,6 +46,27 @@ void OnRightDoubleClick() {
         krSystem::ConfineCursorToScreen();
 }
 
+// Where the screen is shown in the client area (krDraw::Screen places it),
+// in client coordinates.
+plat::Rect ScreenPlace() {
+    plat::Rect place = krScreen.presentDestination;
+    place.left -= krSystemState.clientLeft;
+    place.right -= krSystemState.clientLeft;
+    place.top -= krSystemState.clientTop;
+    place.bottom -= krSystemState.clientTop;
+    return place;
+}
+
+// True when the screen is shown in a window scaled or away from the
+// client's corner, so that the mouse maps through its place. A screen shown
+// at its own size in the corner (the usual case), full screen, or no screen
+// yet: one to one.
+bool ScreenPlaced(const plat::Rect& place) {
+    if (krSystemState.fullScreen != 0 || place.Width() <= 0 || place.Height() <= 0) return false;
+    return place.left != 0 || place.top != 0 || place.Width() != krScreen.screenWidth ||
+           place.Height() != krScreen.screenHeight;
+}
+
 }  // namespace
 
 namespace krSystem {
@@ -78,8 +100,12 @@ void KeyUp(int vk) {
 }
 
 void MouseMove(std::intptr_t lParam) {
-    krSystemState.mouseX = static_cast<std::int32_t>(plat::LowWord(lParam));
-    krSystemState.mouseY = static_cast<std::int32_t>(plat::HighWord(lParam));
+    plat::Point p{static_cast<std::int32_t>(plat::LowWord(lParam)), static_cast<std::int32_t>(plat::HighWord(lParam))};
+    const plat::Rect place = ScreenPlace();
+    // A screen shown scaled or off the corner: the mouse in screen pixels.
+    if (ScreenPlaced(place)) p = plat::AreaToScreen(place, krScreen.screenWidth, krScreen.screenHeight, p);
+    krSystemState.mouseX = p.x;
+    krSystemState.mouseY = p.y;
 }
 
 void MouseButton(std::uint32_t message) {
@@ -155,7 +181,12 @@ void WatchKey(int vk) {
 
 int WatchedKeyCount() { return krSystemState.watchedKeyCount; }
 
-void MoveCursor(int x, int y) { plat::SetCursorPos(x + krSystemState.clientLeft, y + krSystemState.clientTop); }
+void MoveCursor(int x, int y) {
+    plat::Point p{x, y};
+    const plat::Rect place = ScreenPlace();
+    if (ScreenPlaced(place)) p = plat::ScreenToArea(place, krScreen.screenWidth, krScreen.screenHeight, p);
+    plat::SetCursorPos(p.x + krSystemState.clientLeft, p.y + krSystemState.clientTop);
+}
 
 void ConfineCursor(int left, int top, int right, int bottom) {
     plat::Rect r{left, top, right, bottom};
@@ -167,6 +198,9 @@ void ConfineCursorToScreen() {
     int w = krScreen.screenWidth, h = krScreen.screenHeight;
     if (krSystemState.fullScreen)
         ConfineCursor(0, 0, w, h);
+    else if (ScreenPlaced(ScreenPlace()))  // to the picture where it is shown
+        ConfineCursor(krScreen.presentDestination.left, krScreen.presentDestination.top,
+                      krScreen.presentDestination.right, krScreen.presentDestination.bottom);
     else
         ConfineCursor(krSystemState.clientLeft, krSystemState.clientTop, krSystemState.clientLeft + w,
                       krSystemState.clientTop + h);

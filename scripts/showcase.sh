@@ -4,6 +4,6 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/deps.sh"
 cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DKR_BENCH=OFF
-cmake --build "$root/build/release" -j"$(nproc)" --target krshowcase showcase_assets
+cmake --build "$root/build/release" -j"$(nproc)" --target krshowcase krshowcase-headless showcase_assets
 cd "$root/build/release/run"
 exec ./krshowcase "$@"

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "draw/krDraw.h"
-#include "platform/text/cp932.h"
+#include "platform/images/bmp.h"
 #include "platform/os/window.h"
 #include "platform/os/notice.h"
 #include "platform/text/cp932_literal.h"
+#include "platform/os/window_placement.h"
+#include "platform/text/cp932.h"
 #include "system/krSystem.h"
 
 krSystemStateRecord krSystemState;
@@ -23,8 +25,10 @@ constexpr const char* kTitle = u8"ポコタンバ！"_cp932;
 constexpr char kWindowClass[] = "DEFAULT";
 constexpr std::uint32_t kClassStyle = 0x0B;          // vertical and horizontal redraw, double clicks
 constexpr std::uint32_t kWindowStyle = 0x00CA0000u;  // caption, system menu, minimise box
-constexpr int kClientWidth = 800;
-constexpr int kClientHeight = 600;
+constexpr int kDefaultClientWidth = 800;
+constexpr int kDefaultClientHeight = 600;
+constexpr int kLargestClientSide = 16384;
+constexpr int kLargestIconSide = 256;
 
 // Copies the command line, cut to 255 bytes without splitting a two-byte
 // character.
@@ -66,16 +70,53 @@ std::string QuotedArgument(const std::string& argument) {
     return out + '"';
 }
 
-// Creates the captioned window centred on the desktop.
+// The client size the game asked for; a side it left at 0 (or set beyond
+// reason) keeps the default.
+int ClientWidth() {
+    const int w = gameSteps.windowWidth;
+    return w > 0 && w <= kLargestClientSide ? w : kDefaultClientWidth;
+}
+
+int ClientHeight() {
+    const int h = gameSteps.windowHeight;
+    return h > 0 && h <= kLargestClientSide ? h : kDefaultClientHeight;
+}
+
+// Creates the captioned window centred on the desktop. A desktop that
+// reports no size yet leaves the centring to the window system.
 plat::HWND CreateGameWindow() {
     using namespace plat;
-    int width = kClientWidth + GetSystemMetrics(SM_CXBORDER) + GetSystemMetrics(SM_CXEDGE) +
+    int width = ClientWidth() + GetSystemMetrics(SM_CXBORDER) + GetSystemMetrics(SM_CXEDGE) +
                 GetSystemMetrics(SM_CXDLGFRAME);
-    int height = kClientHeight + GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYEDGE) +
+    int height = ClientHeight() + GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYEDGE) +
                  GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYDLGFRAME);
-    int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    return CreateMainWindow(kWindowClass, krSystem::WindowTitle(), kWindowStyle, x, y, width, height);
+    const Rect desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const Point origin = CentredOrigin(desktop, width, height);
+    return CreateMainWindow(kWindowClass, krSystem::WindowTitle(), kWindowStyle, origin.x, origin.y, width, height);
+}
+
+// The game's icon picture, its top-left colour transparent. A picture that
+// cannot be read leaves the window without one and says so.
+void SetGameIcon() {
+    if (gameSteps.icon == nullptr || gameSteps.icon[0] == '\0') return;
+    const bool absolute = gameSteps.icon[0] == '/';
+    const std::string path =
+        plat::ResolvePath(absolute ? gameSteps.icon : std::string(krSystem::GetBaseFolder(0)) + gameSteps.icon);
+    plat::Surface* picture = plat::LoadBmpFile(path, plat::FormatForBits(32));
+    // Icons are small; a huge picture would only cost memory in the window system.
+    if (picture != nullptr && (picture->width > kLargestIconSide || picture->height > kLargestIconSide)) {
+        plat::DestroySurface(picture);
+        picture = nullptr;
+    }
+    if (picture == nullptr) {
+        const std::string program = plat::ProgramPath();
+        std::fprintf(stderr, "%s: cannot use the window icon '%s' (a BMP picture of at most %d x %d pixels)\n",
+                     program.substr(program.find_last_of('/') + 1).c_str(), path.c_str(), kLargestIconSide,
+                     kLargestIconSide);
+        return;
+    }
+    plat::SetWindowIcon(krSystemState.mainWindow, *picture);
+    plat::DestroySurface(picture);
 }
 
 void ShowGameWindow(int showCommand) {
@@ -89,8 +130,8 @@ void HideCursorOverPicture() {
     if (krSystemState.fullScreen != 0 || krSystemState.messageBoxOpen != 0) return;
     plat::Point p;
     plat::GetCursorPos(p);
-    bool inside = p.x >= krSystemState.clientLeft && p.x < krSystemState.clientLeft + kClientWidth &&
-                  p.y >= krSystemState.clientTop && p.y < krSystemState.clientTop + kClientHeight;
+    bool inside = p.x >= krSystemState.clientLeft && p.x < krSystemState.clientLeft + ClientWidth() &&
+                  p.y >= krSystemState.clientTop && p.y < krSystemState.clientTop + ClientHeight();
     if (inside && krSystemState.cursorShown == 1) {
         plat::ShowCursor(false);
         krSystemState.cursorShown = 0;
@@ -159,8 +200,8 @@ int Entry(const char* commandLine, int showCommand) {
     krSystemState.startupFlags = 3;
     krSystemState.fullScreen = 0;
     krSystemState.popupWindow = 0;
-    krSystemState.defaultWidth = kClientWidth;
-    krSystemState.defaultHeight = kClientHeight;
+    krSystemState.defaultWidth = ClientWidth();
+    krSystemState.defaultHeight = ClientHeight();
     krSystemState.keepCursorClipped = 0;
 
     krSystemState.mainWindow = CreateGameWindow();
@@ -170,6 +211,7 @@ int Entry(const char* commandLine, int showCommand) {
         if (krSystemState.instanceMutex) plat::ReleaseInstanceLock();
         return 1;
     }
+    SetGameIcon();
     ShowGameWindow(showCommand);
     krSystemState.instance = 1;
     std::srand(plat::RandomSeed());

@@ -155,6 +155,15 @@ struct krGameSteps {
     void (*frame)() = nullptr;
     /// The window caption and single-instance name; null keeps the game's.
     const char* title = nullptr;
+    /// The window's client size in pixels; 0 keeps the default of 800 x 600. A screen of
+    /// another size (krDraw::Screen) is shown centred in it at the largest whole scale that
+    /// fits, or shrunk with its aspect kept when even its own size does not fit.
+    int windowWidth = 0;
+    /// The window's client height in pixels; 0 keeps the default (see windowWidth).
+    int windowHeight = 0;
+    /// A BMP picture for the window's icon (at most 256 x 256), relative to the program's folder
+    /// (or an absolute path); the colour of its top-left pixel is transparent. Null: no icon.
+    const char* icon = nullptr;
 };
 
 /// The deadline of an idle wait timer.

@@ -3,6 +3,7 @@
 #include "draw/krDraw.h"
 #include "platform/audio/mci.h"
 #include "platform/os/window.h"
+#include "platform/os/window_placement.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
 
@@ -14,14 +15,19 @@ std::int32_t SignedWord(std::uint32_t word) {
     return word > 32768 ? static_cast<std::int32_t>(word) - 65536 : static_cast<std::int32_t>(word);
 }
 
+// The picture keeps its place in the client area (as krDraw::Screen set it:
+// centred at the largest whole scale that fits) while the area moves.
 void OnMove(std::intptr_t lParam) {
     krSystemState.clientLeft = SignedWord(plat::LowWord(lParam));
     krSystemState.clientTop = SignedWord(plat::HighWord(lParam));
+    const int w = krScreen.screenWidth, h = krScreen.screenHeight;
+    plat::Rect place{0, 0, w, h};
+    if (krScreen.front != nullptr) place = plat::ScreenInArea(krScreen.front->width, krScreen.front->height, w, h);
     plat::Rect& dst = krScreen.presentDestination;
-    dst.left = krSystemState.clientLeft;
-    dst.top = krSystemState.clientTop;
-    dst.right = dst.left + krScreen.screenWidth;
-    dst.bottom = dst.top + krScreen.screenHeight;
+    dst.left = krSystemState.clientLeft + place.left;
+    dst.top = krSystemState.clientTop + place.top;
+    dst.right = krSystemState.clientLeft + place.right;
+    dst.bottom = krSystemState.clientTop + place.bottom;
     if (krSystemState.keepCursorClipped == 1) krSystem::ConfineCursorToScreen();
 }
 

@@ -106,6 +106,43 @@ TEST(InputScript, HostileLinesAreRefusedWithAReason) {
     }
 }
 
+TEST(InputScript, EveryKeyCodeReadsBackAsTheSameKey) {
+    // Codes 1 to 9 (Backspace is 8) once read back as the digit keys.
+    for (int vk = 1; vk <= 255; ++vk) {
+        for (bool down : {true, false}) {
+            script::Event want;
+            want.frame = 9;
+            want.kind = script::EventKind::Key;
+            want.vk = vk;
+            want.down = down;
+            const std::string line = script::FormatEvent(want);
+            script::Event got;
+            std::string error;
+            ASSERT_TRUE(Parse(line, got, &error)) << line << ": " << error;
+            EXPECT_EQ(got.vk, vk) << line;
+            EXPECT_EQ(got.down, down) << line;
+        }
+    }
+    script::Event e;
+    ASSERT_TRUE(Parse("1 8 down", e));
+    EXPECT_EQ(e.vk, '8') << "a digit is the digit's key";
+}
+
+TEST(InputScript, ClockLinesCarryHowManyReadingsInARow) {
+    script::Event e;
+    ASSERT_TRUE(Parse("4 clock 1200 35", e));
+    EXPECT_TRUE(e.kind == script::EventKind::Clock && e.clock == 1200u && e.times == 35u);
+    EXPECT_EQ(script::FormatEvent(e), "4 clock 1200 35");
+    ASSERT_TRUE(Parse("4 clock 1200", e));
+    EXPECT_EQ(e.times, 1u);
+    EXPECT_EQ(script::FormatEvent(e), "4 clock 1200");
+    for (const char* bad : {"4 clock 1200 0", "4 clock 1200 -1", "4 clock 1200 4294967296", "4 clock 1 2 3"}) {
+        std::string error;
+        EXPECT_FALSE(Parse(bad, e, &error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+}
+
 // ---- a game of the test's own, run in-process ----
 
 struct Seen {
@@ -189,6 +226,17 @@ TEST_F(DriverRun, TheRecordedSeedStartsTheRandomNumbers) {
     ASSERT_EQ(Run("1 UP down\n", {"--frames", "1"}), 0);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].random, firstDraws(1)[0]) << "without a seed line every run starts from 1";
+}
+
+// The frame clock reads twice as a frame begins (the measurement and the
+// new stamp): both readings come from the script, in order, and the clock
+// runs on from the last.
+TEST_F(DriverRun, EveryClockReadingOfAFrameIsGivenInOrder) {
+    ASSERT_EQ(Run("count passes\n3 clock 900\n3 clock 916 2\n3 clock 950\n", {"--frames", "4"}), 0);
+    ASSERT_EQ(seen.size(), 4u);
+    // Frame 3: frameTime from 900, the stamp the second reading (916).
+    EXPECT_EQ(seen[2].frameStamp, 916u);
+    EXPECT_GE(seen[3].frameStamp, 950u) << "the clock runs on from the last reading";
 }
 
 TEST_F(DriverRun, AClockThatGoesBackIsFollowedAndTheRunStillEnds) {

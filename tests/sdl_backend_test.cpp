@@ -24,6 +24,7 @@
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_internal.h"
 #include "platform/os/window.h"
+#include "platform/os/window_placement.h"
 #include "system/krSystem.h"
 
 namespace {
@@ -722,6 +723,32 @@ TEST_P(SdlShellTest, EscapeOrTheCloseButtonEndsTheProgramWithOneShutDown) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SdlShellTest, testing::Bool());
+
+// The window goes on the desktop whatever position it is asked for: one
+// worked out from a desktop read as 0 wide (x = -400) lands on it, and
+// "centred" is centred on the display's real size.
+TEST_F(SdlBackendTest, TheWindowIsPlacedOnTheDesktopAndCentredOnItsRealSize) {
+    int width = 0, height = 0;
+    plat::ActiveBackend().DesktopSize(width, height);
+    ASSERT_GT(width, 0) << "the dummy display has a size";
+    struct Case {
+        int x, y, wantX, wantY;
+    } cases[] = {
+        {-400, -300, 0, 0},
+        {plat::kWindowCentred, plat::kWindowCentred, (width - 800) / 2, (height - 600) / 2},
+        {width - 100, 10, width - 800, 10},
+    };
+    for (const Case& c : cases) {
+        hwnd = plat::CreateMainWindow("SDLTEST", "placed", 0, c.x, c.y, 800, 600);
+        ASSERT_NE(hwnd, 0u) << SDL_GetError();
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(plat::sdl::MainSdlWindow(), &x, &y);
+        EXPECT_EQ(x, c.wantX) << "asked for " << c.x;
+        EXPECT_EQ(y, c.wantY) << "asked for " << c.y;
+        plat::DestroyWindow(hwnd);
+        Drain();
+    }
+}
 
 TEST_F(SdlBackendTest, SecondCopyRaisesTheFirstAndEndsWithoutAWindow) {
     setenv("KR_INSTANCE_SUFFIX", ("-second-test-" + std::to_string(getpid())).c_str(), 1);

@@ -1,17 +1,19 @@
-// The command line of a generator that takes one operand, its output folder
-// or file: --help (or -h) prints the usage on standard output; an unknown
+// The command line of a generator that takes its output folder or file as
+// operands: --help (or -h) prints the usage on standard output; an unknown
 // switch or a wrong number of operands gets one line on standard error
 // naming the problem. "--" ends the switches, for an operand that starts
 // with '-'.
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
-// -1 to go on, with the operand in `operand`; else the exit status (0 after
-// --help, 2 for wrong use).
-inline int ReadOneOperand(const char* program, const char* usage, const char* operandName, int argc, char** argv,
-                          std::string& operand) {
-    int operands = 0;
+// -1 to go on, with from `fewest` to `most` operands in `operands`; else the
+// exit status (0 after --help, 2 for wrong use). `operandNames` names them in
+// the complaint.
+inline int ReadOperands(const char* program, const char* usage, const char* operandNames, std::size_t fewest,
+                        std::size_t most, int argc, char** argv, std::vector<std::string>& operands) {
+    operands.clear();
     bool switchesEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -25,12 +27,20 @@ inline int ReadOneOperand(const char* program, const char* usage, const char* op
             std::fprintf(stderr, "%s: unknown switch %s (see %s --help)\n", program, arg.c_str(), program);
             return 2;
         } else {
-            operand = arg;
-            ++operands;
+            operands.push_back(arg);
         }
     }
-    if (operands == 1) return -1;
-    std::fprintf(stderr, "%s: %s %s (see %s --help)\n", program, operands == 0 ? "missing the" : "one only:", operandName,
-                 program);
+    if (operands.size() >= fewest && operands.size() <= most) return -1;
+    const char* problem = operands.size() < fewest ? "missing the" : "too many operands; it takes the";
+    std::fprintf(stderr, "%s: %s %s (see %s --help)\n", program, problem, operandNames, program);
     return 2;
+}
+
+// The same for exactly one operand.
+inline int ReadOneOperand(const char* program, const char* usage, const char* operandName, int argc, char** argv,
+                          std::string& operand) {
+    std::vector<std::string> operands;
+    const int status = ReadOperands(program, usage, operandName, 1, 1, argc, argv, operands);
+    if (status < 0) operand = operands[0];
+    return status;
 }

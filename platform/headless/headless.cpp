@@ -9,6 +9,8 @@
 #include <deque>
 #include <set>
 
+#include "platform/os/window_placement.h"
+
 namespace plat::headless {
 namespace {
 
@@ -29,8 +31,18 @@ public:
         visible = !desc.hidden;
         minimized = false;
         caption = desc.captionUtf8;
-        origin = Point{desc.x, desc.y};
+        // Placed as the window system places it: on the desktop, centred when asked.
+        origin = KeptOnDesktop(Rect{0, 0, desktopW, desktopH}, Point{desc.x, desc.y}, desc.width, desc.height);
+        if (origin.x == kWindowCentred) origin.x = 0;
+        if (origin.y == kWindowCentred) origin.y = 0;
+        icon.clear();
+        iconWidth = iconHeight = 0;
         return true;
+    }
+    void SetIcon(const std::vector<std::uint32_t>& argb, int width, int height) override {
+        icon = argb;
+        iconWidth = width;
+        iconHeight = height;
     }
     void DestroyWindow() override {
         windowGone = exists;
@@ -123,6 +135,13 @@ public:
     }
 
     std::uint32_t Ticks() override {
+        if (!readings.empty()) {
+            ClockReading& next = readings.front();
+            clock = next.ms;
+            readsSinceSleep = 1;  // as a reading just after SetClock
+            if (--next.times == 0) readings.pop_front();
+            return clock;
+        }
         if (++readsSinceSleep >= kReadsPerVirtualMs) {
             readsSinceSleep = 0;
             ++clock;
@@ -183,8 +202,11 @@ public:
     std::vector<std::string> raises;
     // Time.
     std::uint32_t clock = 0;
+    std::deque<ClockReading> readings;  // given out before the clock runs by itself
     std::uint64_t slept = 0;
     int readsSinceSleep = 0;
+    std::vector<std::uint32_t> icon;
+    int iconWidth = 0, iconHeight = 0;
     // Joysticks.
     bool joyPresent[2] = {};
     JoystickReading joy[2];
@@ -227,6 +249,7 @@ void Reset() {
     b.lockHeld = false;
     b.raises.clear();
     b.clock = 0;
+    b.readings.clear();
     b.slept = 0;
     b.readsSinceSleep = 0;
     b.joyPresent[0] = b.joyPresent[1] = false;
@@ -237,6 +260,12 @@ void Reset() {
 void SetClock(std::uint32_t ms) {
     Self().clock = ms;
     Self().readsSinceSleep = 0;
+}
+void SetClockReadings(const std::vector<ClockReading>& readings) {
+    HeadlessBackend& b = Self();
+    b.readings.clear();
+    for (const ClockReading& r : readings)
+        if (r.times > 0) b.readings.push_back(r);
 }
 void AdvanceClock(std::uint32_t ms) { Self().clock += ms; }
 std::uint32_t Clock() { return Self().clock; }
@@ -255,6 +284,11 @@ bool WindowTopmost() { return Self().topmost; }
 bool WindowMinimized() { return Self().minimized; }
 const std::string& WindowCaption() { return Self().caption; }
 void SetClientOrigin(int x, int y) { Self().origin = Point{x, y}; }
+const std::vector<std::uint32_t>& WindowIcon(int& width, int& height) {
+    width = Self().iconWidth;
+    height = Self().iconHeight;
+    return Self().icon;
+}
 void SetDesktopSize(int width, int height) {
     Self().desktopW = width;
     Self().desktopH = height;

@@ -30,6 +30,13 @@ void ResetWindowSystem();
 // Virtual clock. It advances by sleeps, and by 1 ms for every 64 readings
 // taken without a sleep between them, so that busy waits end.
 void SetClock(std::uint32_t ms);
+// Readings the clock gives next, in order (a replay of recorded ones),
+// replacing any not yet given; after the last the clock runs on from it.
+struct ClockReading {
+    std::uint32_t ms = 0;
+    std::uint32_t times = 1;
+};
+void SetClockReadings(const std::vector<ClockReading>& readings);
 void AdvanceClock(std::uint32_t ms);
 std::uint32_t Clock();
 std::uint64_t TotalSleptMs();
@@ -52,6 +59,8 @@ bool WindowTopmost();
 bool WindowMinimized();
 const std::string& WindowCaption();
 void SetClientOrigin(int x, int y);
+// The window's icon as ARGB8888 pixels (empty when it has none).
+const std::vector<std::uint32_t>& WindowIcon(int& width, int& height);
 void SetDesktopSize(int width, int height);
 int PresentCount();
 int FlipToGDICount();

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/audio/mixer.h"
 #include "platform/os/window.h"
@@ -28,6 +29,8 @@ public:
     virtual void MinimizeWindow() = 0;
     virtual void SetTopmost(bool topmost) = 0;
     virtual Point ClientOrigin() = 0;
+    // The window's icon, ARGB8888 pixels with rows top-down.
+    virtual void SetIcon(const std::vector<std::uint32_t>& argb, int width, int height) {}
     virtual void DesktopSize(int& width, int& height) = 0;
     virtual Surface* FrontSurface() = 0;
     virtual void PresentFront() = 0;

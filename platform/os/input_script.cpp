@@ -95,19 +95,56 @@ bool Fail(std::string& error, const char* reason) {
     return false;
 }
 
+bool ParseJoystick(const std::vector<std::string>& f, Event& out, std::string& error) {
+    long long id = 0;
+    if (f.size() < 4 || !ParseNumber(f[2], 0, 1, id)) return Fail(error, "expected '<frame> joystick <0|1> <action> ...'");
+    out.kind = EventKind::Joystick;
+    out.joystick = static_cast<int>(id);
+    const std::string& action = f[3];
+    if (action == "plug" || action == "unplug") {
+        if (f.size() != 4) return Fail(error, "expected '<frame> joystick <id> plug|unplug'");
+        out.joystickAction = action == "plug" ? JoystickAction::Plug : JoystickAction::Unplug;
+        return true;
+    }
+    if (action == "axes") {
+        long long x = 0, y = 0;
+        if (f.size() != 6 || !ParseNumber(f[4], 0, 65535, x) || !ParseNumber(f[5], 0, 65535, y))
+            return Fail(error, "expected '<frame> joystick <id> axes <x> <y>' with x and y from 0 to 65535");
+        out.joystickAction = JoystickAction::Axes;
+        out.x = static_cast<int>(x);
+        out.y = static_cast<int>(y);
+        return true;
+    }
+    if (action == "buttons") {
+        long long mask = 0;
+        if (f.size() != 5 || !ParseNumber(f[4], 0, UINT32_MAX, mask))
+            return Fail(error, "expected '<frame> joystick <id> buttons <mask>'");
+        out.joystickAction = JoystickAction::Buttons;
+        out.buttons = static_cast<std::uint32_t>(mask);
+        return true;
+    }
+    return Fail(error, "joystick action must be plug, unplug, axes or buttons");
+}
+
 bool ParseEvent(const std::vector<std::string>& f, Event& out, std::string& error) {
     const bool clock = f.size() >= 2 && f[1] == "clock";
+    const bool joystick = f.size() >= 2 && f[1] == "joystick";
     long long frame = 0;
-    if (!ParseNumber(f[0], clock ? 0 : 1, kMaxFrame, frame))
-        return Fail(error, clock ? "frame must be a number from 0" : "frame must be a number from 1");
+    const bool fromStart = clock || joystick;
+    if (!ParseNumber(f[0], fromStart ? 0 : 1, kMaxFrame, frame))
+        return Fail(error, fromStart ? "frame must be a number from 0" : "frame must be a number from 1");
     out = Event{};
     out.frame = static_cast<long>(frame);
+    if (joystick) return ParseJoystick(f, out, error);
     if (clock) {
-        long long ms = 0;
-        if (f.size() != 3) return Fail(error, "expected '<frame> clock <ms>'");
+        long long ms = 0, times = 1;
+        if (f.size() != 3 && f.size() != 4) return Fail(error, "expected '<frame> clock <ms> [<times>]'");
         if (!ParseNumber(f[2], 0, UINT32_MAX, ms)) return Fail(error, "clock must be a number of milliseconds");
+        if (f.size() == 4 && !ParseNumber(f[3], 1, UINT32_MAX, times))
+            return Fail(error, "the readings of a clock line must be a number from 1");
         out.kind = EventKind::Clock;
         out.clock = static_cast<std::uint32_t>(ms);
+        out.times = static_cast<std::uint32_t>(times);
         return true;
     }
     if (f.size() >= 2 && f[1] == "mouse") {
@@ -150,6 +187,16 @@ std::string Hex(unsigned long long value) {
     return text;
 }
 
+std::string JoystickText(const Event& e) {
+    switch (e.joystickAction) {
+        case JoystickAction::Plug: return " plug";
+        case JoystickAction::Unplug: return " unplug";
+        case JoystickAction::Axes: return " axes " + std::to_string(e.x) + " " + std::to_string(e.y);
+        case JoystickAction::Buttons: return " buttons " + Hex(e.buttons);
+    }
+    return "";
+}
+
 }  // namespace
 
 int KeyCode(const std::string& name) {
@@ -166,6 +213,8 @@ std::string KeyName(int vk) {
     for (const NamedKey& k : kNamedKeys)
         if (vk == k.vk) return k.name;
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return std::string(1, static_cast<char>(vk));
+    // A code of one decimal digit would read back as that digit's key.
+    if (vk >= 1 && vk <= 9) return Hex(static_cast<unsigned long long>(vk));
     return std::to_string(vk);
 }
 
@@ -189,7 +238,7 @@ bool ParseLine(const std::string& line, Event& out, bool& skip, bool& countPasse
         out.seed = static_cast<std::uint32_t>(seed);
         return true;
     }
-    if (f.size() > 5) return Fail(error, "too many fields");
+    if (f.size() > 6) return Fail(error, "too many fields");
     return ParseEvent(f, out, error);
 }
 
@@ -235,9 +284,11 @@ std::string FormatEvent(const Event& e) {
         case EventKind::Mouse:
             return frame + "mouse " + MouseOf(e.mouse).name + " " + std::to_string(e.x) + " " + std::to_string(e.y);
         case EventKind::Clock:
-            return frame + "clock " + std::to_string(e.clock);
+            return frame + "clock " + std::to_string(e.clock) + (e.times > 1 ? " " + std::to_string(e.times) : "");
         case EventKind::Seed:
             return "seed " + std::to_string(e.seed);
+        case EventKind::Joystick:
+            return frame + "joystick " + std::to_string(e.joystick) + JoystickText(e);
         case EventKind::Message:
             return frame + "message " + Hex(e.message) + " " + Hex(static_cast<unsigned long long>(e.wParam)) + " " +
                    Hex(static_cast<unsigned long long>(static_cast<long long>(e.lParam)));
@@ -267,6 +318,7 @@ void EventMessage(const Event& e, std::uint32_t& message, std::uintptr_t& wParam
             break;
         case EventKind::Clock:
         case EventKind::Seed:
+        case EventKind::Joystick:
             break;
     }
 }

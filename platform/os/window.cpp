@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/os/notice.h"
+#include "platform/images/present_dump.h"
 #include "platform/os/backend.h"
 #include "platform/text/cp932.h"
 #include "platform/headless/headless.h"
@@ -87,6 +88,7 @@ HWND CreateMainWindow(const char* className, const char* caption, std::uint32_t,
     desc.height = height;
     desc.hidden = true;  // shown by ShowWindow
     if (!ActiveBackend().CreateWindow(desc)) return 0;
+    StartPresentDumpFromEnvironment();  // each window's frames are numbered from 000
     ws.window = kMainWindow;
     ws.proc = found->second;
     ws.quitPosted = false;
@@ -140,6 +142,28 @@ int GetSystemMetrics(int index) {
 }
 
 Point ClientOrigin(HWND hwnd) { return IsWindow(hwnd) ? ActiveBackend().ClientOrigin() : Point{}; }
+
+std::vector<std::uint32_t> IconPixels(const Surface& picture) {
+    std::vector<std::uint32_t> argb;
+    if (picture.pixels == nullptr || picture.width < 1 || picture.height < 1) return argb;
+    argb.reserve(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height));
+    const std::uint32_t key = GetPixel(picture, 0, 0);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint32_t pixel = GetPixel(picture, x, y);
+            std::uint8_t r = 0, g = 0, b = 0;
+            UnmapRGB(picture.format, pixel, r, g, b);
+            argb.push_back(pixel == key ? 0u : 0xFF000000u | (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b);
+        }
+    }
+    return argb;
+}
+
+void SetWindowIcon(HWND hwnd, const Surface& picture) {
+    if (!IsWindow(hwnd)) return;
+    const std::vector<std::uint32_t> argb = IconPixels(picture);
+    if (!argb.empty()) ActiveBackend().SetIcon(argb, picture.width, picture.height);
+}
 
 // ---- messages ----
 
@@ -377,7 +401,12 @@ PixelFormat DesktopFormat() { return FormatForBits(DesktopFormatBits()); }
 
 Surface* FrontSurface() { return ActiveBackend().FrontSurface(); }
 
-void PresentFront() { ActiveBackend().PresentFront(); }
+void PresentFront() {
+    ActiveBackend().PresentFront();
+    PresentDump& dump = ProgramPresentDump();
+    if (dump.Active())
+        if (const Surface* front = ActiveBackend().FrontSurface()) dump.Offer(*front);
+}
 
 void FlipToGDISurface() { ActiveBackend().FlipToGDISurface(); }
 

@@ -9,6 +9,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/pixels/surface.h"
 #include "platform/os/types.h"
@@ -42,6 +43,12 @@ bool DestroyWindow(HWND hwnd);
 int GetSystemMetrics(int index);
 // Desktop position of the client area's top-left corner.
 Point ClientOrigin(HWND hwnd);
+// Gives the window an icon: the picture with its top-left pixel's colour
+// transparent (the picture is copied).
+void SetWindowIcon(HWND hwnd, const Surface& picture);
+// The icon as ARGB8888 pixels, rows top-down: opaque, except the pixels of
+// the top-left pixel's colour, which are fully transparent.
+std::vector<std::uint32_t> IconPixels(const Surface& picture);
 
 // ---- messages ----
 void PostMessage(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);

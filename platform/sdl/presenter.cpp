@@ -1,44 +1,31 @@
 // The present path of the SDL edge: front surface -> streaming texture ->
-// renderer, whole-number scaled in a window or letterboxed full-screen; frame capture and the
-// dump of distinct frames.
+// renderer, whole-number scaled in a window or letterboxed full-screen, and
+// the frame capture of the tests.
 #include "platform/sdl/presenter.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <set>
 
 #include "platform/images/bmp.h"
 #include "platform/os/notice.h"
+#include "platform/os/window_placement.h"
 
 namespace plat::sdl {
 
 // ---- geometry ----
 
+namespace {
+
+SDL_Rect ToSdl(const Rect& r) { return SDL_Rect{r.left, r.top, r.Width(), r.Height()}; }
+
+}  // namespace
+
 SDL_Rect LetterboxRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
-    if (outputWidth <= 0 || outputHeight <= 0 || logicalWidth <= 0 || logicalHeight <= 0) return SDL_Rect{0, 0, 0, 0};
-    // Compare the aspects in integers: out.w / out.h against log.w / log.h.
-    const long long wide = static_cast<long long>(outputWidth) * logicalHeight;
-    const long long tall = static_cast<long long>(outputHeight) * logicalWidth;
-    SDL_Rect r;
-    if (wide >= tall) {  // bars left and right
-        r.h = outputHeight;
-        r.w = static_cast<int>(tall / logicalHeight);
-    } else {  // bars above and below
-        r.w = outputWidth;
-        r.h = static_cast<int>(wide / logicalWidth);
-    }
-    r.x = (outputWidth - r.w) / 2;
-    r.y = (outputHeight - r.h) / 2;
-    return r;
+    return ToSdl(AspectFit(outputWidth, outputHeight, logicalWidth, logicalHeight));
 }
 
 SDL_Rect IntegerScaleRect(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
-    if (outputWidth <= 0 || outputHeight <= 0 || logicalWidth <= 0 || logicalHeight <= 0) return SDL_Rect{0, 0, 0, 0};
-    const int scale = std::min(outputWidth / logicalWidth, outputHeight / logicalHeight);
-    if (scale < 1) return LetterboxRect(outputWidth, outputHeight, logicalWidth, logicalHeight);
-    const int w = logicalWidth * scale, h = logicalHeight * scale;
-    return SDL_Rect{(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
+    return ToSdl(ScreenInArea(outputWidth, outputHeight, logicalWidth, logicalHeight));
 }
 
 namespace {
@@ -73,43 +60,6 @@ std::uint32_t TextureFormatFor(const PixelFormat& format) {
     }
 }
 
-// ---- dump of distinct frames ----
-
-// Writes each frame not seen before as <folder>/frame_NNN.bmp, in the order
-// of first appearance, up to a limit (an animated scene would otherwise fill
-// the disk).
-class FrameDump {
-public:
-    explicit FrameDump(std::string folder) : folder_(std::move(folder)) {}
-
-    void Offer(const std::vector<std::uint32_t>& pixels, int width, int height) {
-        if (written_ >= kMaxFrames || pixels.empty()) return;
-        if (!seen_.insert(Hash(pixels, width, height)).second) return;
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame_%03d.bmp", written_);
-        // Written under a hidden name and then renamed, so that a reader
-        // watching the folder only ever sees whole frames.
-        const std::string path = folder_ + name, partial = folder_ + "/.partial.bmp";
-        if (!WriteBmp24(partial, pixels.data(), width, height) || std::rename(partial.c_str(), path.c_str()) != 0)
-            plat::Notice("cannot write the frame dump " + path);
-        ++written_;
-    }
-
-private:
-    static constexpr int kMaxFrames = 64;
-
-    static std::uint64_t Hash(const std::vector<std::uint32_t>& pixels, int width, int height) {
-        std::uint64_t h = 1469598103934665603ull ^ (static_cast<std::uint64_t>(width) << 32) ^
-                          static_cast<std::uint64_t>(height);
-        for (std::uint32_t p : pixels) h = (h ^ (p & 0xFFFFFFu)) * 1099511628211ull;
-        return h;
-    }
-
-    std::string folder_;
-    std::set<std::uint64_t> seen_;
-    int written_ = 0;
-};
-
 // ---- presenter ----
 
 Presenter::Presenter() = default;
@@ -125,8 +75,6 @@ bool Presenter::Create(SDL_Window* window, int width, int height, const PixelFor
         Destroy();
         return false;
     }
-    const char* dumpFolder = std::getenv("KR_PRESENT_DUMP");
-    if (dumpFolder && *dumpFolder) dump_ = std::make_unique<FrameDump>(dumpFolder);
     return true;
 }
 
@@ -158,7 +106,6 @@ void Presenter::Destroy() {
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
-    dump_.reset();
     lastFrame_.clear();
     lastWidth_ = lastHeight_ = 0;
 }
@@ -194,7 +141,7 @@ void Presenter::Present(const Surface& front) {
     const SDL_Rect dst = Destination(outW, outH);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
-    if (capture_ || dump_) Capture(dst);
+    if (capture_) Capture(dst);
     SDL_RenderPresent(renderer_);
 }
 
@@ -205,9 +152,7 @@ void Presenter::Capture(const SDL_Rect& dst) {
     if (SDL_RenderReadPixels(renderer_, &dst, SDL_PIXELFORMAT_RGB888, lastFrame_.data(), dst.w * 4) != 0) {
         lastFrame_.clear();
         lastWidth_ = lastHeight_ = 0;
-        return;
     }
-    if (dump_) dump_->Offer(lastFrame_, lastWidth_, lastHeight_);
 }
 
 }  // namespace plat::sdl

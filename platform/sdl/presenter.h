@@ -2,13 +2,11 @@
 // own pixel format, drawn in a window at the largest whole-number scale that
 // fits (nearest neighbour, black bars around it) or scaled with its aspect
 // kept over a full-screen output. Optionally keeps a copy of what
-// was drawn (tests) and dumps every distinct frame as a BMP file
-// (KR_PRESENT_DUMP=<folder>, for screenshot comparisons).
+// was drawn (tests).
 #pragma once
 #include <SDL2/SDL.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,8 +27,6 @@ SDL_Point LogicalToOutput(const SDL_Rect& dst, int logicalWidth, int logicalHeig
 // The SDL pixel format matching a surface format (RGB555, RGB565, BGR24 or
 // XRGB8888).
 std::uint32_t TextureFormatFor(const PixelFormat& format);
-
-class FrameDump;
 
 class Presenter {
 public:
@@ -66,7 +62,6 @@ private:
     bool capture_ = false;
     std::vector<std::uint32_t> lastFrame_;
     int lastWidth_ = 0, lastHeight_ = 0;
-    std::unique_ptr<FrameDump> dump_;
 };
 
 }  // namespace plat::sdl

@@ -38,8 +38,8 @@ bool SessionRecorder::Open(const std::string& path, const std::string& programNa
     file_ = std::fopen(path.c_str(), "w");
     if (file_ == nullptr) return false;
     passesBegun_ = 0;
-    firstRead_ = true;
-    clockWanted_ = false;
+    clockTimes_ = 0;
+    sticks_[0] = sticks_[1] = StickState{};
     failed_ = false;
     Line("# A session of " + programName + " recorded in its window. Replay it with the headless\n"
          "# program of the same game: --input <this file> --frames N");
@@ -48,6 +48,8 @@ bool SessionRecorder::Open(const std::string& path, const std::string& programNa
 }
 
 bool SessionRecorder::Close() {
+    if (file_ == nullptr) return !failed_;
+    FlushClock();
     if (file_ == nullptr) return !failed_;
     if (std::fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
@@ -66,6 +68,7 @@ void SessionRecorder::Line(const std::string& text) {
 
 void SessionRecorder::Posted(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     if (file_ == nullptr || message == WM_SETCURSOR) return;  // the replay asks for the cursor with each move
+    FlushClock();  // the file keeps the order in which things happened
     script::Event e;
     e.frame = passesBegun_ + 1;
     if (message == WM_KEYDOWN || message == WM_KEYUP) {
@@ -87,11 +90,12 @@ void SessionRecorder::Posted(std::uint32_t message, std::uintptr_t wParam, std::
 
 void SessionRecorder::PumpEnded(bool queueEmpty) {
     if (file_ == nullptr || !queueEmpty) return;
+    FlushClock();
     ++passesBegun_;
-    clockWanted_ = true;
 }
 
 void SessionRecorder::SeedChosen(std::uint32_t seed) {
+    FlushClock();
     script::Event e;
     e.kind = script::EventKind::Seed;
     e.seed = seed;
@@ -99,12 +103,57 @@ void SessionRecorder::SeedChosen(std::uint32_t seed) {
 }
 
 void SessionRecorder::ClockRead(std::uint32_t ms) {
-    if (file_ == nullptr || !(firstRead_ || clockWanted_)) return;
+    if (file_ == nullptr) return;
+    if (clockTimes_ > 0 && clockTimes_ < UINT32_MAX && ms == clockValue_ && clockFrame_ == passesBegun_) {
+        ++clockTimes_;
+        return;
+    }
+    FlushClock();
+    clockFrame_ = passesBegun_;
+    clockValue_ = ms;
+    clockTimes_ = 1;
+}
+
+void SessionRecorder::JoystickRead(int id, bool present, std::uint32_t x, std::uint32_t y, std::uint32_t buttons) {
+    if (file_ == nullptr || id < 0 || id > 1) return;
+    StickState& last = sticks_[id];
+    script::Event e;
+    e.kind = script::EventKind::Joystick;
+    e.frame = passesBegun_;
+    e.joystick = id;
+    auto write = [&](script::JoystickAction action) {
+        FlushClock();
+        e.joystickAction = action;
+        Line(script::FormatEvent(e));
+    };
+    if (present != last.present) {
+        write(present ? script::JoystickAction::Plug : script::JoystickAction::Unplug);
+        last = StickState{};
+        last.present = present;
+    }
+    if (!present) return;
+    if (x != last.x || y != last.y) {
+        e.x = static_cast<int>(x & 0xFFFFu);
+        e.y = static_cast<int>(y & 0xFFFFu);
+        write(script::JoystickAction::Axes);
+        last.x = x;
+        last.y = y;
+    }
+    if (buttons != last.buttons) {
+        e.buttons = buttons;
+        write(script::JoystickAction::Buttons);
+        last.buttons = buttons;
+    }
+}
+
+void SessionRecorder::FlushClock() {
+    if (clockTimes_ == 0) return;
     script::Event e;
     e.kind = script::EventKind::Clock;
-    e.frame = firstRead_ ? 0 : passesBegun_;
-    e.clock = ms;
-    firstRead_ = clockWanted_ = false;
+    e.frame = clockFrame_;
+    e.clock = clockValue_;
+    e.times = clockTimes_;
+    clockTimes_ = 0;
     Line(script::FormatEvent(e));
 }
 

@@ -5,9 +5,12 @@
 //
 // Frame numbers count passes of the main loop: a look at the queue that
 // finds it empty is followed by one pass of frame work, and the events
-// posted before it belong to that pass. Each pass records the clock of its
-// first reading (the frame clock's measurement); frame 0 the first reading
-// of the program.
+// posted before it belong to that pass. Every clock reading the program
+// makes is recorded, in order, under the pass it was made in (frame 0:
+// before the first pass, start-up included); readings in a row that give
+// the same value share one line, written when the value changes. Joystick
+// readings are recorded the same way, as what changed: plugged, unplugged,
+// axes, buttons.
 //
 // Started by KR_RECORD=<file> or by a program's --record <file> switch.
 #pragma once
@@ -39,14 +42,26 @@ public:
     void ClockRead(std::uint32_t ms);
     // The seed the program's random numbers start from.
     void SeedChosen(std::uint32_t seed);
+    // A joystick reading handed to the program (present false: no device);
+    // what changed since the last one is recorded.
+    void JoystickRead(int id, bool present, std::uint32_t x, std::uint32_t y, std::uint32_t buttons);
 
 private:
     void Line(const std::string& text);
+    // Writes the readings held back (the same value read again and again).
+    void FlushClock();
 
     std::FILE* file_ = nullptr;
     long passesBegun_ = 0;
-    bool firstRead_ = true;
-    bool clockWanted_ = false;
+    long clockFrame_ = 0;
+    std::uint32_t clockValue_ = 0;
+    std::uint32_t clockTimes_ = 0;  // 0: no reading held back
+    struct StickState {
+        bool present = false;
+        std::uint32_t x = kCentre, y = kCentre, buttons = 0;
+    };
+    static constexpr std::uint32_t kCentre = 32767;  // where a replay's plugged stick starts
+    StickState sticks_[2];
     bool failed_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/os/notice.h"
+#include "platform/os/window_placement.h"
 #include "platform/sdl/audio_device.h"
 #include "platform/sdl/events.h"
 #include "platform/sdl/instance_guard.h"
@@ -43,13 +44,14 @@ public:
         width_ = std::max(1, desc.width);
         height_ = std::max(1, desc.height);
         // The window opens at a whole multiple of the client size around the
-        // same centre; the picture inside follows whatever size it gets.
+        // same centre, on the desktop as it is now (the engine's reading may
+        // have come before the display knew its size); the picture inside
+        // follows whatever size it gets.
         const int scale = StartScale(width_, height_);
-        const int x = std::max(0, desc.x - (width_ * scale - width_) / 2);
-        const int y = std::max(0, desc.y - (height_ * scale - height_) / 2);
-        window_ = SDL_CreateWindow(desc.captionUtf8.c_str(), scale > 1 ? x : desc.x, scale > 1 ? y : desc.y,
-                                   width_ * scale, height_ * scale, flags);
+        const SDL_Point at = Placement(desc, scale);
+        window_ = SDL_CreateWindow(desc.captionUtf8.c_str(), at.x, at.y, width_ * scale, height_ * scale, flags);
         if (!window_) return false;
+        KeepOnDesktop();
         SDL_SetWindowMinimumSize(window_, width_, height_);
         front_ = CreateSurface(width_, height_, DesktopFormat());
         if (!front_ || !presenter_.Create(window_, width_, height_, front_->format)) {
@@ -93,6 +95,15 @@ public:
         if (window_) SDL_SetWindowAlwaysOnTop(window_, topmost ? SDL_TRUE : SDL_FALSE);
     }
 
+    void SetIcon(const std::vector<std::uint32_t>& argb, int width, int height) override {
+        if (!window_ || argb.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) return;
+        SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(argb.data()), width, height,
+                                                               32, width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (icon == nullptr) return;
+        SDL_SetWindowIcon(window_, icon);  // SDL keeps its own copy
+        SDL_FreeSurface(icon);
+    }
+
     Point ClientOrigin() override {
         Point p;
         if (window_ && !fullScreen_) SDL_GetWindowPosition(window_, &p.x, &p.y);
@@ -108,9 +119,18 @@ public:
         }
         SDL_DisplayMode mode;
         int display = window_ ? std::max(0, SDL_GetWindowDisplayIndex(window_)) : 0;
-        if (StartVideo() && SDL_GetDesktopDisplayMode(display, &mode) == 0) {
+        if (!StartVideo()) return;
+        if (SDL_GetDesktopDisplayMode(display, &mode) == 0 && mode.w > 0 && mode.h > 0) {
             width = mode.w;
             height = mode.h;
+            return;
+        }
+        // A display still starting may have no mode yet; its bounds may be
+        // known. Else 0 x 0: the caller then leaves the placement to SDL.
+        SDL_Rect bounds{0, 0, 0, 0};
+        if (SDL_GetDisplayBounds(display, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) {
+            width = bounds.w;
+            height = bounds.h;
         }
     }
 
@@ -260,7 +280,11 @@ public:
 
     // ---- joysticks ----
 
-    bool ReadJoystick(int id, JoystickReading& out) override { return joysticks_.Read(id, out); }
+    bool ReadJoystick(int id, JoystickReading& out) override {
+        const bool present = joysticks_.Read(id, out);
+        Recorder().JoystickRead(id, present, out.x, out.y, out.buttons);
+        return present;
+    }
     void JoystickConfigChanged() override {
         if (joysticks_.Start()) joysticks_.Rescan();
     }
@@ -279,13 +303,48 @@ public:
     Joysticks& Sticks() { return joysticks_; }
 
 private:
-    // KR_WINDOW_SCALE=N opens the window at N times the client size (1 to
-    // 8, and never so large that the size no longer fits an int).
     static void PostRecorded(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
         PostMessage(MainWindow(), message, wParam, lParam);
         Recorder().Posted(message, wParam, lParam);
     }
 
+    // Where the window opens: the request (grown about its centre by the
+    // scale) kept on the display's usable area, or centred by SDL when the
+    // display does not know its size.
+    SDL_Point Placement(const WindowDesc& desc, int scale) const {
+        const Rect desktop = UsableDesktop();
+        const int w = width_ * scale, h = height_ * scale;
+        Point requested{desc.x, desc.y};
+        if (requested.x != kWindowCentred) requested.x -= (w - width_) / 2;
+        if (requested.y != kWindowCentred) requested.y -= (h - height_) / 2;
+        const Point kept = KeptOnDesktop(desktop, requested, w, h);
+        return SDL_Point{kept.x == kWindowCentred ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : kept.x,
+                         kept.y == kWindowCentred ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : kept.y};
+    }
+
+    // The first display's area that windows may use; empty when unknown.
+    static Rect UsableDesktop() {
+        SDL_Rect area{0, 0, 0, 0};
+        if (SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w <= 0 || area.h <= 0) {
+            if (SDL_GetDisplayBounds(0, &area) != 0) return Rect{};
+        }
+        return Rect{area.x, area.y, area.x + area.w, area.y + area.h};
+    }
+
+    // Once made, the window is moved onto the desktop if it is not on it: the
+    // display may have learnt its size only while the window was being made.
+    void KeepOnDesktop() {
+        const Rect desktop = UsableDesktop();
+        if (!DesktopKnown(desktop)) return;
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(window_, &x, &y);
+        SDL_GetWindowSize(window_, &w, &h);
+        const Point kept = KeptOnDesktop(desktop, Point{x, y}, w, h);
+        if (kept.x != x || kept.y != y) SDL_SetWindowPosition(window_, kept.x, kept.y);
+    }
+
+    // KR_WINDOW_SCALE=N opens the window at N times the client size (1 to
+    // 8, and never so large that the size no longer fits an int).
     static int StartScale(int width, int height) {
         const char* text = std::getenv("KR_WINDOW_SCALE");
         if (!text || !*text) return 1;
