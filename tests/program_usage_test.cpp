@@ -249,7 +249,7 @@ const Case kPrograms[] = {
     {"icongen", Home::kBuildFolder, {"--help"}, Expect::kUsage, ""},
     {"icongen", Home::kBuildFolder, {"--size", "{tmp}/icons"}, Expect::kRefusedWith2, "--size"},
     {"icongen", Home::kBuildFolder, {}, Expect::kRefusedWith2, "output folder"},
-    {"icongen", Home::kBuildFolder, {"{tmp}/a", "{tmp}/b"}, Expect::kRefusedWith2, "output folder"},
+    {"icongen", Home::kBuildFolder, {"{tmp}/a", "{tmp}/b", "{tmp}/c"}, Expect::kRefusedWith2, "too many operands"},
     {"showcase_art", Home::kBuildFolder, {"--help"}, Expect::kUsage, ""},
     {"showcase_art", Home::kBuildFolder, {"-v"}, Expect::kRefusedWith2, "-v"},
     {"showcase_art", Home::kBuildFolder, {}, Expect::kRefusedWith2, "run folder"},
