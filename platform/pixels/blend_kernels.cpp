@@ -772,7 +772,10 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
     const kernels::KernelLevel level = kernels::ActiveKernelLevel();
     const bool tableLevel = level == kernels::KernelLevel::kAvx512 || level == kernels::KernelLevel::kAvx2;
     if (n.rule == Rule::kAlpha && !k.inPlaceAlpha && tableLevel) AlphaTablesFor(c, n, k, area >= kSolvedArea);
-    if (k.tableAlpha && level == kernels::KernelLevel::kAvx2) {
+    // AVX2 splits the tables into shuffle pieces first, which costs about
+    // what a few hundred pixels in floats do: small areas keep the floats.
+    constexpr std::int64_t kSplitArea = 1 << 10;
+    if (k.tableAlpha && level == kernels::KernelLevel::kAvx2 && area >= kSplitArea) {
         tables::AlphaFieldTables t;
         for (int i = 0; i < 3; ++i) t.bySource[i] = k.alphaBySource[i], t.byDest[i] = k.alphaByDest[i];
         if (tables::AlphaFromTablesAvx2(a, c.bits[1], t)) return;
