@@ -12,9 +12,15 @@ Times are processor time per call (the median when the run has repetitions),
 so a loaded machine skews them less. A row whose benchmark is missing from
 the run is left out and named on standard error. The chart needs Debian's
 python3-matplotlib (scripts/deps.sh --docs).
+
+Runs at several kernel levels, each named LEVEL=JSON (scripts/
+frame_budget_levels.sh makes them, one kr_bench run per level the processor
+has), give a column per level; each level's ratio is to the peer measured
+in its own run. `--filter` prints a benchmark filter of every member and peer.
 """
 import argparse
 import json
+import re
 import sys
 
 FRAME_MS = 1000.0 / 60.0
@@ -25,9 +31,11 @@ AUDIO_PULL_TO_FRAME = 44100.0 / 60.0 / 1024.0
 # one call to one frame's use)
 ROWS = [
     ("copies", "keyed full-screen copy", "KeyedScreen_Ours", "KeyedScreen_Sdl", "SDL keyed blit", 1),
+    ("copies", "keyed full-screen copy, beside RLE", "KeyedScreen_Ours", "KeyedScreen_SdlRle", "SDL RLE blit", 1),
     ("copies", "opaque full-screen copy", "OpaqueScreen_Ours", "Screen_Memcpy", "memcpy", 1),
     ("copies", "fill the screen", "FillScreen_Ours", "FillScreen_Sdl", "SDL_FillRect", 1),
     ("copies", "100 keyed 96x96 sprites", "Sprites_Ours", "Sprites_Sdl", "SDL keyed blit", 1),
+    ("copies", "100 keyed sprites, beside RLE", "Sprites_Ours", "Sprites_SdlRle", "SDL RLE blit", 1),
     ("copies", "StretchBlit keyed 2x", "BM_StretchBlitKeyed", "BM_SdlBlitScaledKeyed", "SDL_BlitScaled", 1),
     ("copies", "StretchBlitOpaque 2x", "BM_StretchBlitOpaque", "BM_SdlBlitScaledOpaque", "SDL_BlitScaled", 1),
     ("copies", "RotateZoom", "RotateZoom_Ours", "RotateZoom_SdlRenderCopyEx", "SDL_RenderCopyEx", 1),
@@ -35,6 +43,7 @@ ROWS = [
     ("copies", "WaveBlit", "BM_WaveBlitFullScreen", "BM_MemcpyFullScreen", "memcpy", 1),
     ("blends", "HalfBlit", "Blend_HalfBlit", "Blend_Memcpy", "memcpy", 1),
     ("blends", "AlphaBlit", "Blend_AlphaBlit", "Blend_SdlAlpha", "SDL blended blit", 1),
+    ("blends", "AlphaBlit at 0.3", "Blend_AlphaBlit30", "Blend_SdlAlpha77", "SDL blended blit, 77/255", 1),
     ("blends", "AlphaBlitRGB", "Blend_AlphaBlitRGB", "Blend_SdlAlpha", "SDL blended blit", 1),
     ("blends", "AlphaGradientBlit, down the rows", "Blend_AlphaGradientBlit", "Blend_SdlAlpha", "SDL blended blit", 1),
     ("blends", "AlphaGradientBlit, across the rows", "Blend_AlphaGradientBlitColumns", "Blend_SdlAlpha", "SDL blended blit", 1),
@@ -67,6 +76,7 @@ ROWS = [
     ("game", "the game's whole frame", "BM_GameFrame", "BM_GameFrameFloor", "its floor", 1),
 ]
 
+UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 
 
@@ -107,65 +117,122 @@ def budget(times):
     return rows, missing
 
 
-def markdown(rows):
-    lines = ["| Effect (800 x 600) | Ours, % of a frame | Peer | Peer, % of a frame | Peer / ours |",
-             "|---|---:|---|---:|---:|"]
-    for _, effect, share, peer_share, peer_name in rows:
-        if peer_share is None:
-            lines.append(f"| {effect} | {share:.2f} | | | |")
-        else:
-            lines.append(f"| {effect} | {share:.2f} | {peer_name} | {peer_share:.2f} | {peer_share / share:.2f}x |")
+def level_budgets(runs):
+    """For runs [(level, times)]: rows (group, effect, [our share per level
+    or None], [peer share per level or None], peer name) in the order of
+    ROWS; a row is kept when any level measured it."""
+    per_level = [{row[1]: row for row in budget(times)[0]} for _, times in runs]
+    rows = []
+    for group, effect, _, _, peer_name, _ in ROWS:
+        found = [level.get(effect) for level in per_level]
+        if not any(found):
+            continue
+        ours = [r[2] if r else None for r in found]
+        peers = [r[3] if r else None for r in found]
+        rows.append((group, effect, ours, peers, peer_name if any(p is not None for p in peers) else ""))
+    return rows
+
+
+def cell(value, form):
+    return form.format(value) if value is not None else "-"
+
+
+def markdown(levels, rows):
+    """The table: our share at every level, the peer's share (from the
+    first level's run) and the peer / ours ratio at every level, each to the
+    peer measured in that level's own run."""
+    named = len(levels) > 1 or levels[0]
+    ours_heads = [f"Ours at {n}, % of a frame" for n in levels] if named else ["Ours, % of a frame"]
+    ratio_heads = [f"Peer / ours at {n}" for n in levels] if named else ["Peer / ours"]
+    lines = ["| Effect (800 x 600) | " + " | ".join(ours_heads) + " | Peer | Peer, % of a frame | "
+             + " | ".join(ratio_heads) + " |",
+             "|---|" + "---:|" * len(levels) + "---|---:|" + "---:|" * len(levels)]
+    for _, effect, ours, peers, peer_name in rows:
+        shares = " | ".join(cell(v, "{:.2f}") for v in ours)
+        if not peer_name:
+            lines.append(f"| {effect} | {shares} | | |" + " |" * len(levels))
+            continue
+        first_peer = next(p for p in peers if p is not None)
+        ratios = " | ".join(cell(p / o if p is not None and o else None, "{:.2f}x") for o, p in zip(ours, peers))
+        lines.append(f"| {effect} | {shares} | {peer_name} | {first_peer:.2f} | {ratios} |")
     return "\n".join(lines) + "\n"
 
 
-def chart(rows, path):
+def chart(levels, rows, path):
+    """Bars of our share at every level and the peer's (from the first
+    level's run), one group of bars per effect."""
     import matplotlib
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
     labels = [r[1] for r in rows]
-    ours = [r[2] for r in rows]
-    peers = [r[3] if r[3] is not None else 0.0 for r in rows]
-    height = 0.4
-    fig, ax = plt.subplots(figsize=(9, 0.32 * len(rows) + 1.4))
+    names = [f"ours at {n}" if n else "ours" for n in levels]
+    series = [(name, [r[2][i] or 0.0 for r in rows]) for i, name in enumerate(names)]
+    series.append(("peer (where one exists)", [next((p for p in r[3] if p is not None), 0.0) for r in rows]))
+    colours = ["#17486b", "#2a7ab0", "#7fb8df", "#b5d8ef"][: len(levels)] + ["#c8c8c8"]
+    height = 0.84 / len(series)
+    fig, ax = plt.subplots(figsize=(9.5, (0.14 + 0.1 * len(series)) * len(rows) + 1.4))
     ys = list(range(len(rows)))
-    ax.barh([y - height / 2 for y in ys], ours, height, label="ours", color="#2a7ab0")
-    ax.barh([y + height / 2 for y in ys], peers, height, label="peer (where one exists)", color="#c8c8c8")
-    for y, value in zip(ys, ours):
-        ax.text(value, y - height / 2, f" {value:.1f}", va="center", fontsize=7)
+    for k, ((name, values), colour) in enumerate(zip(series, colours)):
+        offset = (k - (len(series) - 1) / 2) * height
+        ax.barh([y + offset for y in ys], values, height, label=name, color=colour)
+        if k < len(levels):
+            for y, value in zip(ys, values):
+                if value:
+                    ax.text(value, y + offset, f" {value:.2f}", va="center", fontsize=5.5)
     ax.set_yticks(ys)
     ax.set_yticklabels(labels, fontsize=8)
-    ax.invert_yaxis()
+    ax.set_ylim(len(rows) - 0.5, -0.5)  # top to bottom, without margins
     ax.set_xscale("log")
     ax.set_xlabel("share of one 60 fps frame (16.7 ms), percent, log scale")
     ax.axvline(100.0, color="#b03030", linewidth=1)
-    ax.set_title("Frame budget at 800 x 600")
+    ax.set_title("Frame budget at 800 x 600" + (", by kernel level" if len(levels) > 1 else ""))
     ax.legend(loc="lower right", fontsize=8)
     fig.tight_layout()
     fig.savefig(path, dpi=110)
 
 
+def member_filter():
+    """A --benchmark_filter expression that selects every member and peer."""
+    names = sorted({n for row in ROWS for n in (row[2], row[3]) if n})
+    return "^(" + "|".join(re.escape(n) for n in names) + ")$"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("json", help="kr_bench's JSON output")
+    parser.add_argument("json", nargs="*", help="kr_bench's JSON output, or LEVEL=JSON for each level's run")
     parser.add_argument("--markdown", help="write the table here ('-' for standard output)")
     parser.add_argument("--chart", help="draw the bar chart into this PNG")
+    parser.add_argument("--filter", action="store_true", help="print a benchmark filter of every member and peer")
     args = parser.parse_args()
-    rows, missing = budget(read_times(args.json))
-    for name in missing:
-        print(f"frame_budget: no '{name}' in the run; its row is left out or without its peer", file=sys.stderr)
+    if args.filter:
+        print(member_filter())
+        return 0
+    if not args.json:
+        parser.error("give kr_bench's JSON output")
+    runs = []
+    for item in args.json:
+        level, sep, path = item.partition("=")
+        runs.append((level, read_times(path)) if sep else ("", read_times(item)))
+    for level, times in runs:
+        for name in budget(times)[1]:
+            where = f" at {level}" if level else ""
+            print(f"frame_budget: no '{name}' in the run{where}; its row is left out or without its peer",
+                  file=sys.stderr)
+    rows = level_budgets(runs)
     if not rows:
         print("frame_budget: none of the benchmarks is in the run", file=sys.stderr)
         return 1
-    table = markdown(rows)
+    levels = [level for level, _ in runs]
+    table = markdown(levels, rows)
     if args.markdown == "-" or (not args.markdown and not args.chart):
         sys.stdout.write(table)
     elif args.markdown:
         with open(args.markdown, "w", encoding="utf-8") as f:
             f.write(table)
     if args.chart:
-        chart(rows, args.chart)
+        chart(levels, rows, args.chart)
     return 0
 
 

@@ -134,7 +134,7 @@ TEST(EffectKernels, SteppedRotationMatchesReference) {
 
 TEST(EffectKernels, SmoothingMatchesReference) {
     std::mt19937 rng(11);
-    for (int bits : {15, 16, 24, 32, -16, -32}) {  // negative: the kernels below AVX2
+    for (int bits : {15, 16, 24, 32, -15, -16, -32}) {  // negative: the kernels below AVX2
         plat::kernels::UseKernelLevel(bits < 0 ? KernelLevel::kSse2 : BestKernelLevel());
         bits = std::abs(bits);
         for (int round = 0; round < 40; ++round) {
@@ -155,6 +155,36 @@ TEST(EffectKernels, SmoothingMatchesReference) {
             ReferenceSmoothRegion(b, flags);
             ASSERT_TRUE(SamePixels(*fast.s, *slow.s))
                 << bits << " bits, round " << round << ", width " << a.width << ", " << ActiveKernelName();
+        }
+    }
+    UseKernelLevel(BestKernelLevel());
+}
+
+// White pictures give every weighted sum its largest value (at SSE2 that
+// sum must still fit 16 bits), and a few dark pixels in them its steps.
+TEST(EffectKernels, SmoothingOfWhiteMatchesReferenceAtEveryLevel) {
+    std::mt19937 rng(12);
+    for (KernelLevel level : {KernelLevel::kSse2, KernelLevel::kAvx2, KernelLevel::kAvx512}) {
+        if (!UseKernelLevel(level)) continue;
+        for (int bits : {15, 16, 32}) {
+            for (int dark : {0, 3, 40}) {
+                Pic fast(70, 12, bits, rng, 0);
+                for (int y = 0; y < 12; ++y)
+                    for (int x = 0; x < 70; ++x) plat::PutPixel(*fast.s, x, y, 0xFFFFFFFFu);
+                for (int i = 0; i < dark; ++i) plat::PutPixel(*fast.s, static_cast<int>(rng() % 70), static_cast<int>(rng() % 12), rng());
+                Pic slow(70, 12, bits, rng, 0);
+                CopyPixels(*slow.s, *fast.s);
+                RegionArgs a;
+                a.surface = fast.s;
+                a.width = 70;
+                a.height = 12;
+                a.channels = ChannelsOf(fast.s->format);
+                SmoothRegion(a, 7u);
+                RegionArgs b = a;
+                b.surface = slow.s;
+                ReferenceSmoothRegion(b, 7u);
+                ASSERT_TRUE(SamePixels(*fast.s, *slow.s)) << bits << " bits, " << dark << " dark, " << ActiveKernelName();
+            }
         }
     }
     UseKernelLevel(BestKernelLevel());

@@ -185,6 +185,40 @@ TEST_P(SurfaceKernels, CopiesAndFillsMatchTheReference) {
     }
 }
 
+// Pictures of runs, as keyed pictures are: the key and opaque pixels in
+// runs of 1 to 90, so that rows hold blocks of nothing but the key, blocks
+// without it and blocks where the two meet, at every width and offset.
+TEST_P(SurfaceKernels, KeyedCopyOfRunsMatchesTheReference) {
+    const int bpp = GetParam().bpp;
+    std::mt19937 rng(4321 + bpp);
+    const std::uint32_t key = 0x00F0E0D0u & ((bpp == 4) ? ~0u : (1u << (8 * bpp)) - 1u);
+    constexpr int kPitchPixels = 260, kRows = 6;
+    const std::ptrdiff_t pitch = kPitchPixels * bpp;
+    std::vector<std::uint8_t> src(static_cast<std::size_t>(kPitchPixels) * kRows * bpp);
+    for (std::size_t i = 0, run = 0; i < src.size() / bpp; ++run) {
+        const std::size_t length = 1 + rng() % (run % 3 == 0 ? 4 : 90);
+        for (std::size_t j = 0; j < length && i < src.size() / bpp; ++j, ++i) {
+            std::uint32_t v = rng();
+            if (run % 2 == 0) v = key;
+            else if ((v & ((bpp == 4) ? ~0u : (1u << (8 * bpp)) - 1u)) == key) v ^= 1;
+            std::memcpy(&src[i * bpp], &v, static_cast<std::size_t>(bpp));
+        }
+    }
+    const std::vector<std::uint8_t> background = RandomPixels(rng, kPitchPixels * kRows, bpp, key);
+    for (int width = 1; width <= 250; width += (width < 70 ? 1 : 17)) {
+        for (int offset : {0, 3}) {
+            std::vector<std::uint8_t> fast = background, slow = background;
+            plat::kernels::CopyArgs a{fast.data() + offset * bpp, pitch, src.data() + (offset + 7) * bpp, pitch,
+                                      width, kRows};
+            plat::kernels::CopyArgs r = a;
+            r.dst = slow.data() + offset * bpp;
+            plat::kernels::KeyedCopy(a, bpp, key);
+            plat::kernels::ReferenceKeyedCopy(r, bpp, key);
+            ASSERT_EQ(fast, slow) << "width " << width << " offset " << offset;
+        }
+    }
+}
+
 // Glyph ink: rows of up to 64 pixels, a bit a pixel. Edge rows put runs
 // across the places where the fast kernels split a row (8, 16, 32 and 48
 // pixels) and at both ends; the rest are random.

@@ -14,6 +14,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/pixels/blend_kernels_tables.h"
 #include "platform/pixels/blit_kernels.h"
 
 #include <immintrin.h>
@@ -764,12 +765,21 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
     const std::int64_t area = static_cast<std::int64_t>(a.width) * a.rows;
     if (n.rule == Rule::kAlpha && c.bytesPerPixel == 2 && !k.dyadic && area >= kCheckedArea)
         MatchingWeightsFor(c, n, k);
-    // Other weights take tables at AVX-512 (their lookups need its word
-    // permutations): remembered ones on any area, new ones where working
+    // Other weights take tables at AVX-512 (word permutations) and AVX2
+    // (byte shuffles): remembered ones on any area, new ones where working
     // them out (some 20 microseconds) costs less than the floats would.
     constexpr std::int64_t kSolvedArea = 1 << 12;
-    if (n.rule == Rule::kAlpha && !k.inPlaceAlpha && kernels::ActiveKernelLevel() == kernels::KernelLevel::kAvx512)
-        AlphaTablesFor(c, n, k, area >= kSolvedArea);
+    const kernels::KernelLevel level = kernels::ActiveKernelLevel();
+    const bool tableLevel = level == kernels::KernelLevel::kAvx512 || level == kernels::KernelLevel::kAvx2;
+    if (n.rule == Rule::kAlpha && !k.inPlaceAlpha && tableLevel) AlphaTablesFor(c, n, k, area >= kSolvedArea);
+    // AVX2 splits the tables into shuffle pieces first, which costs about
+    // what a few hundred pixels in floats do: small areas keep the floats.
+    constexpr std::int64_t kSplitArea = 1 << 10;
+    if (k.tableAlpha && level == kernels::KernelLevel::kAvx2 && area >= kSplitArea) {
+        tables::AlphaFieldTables t;
+        for (int i = 0; i < 3; ++i) t.bySource[i] = k.alphaBySource[i], t.byDest[i] = k.alphaByDest[i];
+        if (tables::AlphaFromTablesAvx2(a, c.bits[1], t)) return;
+    }
     // The variant: byte planes for the level rules; for alpha, floats (0),
     // whole numbers (1), whole numbers in place (2) or tables (3, with a
     // 6-bit green, or 4).

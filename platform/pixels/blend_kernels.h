@@ -24,9 +24,10 @@
 // widened to four bytes in registers from AVX2 on, except that the level
 // rules and grey work on them as a byte stream at AVX-512); ReferenceBlend()
 // is the plain per-pixel rule they are tested against. Alpha on 2-byte
-// pixels runs in integers where that is exact and, at AVX-512, from
-// per-weight tables that give the float rule's values on every pair (for a
-// gradient across the rows, tables for all its falls at once).
+// pixels runs in integers where that is exact and, at AVX-512 and AVX2,
+// from per-weight tables that give the float rule's values on every pair
+// (at AVX-512 also for a gradient across the rows, tables for all its falls
+// at once; AVX2 reads the tables by byte shuffles, blend_kernels_tables.h).
 // Kernels take already clipped rectangles; src and dst must not overlap.
 #pragma once
 #include <cstddef>

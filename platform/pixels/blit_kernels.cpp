@@ -6,6 +6,7 @@
 // destination. The AVX2 and AVX-512 variants are compiled for their targets
 // only and picked at run time, so the build runs on any x86-64.
 #include "platform/pixels/blit_kernels.h"
+#include "platform/pixels/blit_kernels_keyed.h"
 
 #include <emmintrin.h>
 #include <immintrin.h>
@@ -271,9 +272,9 @@ struct KernelSet {
     MaskedFillFn maskedFill32;
 };
 
-constexpr KernelSet kSse2{"sse2", KernelLevel::kSse2, KeyedRectSse2<2>, KeyedRectSse2<4>, FillRowSse2,
+constexpr KernelSet kSse2{"sse2", KernelLevel::kSse2, keyed::RectSse2Pixels2, keyed::RectSse2Pixels4, FillRowSse2,
                          MaskedFillRuns<2>, MaskedFillRuns<4>};
-constexpr KernelSet kAvx2{"avx2", KernelLevel::kAvx2, KeyedRectAvx2<2>, KeyedRectAvx2<4>, FillRowAvx2,
+constexpr KernelSet kAvx2{"avx2", KernelLevel::kAvx2, keyed::RectAvx2Pixels2, keyed::RectAvx2Pixels4, FillRowAvx2,
                          MaskedFillRuns<2>, MaskedFillRuns<4>};
 constexpr KernelSet kAvx512{"avx512bw", KernelLevel::kAvx512, KeyedRectAvx512<2>, KeyedRectAvx512<4>, FillRowAvx2,
                            MaskedFillAvx512<2>, MaskedFillAvx512<4>};

@@ -17,6 +17,7 @@
 // eight 32-bit lanes per component, chosen at run time; components are
 // left at their place in the pixel where the sums fit (all of 5-6-5).
 #include "platform/pixels/effect_kernels.h"
+#include "platform/pixels/effect_kernels_sse2.h"
 
 #include "platform/pixels/blit_kernels.h"
 
@@ -372,6 +373,7 @@ void SmoothRegion(const RegionArgs& a, unsigned flags) {
         if (a.channels.bytesPerPixel == 2) return SmoothRowsAvx2<2>(a);
         if (a.channels.bytesPerPixel == 4) return SmoothRowsAvx2<4>(a);
     }
+    if ((flags & 7u) == 7u && blueBelowRed && SmoothRowsSse2(a)) return;
     switch (a.channels.bytesPerPixel) {
         case 2: return SmoothRowsScalar<2>(a, flags);
         case 3: return SmoothRowsScalar<3>(a, flags);
