@@ -17,6 +17,7 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 
 #include "platform/text/cp932.h"
@@ -184,7 +185,11 @@ struct SizeKey {
     std::string face;
     int height, escapement, weight;
     bool italic;
-    auto operator<=>(const SizeKey&) const = default;
+    // Written out: not every standard library compares strings with <=>.
+    bool operator<(const SizeKey& o) const {
+        return std::tie(face, height, escapement, weight, italic) <
+               std::tie(o.face, o.height, o.escapement, o.weight, o.italic);
+    }
 };
 
 // A face at one size and style, with its glyph cache.
