@@ -13,7 +13,10 @@ set(KR_WEB_FONTS /usr/share/fonts/opentype/ipafont-mincho/ipam.ttf /usr/share/fo
 set(KR_WEB_PAGE_LINK_OPTIONS
     -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=0 -sINVOKE_RUN=0
     -sFORCE_FILESYSTEM=1 -lidbfs.js -sEXPORTED_RUNTIME_METHODS=[FS,IDBFS,callMain,HEAPU8]
-    -sEXPORTED_FUNCTIONS=[_main,_malloc,_free] -sMODULARIZE=0 -sENVIRONMENT=web)
+    -sEXPORTED_FUNCTIONS=[_main,_malloc,_free] -sMODULARIZE=0 -sENVIRONMENT=web
+    # SDL2's audio for the web needs two helpers of Emscripten's library
+    # (listed in a file: their names start with a dollar sign).
+    -sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${CMAKE_SOURCE_DIR}/web/page_library_funcs.json)
 
 # kr_web_page(<program> <page> <title> <help> <preload>...): <preload>
 # items are "<file or folder>@<path on the page>".

@@ -100,6 +100,10 @@
         FS.symlink('/kr/' + program, '/proc/self/exe');
         FS.writeFile('/kr/kr-installed', '');
         FS.chdir('/kr');
+        // The page's canvas is the program's display.
+        ENV.SDL_VIDEODRIVER = 'emscripten';
+        // Pixels go to the canvas as they are (no WebGL needed).
+        ENV.SDL_RENDER_DRIVER = 'software';
       },
     ],
     setStatus: (text) => {
