@@ -1,4 +1,4 @@
-// KR_BENCH_LEVEL=sse2, avx2 or avx512 in the environment runs the
+// KR_BENCH_LEVEL=portable, sse2, avx2 or avx512 in the environment runs the
 // benchmarks with the pixel kernels of that instruction-set level rather
 // than the best the processor has, to see what machines without it get.
 #include <cstdio>
@@ -14,11 +14,12 @@ bool ChooseLevelFromEnvironment() {
     const char* name = std::getenv("KR_BENCH_LEVEL");
     if (!name || !*name) return false;
     KernelLevel level;
-    if (std::strcmp(name, "sse2") == 0) level = KernelLevel::kSse2;
+    if (std::strcmp(name, "portable") == 0) level = KernelLevel::kPortable;
+    else if (std::strcmp(name, "sse2") == 0) level = KernelLevel::kSse2;
     else if (std::strcmp(name, "avx2") == 0) level = KernelLevel::kAvx2;
     else if (std::strcmp(name, "avx512") == 0) level = KernelLevel::kAvx512;
     else {
-        std::fprintf(stderr, "KR_BENCH_LEVEL: %s is not sse2, avx2 or avx512\n", name);
+        std::fprintf(stderr, "KR_BENCH_LEVEL: %s is not portable, sse2, avx2 or avx512\n", name);
         std::exit(2);
     }
     if (!plat::kernels::UseKernelLevel(level)) {

@@ -14,6 +14,10 @@
 # Each has /usr/share/doc/<package>/copyright and changelog.gz
 # (packaging/doc/). scripts/package.sh configures the build with the
 # multiarch library folder (lib/<triplet>) that Debian's packages use.
+# The web build has pages instead (cmake/web_pages.cmake, scripts/package.sh).
+if(EMSCRIPTEN)
+  return()
+endif()
 set(KR_GAME_COMPONENT game)
 set(KR_GAME_DIR lib/pokotanba)
 set(KR_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)

@@ -18,6 +18,17 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xdotool imagemagick clang libclang-rt-14-dev doxygen)
 fi
 
+# The web build (scripts/web.sh): Debian's emscripten, the sources of the
+# libraries it builds for the web (apt-get source needs deb-src lines and
+# dpkg-dev), and GoogleTest's sources for the unit tests under Node.js.
+# --web-test adds the browser and its driver's runtime for the page tests.
+if [ "${1:-}" = "--web" ] || [ "${1:-}" = "--web-test" ]; then
+  packages+=(emscripten nodejs dpkg-dev googletest libsdl2-dev libfreetype-dev fonts-ipafont-gothic fonts-ipafont-mincho)
+fi
+if [ "${1:-}" = "--web-test" ]; then
+  packages+=(chromium unzip)
+fi
+
 # Drawing the README's frame budget chart (scripts/frame_budget.py).
 if [ "${1:-}" = "--docs" ]; then
   packages+=(python3-matplotlib)
@@ -27,6 +38,17 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+
+# apt-get source reads deb-src lines: the same mirrors as the deb lines.
+if [ "${1:-}" = "--web" ] || [ "${1:-}" = "--web-test" ]; then
+  if ! grep -rqs "^Types:.*deb-src\|^deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      $SUDO tee /etc/apt/sources.list.d/kr-deb-src.sources >/dev/null
+    $SUDO apt-get update -qq
+  fi
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

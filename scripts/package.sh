@@ -28,3 +28,7 @@ cmake --build "$build" -j"$(nproc)" --target package_parts
 rm -rf "$build/packages"
 (cd "$build" && cpack --config CPackConfig.cmake > "$build/cpack.log") || { cat "$build/cpack.log"; exit 1; }
 ls "$build"/packages/*.deb
+
+# The pages for the web (pokotanba-web.zip), when the web build was asked
+# for: KR_PACKAGE_WEB=1.
+if [ "${KR_PACKAGE_WEB:-0}" = "1" ]; then bash "$root/scripts/package_web.sh"; fi

@@ -17,6 +17,9 @@ cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DKR_BENCH=
 cmake --build "$root/build/release" -j"$jobs"
 ctest --test-dir "$root/build/release" -j"$jobs" --output-on-failure --timeout 300 --label-exclude endurance
 
+echo "== the portable kernel level (what the web and other processors run): the unit tests once more =="
+KR_KERNEL_LEVEL=portable ctest --test-dir "$root/build/release" -j"$jobs" --output-on-failure --timeout 300 --label-exclude endurance
+
 echo "== the kit: reference, install, the starter built outside the tree, its golden frames =="
 bash "$root/scripts/kit_test.sh" "$root/build/release"
 

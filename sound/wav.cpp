@@ -10,9 +10,11 @@
 #include <fstream>
 #include <iterator>
 
-#include <immintrin.h>
-
 #include "platform/pixels/blit_kernels.h"
+
+#if KR_KERNELS_X86
+#include <immintrin.h>
+#endif
 #include "platform/text/cp932.h"
 #include "sound/sound_internal.h"
 
@@ -219,6 +221,7 @@ std::int16_t FloatTo16(float v) {
     return static_cast<std::int16_t>(std::lrint(std::clamp(v, -32768.0f, 32767.0f)));
 }
 
+#if KR_KERNELS_X86
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw")
 #if defined(__clang__)  // clang takes its target regions this way
@@ -245,13 +248,18 @@ std::size_t ConvertFloat32Avx512(const std::uint8_t* src, std::size_t count, std
 #pragma clang attribute pop
 #endif
 #pragma GCC pop_options
+#endif  // KR_KERNELS_X86
 
 void ConvertFloat32(const std::uint8_t* src, std::size_t count, std::uint8_t* dst) {
     std::size_t i = 0;
+#if KR_KERNELS_X86
     if (plat::kernels::ActiveKernelLevel() == plat::kernels::KernelLevel::kAvx512) i = ConvertFloat32Avx512(src, count, dst);
-#if defined(__SSE2__)
+#endif
+#if KR_KERNELS_X86 && defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(32768.0f), low = _mm_set1_ps(-32768.0f), high = _mm_set1_ps(32767.0f);
-    for (; i + 8 <= count; i += 8) {
+    // The portable level takes the plain loop alone.
+    const bool vectors = plat::kernels::ActiveKernelLevel() != plat::kernels::KernelLevel::kPortable;
+    for (; vectors && i + 8 <= count; i += 8) {
         __m128 a = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(src + 4 * i)), scale);
         __m128 b = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(src + 4 * i + 16)), scale);
         a = _mm_min_ps(_mm_max_ps(_mm_and_ps(a, _mm_cmpord_ps(a, a)), low), high);

@@ -340,8 +340,8 @@ TEST_P(BlendKernels, AlphaOfEveryPairAtHundredthsAndFallenWeightsIsTheFloatFormu
 }
 
 std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
-    static const char* names[] = {"sse2", "avx2", "avx512"};
-    return std::to_string(info.param.bits) + "bit_" + names[static_cast<int>(info.param.level)];
+    static const char* names[] = {"portable", "sse2", "avx2", "avx512"};
+    return std::to_string(info.param.bits) + "bit_" + names[static_cast<int>(info.param.level) + 1];
 }
 
 INSTANTIATE_TEST_SUITE_P(BlendLayouts, BlendKernels,
@@ -352,7 +352,10 @@ INSTANTIATE_TEST_SUITE_P(BlendLayouts, BlendKernels,
                                            KernelCase{32, KernelLevel::kAvx512}, KernelCase{17, KernelLevel::kAvx2},
                                            KernelCase{33, KernelLevel::kAvx2}, KernelCase{24, KernelLevel::kAvx2},
                                            KernelCase{24, KernelLevel::kAvx512}, KernelCase{15, KernelLevel::kAvx2},
-                                           KernelCase{17, KernelLevel::kAvx512}),
+                                           KernelCase{17, KernelLevel::kAvx512}, KernelCase{15, KernelLevel::kPortable},
+                                           KernelCase{16, KernelLevel::kPortable}, KernelCase{17, KernelLevel::kPortable},
+                                           KernelCase{24, KernelLevel::kPortable}, KernelCase{32, KernelLevel::kPortable},
+                                           KernelCase{33, KernelLevel::kPortable}),
                          CaseName);
 
 // The tables serve nearly every weight: all hundredths and random weights
@@ -499,11 +502,11 @@ TEST_P(BlendStream, GreyIsTheExactThirdOfEverySum) {
 }
 
 std::string StreamName(const ::testing::TestParamInfo<StreamCase>& info) {
-    static const char* levels[] = {"sse2", "avx2", "avx512"};
+    static const char* levels[] = {"portable", "sse2", "avx2", "avx512"};
     const StreamCase& p = info.param;
     const int red = std::countr_zero(p.masks[0]) / 8, green = std::countr_zero(p.masks[1]) / 8;
     return std::to_string(8 * p.bytesPerPixel) + "bit_red" + std::to_string(red) + "green" + std::to_string(green) + "_" +
-           levels[static_cast<int>(p.level)];
+           levels[static_cast<int>(p.level) + 1];
 }
 
 constexpr std::uint32_t kRGB[3] = {0xFF0000, 0xFF00, 0xFF}, kBGR[3] = {0xFF, 0xFF00, 0xFF0000},
@@ -519,7 +522,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Stream(kGRB, 3, KernelLevel::kAvx512), Stream(kRGB, 4, KernelLevel::kAvx512),
                       Stream(kBGR, 4, KernelLevel::kAvx512), Stream(kRGB, 3, KernelLevel::kAvx2),
                       Stream(kBGR, 3, KernelLevel::kAvx2), Stream(kRGB, 4, KernelLevel::kAvx2),
-                      Stream(kRGB, 3, KernelLevel::kSse2)),
+                      Stream(kRGB, 3, KernelLevel::kSse2), Stream(kRGB, 3, KernelLevel::kPortable),
+                      Stream(kBGR, 4, KernelLevel::kPortable)),
     StreamName);
 
 }  // namespace

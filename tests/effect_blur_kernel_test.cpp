@@ -111,7 +111,7 @@ void ExpectedBlur(const Image& src, int block, Image& dst) {
 
 std::vector<KernelLevel> Levels() {
     std::vector<KernelLevel> levels;
-    for (KernelLevel l : {KernelLevel::kSse2, KernelLevel::kAvx2, KernelLevel::kAvx512})
+    for (KernelLevel l : {KernelLevel::kPortable, KernelLevel::kSse2, KernelLevel::kAvx2, KernelLevel::kAvx512})
         if (UseKernelLevel(l)) levels.push_back(l);
     return levels;
 }

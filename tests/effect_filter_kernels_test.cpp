@@ -42,7 +42,7 @@ struct Picture {
 // Every level this processor can run, the best last.
 std::vector<KernelLevel> Levels() {
     std::vector<KernelLevel> levels;
-    for (KernelLevel l : {KernelLevel::kSse2, KernelLevel::kAvx2, KernelLevel::kAvx512})
+    for (KernelLevel l : {KernelLevel::kPortable, KernelLevel::kSse2, KernelLevel::kAvx2, KernelLevel::kAvx512})
         if (UseKernelLevel(l)) levels.push_back(l);
     return levels;
 }

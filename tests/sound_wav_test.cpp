@@ -216,7 +216,7 @@ TEST(SoundWavConversion, LongFloatRunsMatchTheSampleRuleAtEveryLevel) {
         std::memcpy(&bits, &v, 4);
         Put32(raw, bits);
     }
-    for (auto level : {plat::kernels::KernelLevel::kSse2, plat::kernels::KernelLevel::kAvx2,
+    for (auto level : {plat::kernels::KernelLevel::kPortable, plat::kernels::KernelLevel::kSse2, plat::kernels::KernelLevel::kAvx2,
                        plat::kernels::KernelLevel::kAvx512}) {
         if (!plat::kernels::UseKernelLevel(level)) continue;
         PlayableSound out;

@@ -257,15 +257,16 @@ TEST_P(SurfaceKernels, MaskedFillWritesTheSetBitsAndNothingElse) {
 using plat::kernels::KernelLevel;
 
 std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
-    static const char* names[] = {"sse2", "avx2", "avx512"};
-    return std::to_string(info.param.bpp * 8) + "bit_" + names[static_cast<int>(info.param.level)];
+    static const char* names[] = {"portable", "sse2", "avx2", "avx512"};
+    return std::to_string(info.param.bpp * 8) + "bit_" + names[static_cast<int>(info.param.level) + 1];
 }
 
 INSTANTIATE_TEST_SUITE_P(SurfacePixelSizes, SurfaceKernels,
                          ::testing::Values(KernelCase{2, KernelLevel::kSse2}, KernelCase{2, KernelLevel::kAvx2},
                                            KernelCase{2, KernelLevel::kAvx512}, KernelCase{3, KernelLevel::kSse2},
                                            KernelCase{4, KernelLevel::kSse2}, KernelCase{4, KernelLevel::kAvx2},
-                                           KernelCase{4, KernelLevel::kAvx512}),
+                                           KernelCase{4, KernelLevel::kAvx512}, KernelCase{2, KernelLevel::kPortable},
+                                           KernelCase{3, KernelLevel::kPortable}, KernelCase{4, KernelLevel::kPortable}),
                          CaseName);
 
 }  // namespace

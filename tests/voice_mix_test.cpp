@@ -120,12 +120,14 @@ TEST(VoiceMixReference, OutputRoundsToNearestEvenAndSaturates) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLevel, VoiceMixLevels,
-                         testing::Values(KernelLevel::kSse2, KernelLevel::kAvx2, KernelLevel::kAvx512),
+                         testing::Values(KernelLevel::kPortable, KernelLevel::kSse2, KernelLevel::kAvx2,
+                                         KernelLevel::kAvx512),
                          [](const testing::TestParamInfo<KernelLevel>& info) {
                              switch (info.param) {
                                  case KernelLevel::kAvx512: return "avx512";
                                  case KernelLevel::kAvx2: return "avx2";
-                                 default: return "sse2";
+                                 case KernelLevel::kSse2: return "sse2";
+                                 default: return "portable";
                              }
                          });
 

@@ -1,6 +1,8 @@
 // The mixer's inner loops: linear-interpolating resampler per source
 // layout (8/16-bit, mono/stereo) into a float stereo accumulator, and the
-// saturating conversion of the accumulator into the output format.
+// saturating conversion of the accumulator into the output format. The
+// x86 runs are built for x86-64 only; the portable level (any processor)
+// takes the frame-by-frame runs and the plain conversion.
 //
 // The wide runs must round exactly as the frame-by-frame reference does, so
 // no multiply and add may be fused into one instruction in this file.
@@ -11,13 +13,15 @@
 
 #include "platform/audio/voice_mix.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "platform/pixels/blit_kernels.h"
+
+#if KR_KERNELS_X86
+#include <immintrin.h>
+#endif
 
 namespace plat::audio::internal {
 namespace {
@@ -84,6 +88,7 @@ std::uint64_t PlainRun(const std::uint8_t* data, std::uint32_t frames, std::uint
     return pos;
 }
 
+#if KR_KERNELS_X86
 // SSE2, 16-bit stereo: both neighbouring frames come in one 8-byte load and
 // are blended as pairs, one output frame per step.
 std::uint64_t Stereo16Sse2(const std::uint8_t* data, std::uint32_t frames, std::uint64_t pos, std::uint64_t step, int run, float gl,
@@ -281,15 +286,19 @@ std::uint64_t Run16Avx512(const std::uint8_t* data, std::uint32_t frames, std::u
 #pragma clang attribute pop
 #endif
 #pragma GCC pop_options
+#endif  // KR_KERNELS_X86
 
 // The fastest run the active level has for the layout.
 template <int Bits, int Channels>
 RunFn FastRun() {
     if constexpr (Bits == 16) {
         switch (plat::kernels::ActiveKernelLevel()) {
+#if KR_KERNELS_X86
             case plat::kernels::KernelLevel::kAvx512: return Run16Avx512<Channels>;
             case plat::kernels::KernelLevel::kAvx2: return Run16Avx2<Channels>;
-            default: return Channels == 2 ? Stereo16Sse2 : PlainRun<16, 1>;
+            case plat::kernels::KernelLevel::kSse2: return Channels == 2 ? Stereo16Sse2 : PlainRun<16, 1>;
+#endif
+            default: return PlainRun<16, Channels>;
         }
     }
     return PlainRun<Bits, Channels>;
@@ -365,6 +374,7 @@ void WriteAs(const float* mix, int count, int channels, std::uint8_t* out) {
     for (int i = 0; i < count; ++i) WriteSample<Bits>(0.5f * (mix[2 * i] + mix[2 * i + 1]), out + i * kBytes);
 }
 
+#if KR_KERNELS_X86
 // Eight 16-bit samples from eight mix values as WriteSample<16> makes them:
 // scaled, clamped, rounded to nearest even (the default rounding lrint
 // follows); a NaN, which lrint turns into 0, is zeroed first.
@@ -398,6 +408,7 @@ void Write16Fast(const float* mix, int count, int channels, std::uint8_t* out) {
     }
     WriteAs<16>(mix + 2 * i, count - i, channels, out + static_cast<std::size_t>(i) * channels * 2);
 }
+#endif  // KR_KERNELS_X86
 
 }  // namespace
 
@@ -407,8 +418,12 @@ int ReferenceMixVoice(VoiceCursor& voice, float* mix, int count) { return MixVoi
 
 void WriteOutput(const float* mix, int count, int channels, int bits, void* out) {
     auto* bytes = static_cast<std::uint8_t*>(out);
+#if KR_KERNELS_X86
+    if (bits == 16 && plat::kernels::ActiveKernelLevel() != plat::kernels::KernelLevel::kPortable)
+        return Write16Fast(mix, count, channels, bytes);
+#endif
     if (bits == 16)
-        Write16Fast(mix, count, channels, bytes);
+        WriteAs<16>(mix, count, channels, bytes);
     else
         WriteAs<8>(mix, count, channels, bytes);
 }

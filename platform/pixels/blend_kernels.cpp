@@ -1,7 +1,9 @@
 // Blend kernels: the per-pixel reference rules and their vector versions.
 // The vector body (blend_kernels_body.inc) is compiled three times, for
 // SSE2, AVX2 and AVX-512BW, each in a target region of its own, and the
-// level that the surface kernels use picks among them at every call. The
+// level that the surface kernels use picks among them at every call; a
+// fourth, portable build of it (plain vector expressions, any processor)
+// serves the portable level. The
 // alpha and brightening rules multiply floats and must give the
 // reference's values bit for bit, so this file is built without
 // contraction of multiply-adds (cmake/blends.cmake).
@@ -17,7 +19,9 @@
 #include "platform/pixels/blend_kernels_tables.h"
 #include "platform/pixels/blit_kernels.h"
 
+#if KR_KERNELS_X86
 #include <immintrin.h>
+#endif
 
 namespace plat::blend {
 
@@ -623,6 +627,15 @@ void ReferenceBlend(const Rows& a, const Components& c, const Params& p) {
 // compiler gives it at the end of the file, hence no pop).
 #pragma GCC diagnostic ignored "-Wpsabi"
 
+namespace portable {
+#define KR_BLEND_VECTOR_BYTES 16
+#define KR_BLEND_PORTABLE
+#include "platform/pixels/blend_kernels_body.inc"
+#undef KR_BLEND_PORTABLE
+#undef KR_BLEND_VECTOR_BYTES
+}  // namespace portable
+
+#if KR_KERNELS_X86
 namespace sse2 {
 #define KR_BLEND_VECTOR_BYTES 16
 #include "platform/pixels/blend_kernels_body.inc"
@@ -658,6 +671,7 @@ namespace avx512 {
 #pragma clang attribute pop
 #endif
 #pragma GCC pop_options
+#endif  // KR_KERNELS_X86
 
 namespace {
 
@@ -707,13 +721,17 @@ void ColumnsBlend(const Rows& a, const Components& c, const Params& n) {
     Context k = ContextFor(c, Fallen(n, 0));
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {
+#if KR_KERNELS_X86
         case kernels::KernelLevel::kAvx512: rect = avx512::PickColumns(c.bytesPerPixel, n.rule); break;
         case kernels::KernelLevel::kAvx2: rect = avx2::PickColumns(c.bytesPerPixel, n.rule); break;
-        default: rect = sse2::PickColumns(c.bytesPerPixel, n.rule); break;
+        case kernels::KernelLevel::kSse2: rect = sse2::PickColumns(c.bytesPerPixel, n.rule); break;
+#endif
+        default: rect = portable::PickColumns(c.bytesPerPixel, n.rule); break;
     }
     if (!rect && c.bytesPerPixel == 3) return WidenedBlend(a, c, n);
     if (!rect || (n.rule == Rule::kCrossFade && !k.planes)) return ReferenceBlend(a, c, n);
     const std::size_t width = static_cast<std::size_t>(a.width);
+#if KR_KERNELS_X86
     const ColumnAlphaTable* alphaTables[3] = {};
     if (kernels::ActiveKernelLevel() == kernels::KernelLevel::kAvx512 && ColumnAlphaTablesFor(c, n, k, alphaTables)) {
         const std::vector<ColumnPiece> pieces = ColumnPiecesOf(n.columnFalls, a.width, alphaTables);
@@ -721,6 +739,7 @@ void ColumnsBlend(const Rows& a, const Components& c, const Params& n) {
         k.columnPieceCount = static_cast<int>(pieces.size());
         return avx512::PickTableColumns(c.bits[1])(a, c, n, k);
     }
+#endif
     if (n.rule == Rule::kAlpha) {
         float byFall[kFalls][3];
         for (int fall = 0; fall < kFalls; ++fall) {
@@ -790,9 +809,12 @@ void Blend(const Rows& a, const Components& c, const Params& p) {
                                                : 0;
     RectFn rect = nullptr;
     switch (kernels::ActiveKernelLevel()) {
+#if KR_KERNELS_X86
         case kernels::KernelLevel::kAvx512: rect = avx512::Pick(c.bytesPerPixel, n.rule, variant); break;
         case kernels::KernelLevel::kAvx2: rect = avx2::Pick(c.bytesPerPixel, n.rule, variant); break;
-        default: rect = sse2::Pick(c.bytesPerPixel, n.rule, variant); break;
+        case kernels::KernelLevel::kSse2: rect = sse2::Pick(c.bytesPerPixel, n.rule, variant); break;
+#endif
+        default: rect = portable::Pick(c.bytesPerPixel, n.rule, variant); break;
     }
     if (!rect && c.bytesPerPixel == 3) return WidenedBlend(a, c, n);
     if (!rect) return ReferenceBlend(a, c, n);
@@ -821,9 +843,12 @@ void Refract(const Rows& a, const Components& c, int level) {
     level = std::clamp(level, 0, 31);
     RefractFn refract = nullptr;
     switch (kernels::ActiveKernelLevel()) {
+#if KR_KERNELS_X86
         case kernels::KernelLevel::kAvx512: refract = avx512::PickRefract(c.bytesPerPixel); break;
         case kernels::KernelLevel::kAvx2: refract = avx2::PickRefract(c.bytesPerPixel); break;
-        default: refract = sse2::PickRefract(c.bytesPerPixel); break;
+        case kernels::KernelLevel::kSse2: refract = sse2::PickRefract(c.bytesPerPixel); break;
+#endif
+        default: refract = portable::PickRefract(c.bytesPerPixel); break;
     }
     if (!refract) return ReferenceRefract(a, c, level);
     refract(a, ContextFor(c, Params{}), level);
@@ -865,9 +890,12 @@ void SmoothEdges(const Rows& a, const Components& c) {
     if (a.width <= 0 || a.rows <= 0) return;
     SmoothFn smooth = nullptr;
     switch (kernels::ActiveKernelLevel()) {
+#if KR_KERNELS_X86
         case kernels::KernelLevel::kAvx512: smooth = avx512::PickSmooth(c.bytesPerPixel); break;
         case kernels::KernelLevel::kAvx2: smooth = avx2::PickSmooth(c.bytesPerPixel); break;
-        default: smooth = sse2::PickSmooth(c.bytesPerPixel); break;
+        case kernels::KernelLevel::kSse2: smooth = sse2::PickSmooth(c.bytesPerPixel); break;
+#endif
+        default: smooth = portable::PickSmooth(c.bytesPerPixel); break;
     }
     const Context k = ContextFor(c, Params{});
     // The 4-byte kernel puts 5-bit values back into 8-bit fields only.

@@ -4,15 +4,22 @@
 // store), which runs at memory speed whatever the picture looks like; with
 // AVX-512BW a masked store skips the key lanes without reading the
 // destination. The AVX2 and AVX-512 variants are compiled for their targets
-// only and picked at run time, so the build runs on any x86-64.
+// only and picked at run time, so the build runs on any x86-64. The
+// portable level (any processor) takes plain loops the compiler vectorises.
 #include "platform/pixels/blit_kernels.h"
 #include "platform/pixels/blit_kernels_keyed.h"
 
+#if KR_KERNELS_X86
 #include <emmintrin.h>
 #include <immintrin.h>
+#endif
+
+#include <cstdlib>
 
 #include <bit>
+#include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace plat::kernels {
 namespace {
@@ -69,6 +76,7 @@ void MaskedFillRuns(std::uint8_t* dst, std::ptrdiff_t pitch, const std::uint64_t
 }
 
 // ---- SSE2 (every x86-64) ----
+#if KR_KERNELS_X86
 
 template <int LaneBytes>
 __m128i CompareLanes(__m128i a, __m128i b) {
@@ -86,6 +94,7 @@ inline void KeyedStepSse2(std::uint8_t* dst, const std::uint8_t* src, std::size_
     const __m128i old = _mm_loadu_si128(d);
     _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(isKey, old), _mm_andnot_si128(isKey, s)));
 }
+#endif  // KR_KERNELS_X86
 
 template <int LaneBytes>
 void KeyedRowScalar(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key) {
@@ -96,6 +105,7 @@ void KeyedRowScalar(std::uint8_t* dst, const std::uint8_t* src, int width, std::
     }
 }
 
+#if KR_KERNELS_X86
 template <int LaneBytes>
 void KeyedRowSse2(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key) {
     constexpr int kLanes = 16 / LaneBytes;
@@ -113,11 +123,13 @@ template <int LaneBytes>
 void KeyedRectSse2(const CopyArgs& a, std::uint32_t key) {
     for (int y = 0; y < a.rows; ++y) KeyedRowSse2<LaneBytes>(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
 }
+#endif  // KR_KERNELS_X86
 
 void KeyedRect24(const CopyArgs& a, std::uint32_t key) {
     for (int y = 0; y < a.rows; ++y) KeyedRow24(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
 }
 
+#if KR_KERNELS_X86
 void FillRowSse2(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* pattern) {
     const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern));
     const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 16));
@@ -260,6 +272,34 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void MaskedFillAvx512(std::
     }
 }
 
+#endif  // KR_KERNELS_X86
+
+// ---- portable (any processor) ----
+// The keyed row selects per pixel without a branch, a loop the compiler
+// turns into its own vector code where the target has vectors.
+
+template <int LaneBytes>
+void KeyedRectPortable(const CopyArgs& a, std::uint32_t key) {
+    using Lane = std::conditional_t<LaneBytes == 2, std::uint16_t, std::uint32_t>;
+    const Lane k = static_cast<Lane>(key);
+    for (int y = 0; y < a.rows; ++y) {
+        std::uint8_t* d = a.dst + y * a.dstPitch;
+        const std::uint8_t* s = a.src + y * a.srcPitch;
+        for (int i = 0; i < a.width; ++i) {
+            Lane sp, dp;
+            std::memcpy(&sp, s + i * LaneBytes, LaneBytes);
+            std::memcpy(&dp, d + i * LaneBytes, LaneBytes);
+            const Lane out = sp == k ? dp : sp;
+            std::memcpy(d + i * LaneBytes, &out, LaneBytes);
+        }
+    }
+}
+
+void FillRowPortable(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* pattern) {
+    for (; bytes >= kPatternBytes; bytes -= kPatternBytes, dst += kPatternBytes) std::memcpy(dst, pattern, kPatternBytes);
+    std::memcpy(dst, pattern, bytes);
+}
+
 // ---- dispatch ----
 
 struct KernelSet {
@@ -272,6 +312,9 @@ struct KernelSet {
     MaskedFillFn maskedFill32;
 };
 
+constexpr KernelSet kPortableSet{"portable", KernelLevel::kPortable, KeyedRectPortable<2>, KeyedRectPortable<4>,
+                                 FillRowPortable, MaskedFillRuns<2>, MaskedFillRuns<4>};
+#if KR_KERNELS_X86
 constexpr KernelSet kSse2{"sse2", KernelLevel::kSse2, keyed::RectSse2Pixels2, keyed::RectSse2Pixels4, FillRowSse2,
                          MaskedFillRuns<2>, MaskedFillRuns<4>};
 constexpr KernelSet kAvx2{"avx2", KernelLevel::kAvx2, keyed::RectAvx2Pixels2, keyed::RectAvx2Pixels4, FillRowAvx2,
@@ -279,7 +322,32 @@ constexpr KernelSet kAvx2{"avx2", KernelLevel::kAvx2, keyed::RectAvx2Pixels2, ke
 constexpr KernelSet kAvx512{"avx512bw", KernelLevel::kAvx512, KeyedRectAvx512<2>, KeyedRectAvx512<4>, FillRowAvx2,
                            MaskedFillAvx512<2>, MaskedFillAvx512<4>};
 
+#endif  // KR_KERNELS_X86
+
+// The highest level KR_KERNEL_LEVEL allows (all of them when unset); an
+// unknown name is reported once and caps nothing.
+KernelLevel LevelCap() {
+    static const KernelLevel cap = [] {
+        const char* name = std::getenv("KR_KERNEL_LEVEL");
+        if (!name || !*name) return KernelLevel::kAvx512;
+        const struct {
+            const char* name;
+            KernelLevel level;
+        } names[] = {{"portable", KernelLevel::kPortable},
+                     {"sse2", KernelLevel::kSse2},
+                     {"avx2", KernelLevel::kAvx2},
+                     {"avx512", KernelLevel::kAvx512}};
+        for (const auto& n : names)
+            if (std::strcmp(name, n.name) == 0) return n.level;
+        std::fprintf(stderr, "KR_KERNEL_LEVEL: %s is not portable, sse2, avx2 or avx512; ignored\n", name);
+        return KernelLevel::kAvx512;
+    }();
+    return cap;
+}
+
 bool CpuHas(KernelLevel level) {
+    if (level > LevelCap()) return false;
+#if KR_KERNELS_X86
     __builtin_cpu_init();
     switch (level) {
         case KernelLevel::kAvx512:
@@ -288,20 +356,30 @@ bool CpuHas(KernelLevel level) {
         case KernelLevel::kAvx2: return __builtin_cpu_supports("avx2");
         default: return true;
     }
+#else
+    return level == KernelLevel::kPortable;
+#endif
 }
 
 const KernelSet* SetFor(KernelLevel level) {
     switch (level) {
+#if KR_KERNELS_X86
         case KernelLevel::kAvx512: return &kAvx512;
         case KernelLevel::kAvx2: return &kAvx2;
-        default: return &kSse2;
+        case KernelLevel::kSse2: return &kSse2;
+#endif
+        default: return &kPortableSet;
     }
 }
 
 // Constant-initialised, so a kernel called during another file's static
 // start-up finds the baseline set; upgraded once the processor is known,
 // unless a level was chosen before (by another file's start-up).
+#if KR_KERNELS_X86
 const KernelSet* active = &kSse2;
+#else
+const KernelSet* active = &kPortableSet;
+#endif
 bool levelChosen = false;
 [[maybe_unused]] const bool kernelsChosen = (levelChosen ? 0 : (active = SetFor(BestKernelLevel()), 0), true);
 
@@ -393,7 +471,8 @@ void ReferenceMaskedFill(std::uint8_t* dst, std::ptrdiff_t pitch, const std::uin
 KernelLevel BestKernelLevel() {
     if (CpuHas(KernelLevel::kAvx512)) return KernelLevel::kAvx512;
     if (CpuHas(KernelLevel::kAvx2)) return KernelLevel::kAvx2;
-    return KernelLevel::kSse2;
+    if (CpuHas(KernelLevel::kSse2)) return KernelLevel::kSse2;
+    return KernelLevel::kPortable;
 }
 
 bool UseKernelLevel(KernelLevel level) {

@@ -15,13 +15,16 @@
 // smoothed pixel before them and ok the sum of pixel k's three other
 // neighbours. The AVX2 kernel computes that weighted prefix sum across
 // eight 32-bit lanes per component, chosen at run time; components are
-// left at their place in the pixel where the sums fit (all of 5-6-5).
+// left at their place in the pixel where the sums fit (all of 5-6-5). It
+// is built for x86-64 only; elsewhere every pixel takes the scalar loop.
 #include "platform/pixels/effect_kernels.h"
 #include "platform/pixels/effect_kernels_sse2.h"
 
 #include "platform/pixels/blit_kernels.h"
 
+#if KR_KERNELS_X86
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -188,6 +191,7 @@ void SmoothScalarPixel(const Channels& ch, std::uint8_t* at, std::ptrdiff_t pitc
     StorePixel(at, bpp, out);
 }
 
+#if KR_KERNELS_X86
 template <int Bpp>
 __attribute__((target("avx2"), always_inline)) inline __m256i LoadLanes(const std::uint8_t* p) {
     if constexpr (Bpp == 2) return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
@@ -292,6 +296,7 @@ __attribute__((target("avx2"))) void SmoothRowsAvx2(const RegionArgs& a) {
         }
     }
 }
+#endif  // KR_KERNELS_X86
 
 // Any flags, any pixel size: the smoothed left neighbour stays in a
 // register, and the pixel size is known to the compiler.
@@ -320,8 +325,12 @@ void SmoothRowsScalar(const RegionArgs& a, unsigned flags) {
 // AVX2 kernels run when the processor has them and the copies' kernel
 // level (which tests and benchmarks may lower to SSE2) allows them.
 bool UseAvx2() {
+#if KR_KERNELS_X86
     static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-    return has && std::strcmp(ActiveKernelName(), "sse2") != 0;
+    return has && ActiveKernelLevel() >= KernelLevel::kAvx2;
+#else
+    return false;
+#endif
 }
 
 }  // namespace
@@ -365,6 +374,7 @@ void ReferenceSmoothRegion(const RegionArgs& a, unsigned flags) {
 
 void SmoothRegion(const RegionArgs& a, unsigned flags) {
     if (!a.surface) return;
+#if KR_KERNELS_X86
     // The vector kernel sums red and blue in one lane: blue below red with
     // room for a sum of three.
     const Channels& ch = a.channels;
@@ -374,6 +384,7 @@ void SmoothRegion(const RegionArgs& a, unsigned flags) {
         if (a.channels.bytesPerPixel == 4) return SmoothRowsAvx2<4>(a);
     }
     if ((flags & 7u) == 7u && blueBelowRed && SmoothRowsSse2(a)) return;
+#endif
     switch (a.channels.bytesPerPixel) {
         case 2: return SmoothRowsScalar<2>(a, flags);
         case 3: return SmoothRowsScalar<3>(a, flags);

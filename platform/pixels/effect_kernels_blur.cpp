@@ -45,8 +45,13 @@
 //
 // Each row loop is built at three levels (baseline SSE2, AVX2, AVX-512BW)
 // and the one of the copies' kernel level runs; 3-byte pixels take the
-// reference.
+// reference. The portable level (any processor) builds the same loops with
+// plain prefix sums.
+#include "platform/pixels/blit_kernels.h"
+
+#if KR_KERNELS_X86
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -135,6 +140,11 @@ template <typename K, typename L>
     for (; i < n; ++i) p[i] = carry = static_cast<L>(carry + c[i]);
 }
 
+void PrefixPortable(const std::uint16_t* c, std::uint16_t* p, int n) { PrefixTail(c, p, 0, n, std::uint16_t{0}); }
+void PrefixPortable(const std::uint32_t* c, std::uint32_t* p, int n) { PrefixTail(c, p, 0, n, std::uint32_t{0}); }
+void PrefixPortable(const std::uint16_t* c, std::uint32_t* p, int n) { PrefixTail(c, p, 0, n, std::uint32_t{0}); }
+
+#if KR_KERNELS_X86
 void PrefixSse2(const std::uint16_t* c, std::uint16_t* p, int n) {
     __m128i carry = _mm_setzero_si128();
     int i = 0;
@@ -417,6 +427,7 @@ template <typename T>
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
+#endif  // KR_KERNELS_X86
 
 // ---- row loops ----
 
@@ -723,6 +734,8 @@ struct BlurRows {
                 Copy##suffix<T>};                                                                                   \
     }
 
+KR_BLUR_ROWS(Portable)
+#if KR_KERNELS_X86
 KR_BLUR_ROWS(Sse2)
 KR_BLUR_ROWS(Avx2, [[gnu::target("avx2")]])
 // Clang takes no preferred width in a target and would drop the whole target.
@@ -731,8 +744,10 @@ KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw")]])
 #else
 KR_BLUR_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]])
 #endif
+#endif  // KR_KERNELS_X86
 #undef KR_BLUR_ROWS
 
+#if KR_KERNELS_X86
 template <typename T>
 auto MovePrefixFor(const BlurLanes<T>& k) {
     if constexpr (sizeof(T) == 2) {
@@ -743,10 +758,12 @@ auto MovePrefixFor(const BlurLanes<T>& k) {
     }
     return MovePrefixAvx512<T, false, false>;
 }
+#endif  // KR_KERNELS_X86
 
 template <typename T, typename K, typename L, Division D>
 BlurRows<T, K, L> RowsForLevel(const BlurLanes<T>& k) {
     switch (ActiveKernelLevel()) {
+#if KR_KERNELS_X86
         case KernelLevel::kAvx512: {
             BlurRows<T, K, L> rows = RowsAvx512<T, K, L, D>();
             static const bool fused = (__builtin_cpu_init(), __builtin_cpu_supports("avx512dq"));
@@ -759,7 +776,9 @@ BlurRows<T, K, L> RowsForLevel(const BlurLanes<T>& k) {
             return rows;
         }
         case KernelLevel::kAvx2: return RowsAvx2<T, K, L, D>();
-        default: return RowsSse2<T, K, L, D>();
+        case KernelLevel::kSse2: return RowsSse2<T, K, L, D>();
+#endif
+        default: return RowsPortable<T, K, L, D>();
     }
 }
 

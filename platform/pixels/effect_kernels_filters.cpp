@@ -4,7 +4,8 @@
 // as whole-row loops over 16- or 32-bit lanes that the compiler turns into
 // vector code; every row loop is built three times (baseline SSE2, AVX2,
 // AVX-512BW) and the one of the copies' kernel level runs. 3-byte pixels
-// take the reference kernels.
+// take the reference kernels. The baseline loops hold no intrinsics and
+// serve the portable level on any processor.
 //
 // Random entries. The noise takes one entry per pixel, so a row reads a
 // run of the table straight (cut where the position wraps). The smoke's
@@ -268,6 +269,7 @@ using MosaicPutFn = void (*)(T*, const T*, const std::uint32_t*, int, std::uint3
     }
 
 KR_FILTER_ROWS(Sse2)
+#if KR_KERNELS_X86
 KR_FILTER_ROWS(Avx2, [[gnu::target("avx2")]])
 // Clang takes no preferred width in a target and would drop the whole target.
 #if defined(__clang__)
@@ -275,6 +277,7 @@ KR_FILTER_ROWS(Avx512, [[gnu::target("avx512f,avx512bw")]])
 #else
 KR_FILTER_ROWS(Avx512, [[gnu::target("avx512f,avx512bw,prefer-vector-width=512")]])
 #endif
+#endif  // KR_KERNELS_X86
 #undef KR_FILTER_ROWS
 
 template <typename T>
@@ -289,12 +292,14 @@ template <typename T>
 FilterRows<T> RowsForLevel() {
     constexpr bool k16 = sizeof(T) == 2;
     switch (ActiveKernelLevel()) {
+#if KR_KERNELS_X86
         case KernelLevel::kAvx512:
             if constexpr (k16) return {NoiseRow16Avx512, SmokeRowAvx512<T>, MosaicSumAvx512<T>, MosaicPutAvx512<T>};
             else return {NoiseRow32Avx512, SmokeRowAvx512<T>, MosaicSumAvx512<T>, MosaicPutAvx512<T>};
         case KernelLevel::kAvx2:
             if constexpr (k16) return {NoiseRow16Avx2, SmokeRowAvx2<T>, MosaicSumAvx2<T>, MosaicPutAvx2<T>};
             else return {NoiseRow32Avx2, SmokeRowAvx2<T>, MosaicSumAvx2<T>, MosaicPutAvx2<T>};
+#endif
         default:
             if constexpr (k16) return {NoiseRow16Sse2, SmokeRowSse2<T>, MosaicSumSse2<T>, MosaicPutSse2<T>};
             else return {NoiseRow32Sse2, SmokeRowSse2<T>, MosaicSumSse2<T>, MosaicPutSse2<T>};

@@ -15,6 +15,12 @@ constexpr char32_t kReplacement = 0xFFFD;
 class Converter {
 public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+    // The first of the names the C library knows (the web's knows code page
+    // 932 only by the name of the Shift_JIS it extends).
+    Converter(const char* to, const char* from, const char* toOther, const char* fromOther)
+        : Converter(to, from) {
+        if (handle_ == reinterpret_cast<iconv_t>(-1)) handle_ = iconv_open(toOther, fromOther);
+    }
     ~Converter() {
         if (handle_ != reinterpret_cast<iconv_t>(-1)) iconv_close(handle_);
     }
@@ -37,12 +43,12 @@ private:
 };
 
 Converter& ToUtf32() {
-    static Converter c("UTF-32LE", "CP932");
+    static Converter c("UTF-32LE", "CP932", "UTF-32LE", "SHIFT_JIS");
     return c;
 }
 
 Converter& FromUtf8() {
-    static Converter c("CP932", "UTF-8");
+    static Converter c("CP932", "UTF-8", "SHIFT_JIS", "UTF-8");
     return c;
 }
 

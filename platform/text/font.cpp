@@ -1,10 +1,9 @@
-// Fonts and text: fontconfig finds the face file, FreeType rasterises one
+// Fonts and text: face_files finds the face file, FreeType rasterises one
 // bit per pixel, and this module caches faces, sizes and glyphs and lays
 // out code page 932 text (single lines, word-wrapped boxes).
 // Depends on platform/cp932 for decoding and platform/raster for filling.
 #include "platform/text/font.h"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -18,9 +17,11 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 
 #include "platform/os/notice.h"
+#include "platform/text/face_files.h"
 #include "platform/pixels/raster.h"
 #include "platform/text/cp932.h"
 #include "platform/text/cp932_literal.h"
@@ -46,108 +47,7 @@ const std::string& GothicName() {
 
 FontCacheCounters counters;
 
-// ---- face files: fontconfig ----
-
-// fontconfig is set up on first use and finished at exit, so that the
-// library's own records are freed too.
-void UseFontconfig() {
-    struct Session {
-        Session() { FcInit(); }
-        ~Session() { FcFini(); }
-    };
-    static Session session;
-}
-
-struct FaceFile {
-    std::string path;
-    int index = 0;
-    std::string family;  // UTF-8
-    bool japanese = false;  // has kana (fontconfig's character set holds U+3042)
-};
-
-bool CoversJapanese(FcPattern* font) {
-    FcCharSet* chars = nullptr;
-    return FcPatternGetCharSet(font, FC_CHARSET, 0, &chars) == FcResultMatch && chars && FcCharSetHasChar(chars, 0x3042);
-}
-
-std::optional<FaceFile> FaceFileOf(FcPattern* font) {
-    FcChar8* file = nullptr;
-    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch || !file) return std::nullopt;
-    FaceFile f;
-    f.path = reinterpret_cast<const char*>(file);
-    int index = 0;
-    if (FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch) f.index = index;
-    FcChar8* family = nullptr;
-    if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch && family)
-        f.family = reinterpret_cast<const char*>(family);
-    f.japanese = CoversJapanese(font);
-    return f;
-}
-
-bool HasFamily(FcPattern* font, const std::string& familyUtf8) {
-    FcChar8* family = nullptr;
-    for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &family) == FcResultMatch; ++i) {
-        if (FcStrCmpIgnoreCase(family, reinterpret_cast<const FcChar8*>(familyUtf8.c_str())) == 0) return true;
-    }
-    return false;
-}
-
-// Best match for a pattern; with requiredFamily set, only a font of that
-// family counts as a match.
-std::optional<FaceFile> Match(FcPattern* pattern, const std::string* requiredFamily) {
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* font = FcFontMatch(nullptr, pattern, &result);
-    std::optional<FaceFile> found;
-    if (font && (!requiredFamily || HasFamily(font, *requiredFamily))) found = FaceFileOf(font);
-    if (font) FcPatternDestroy(font);
-    return found;
-}
-
-// Any scalable face at all, for a system without the usual families.
-std::optional<FaceFile> AnyOutlineFace() {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_CHARSET, nullptr);
-    FcFontSet* set = FcFontList(nullptr, pattern, objects);
-    std::optional<FaceFile> found;
-    for (int i = 0; set && i < set->nfont && !found; ++i) found = FaceFileOf(set->fonts[i]);
-    if (set) FcFontSetDestroy(set);
-    FcObjectSetDestroy(objects);
-    FcPatternDestroy(pattern);
-    return found;
-}
-
-std::optional<FaceFile> StandardFace(bool serif) {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(serif ? "serif" : "sans-serif"));
-    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    std::optional<FaceFile> found = Match(pattern, nullptr);
-    FcPatternDestroy(pattern);
-    if (!found) found = AnyOutlineFace();
-    // Text still draws its Latin letters from whatever was found; the
-    // Japanese ones would silently be missing, so the player is told once.
-    if (!found || !found->japanese) {
-        static bool told = false;
-        if (!told)
-            Notice(std::string("no Japanese font found (fontconfig searched for a ") + (serif ? "serif" : "sans-serif") +
-                   " face with lang ja, then any outline face; found " +
-                   (found ? found->family + " in " + found->path : std::string("none")) +
-                   "): Japanese text will not show; install fonts-ipafont-mincho and fonts-ipafont-gothic");
-        told = true;
-    }
-    return found;
-}
-
-std::optional<FaceFile> FamilyFace(const std::string& familyUtf8) {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(familyUtf8.c_str()));
-    std::optional<FaceFile> found = Match(pattern, &familyUtf8);
-    FcPatternDestroy(pattern);
-    return found;
-}
+// ---- face files (face_files.h: fontconfig, or the page's own fonts) ----
 
 // Face name (code page 932) -> file, looked up once per name.
 const std::optional<FaceFile>& ResolveFace(const std::string& face) {
@@ -155,14 +55,13 @@ const std::optional<FaceFile>& ResolveFace(const std::string& face) {
     auto it = resolved.find(face);
     if (it != resolved.end()) return it->second;
     ++counters.facesResolved;
-    UseFontconfig();
     std::optional<FaceFile> file;
     if (face == MinchoName()) {
-        file = StandardFace(true);
+        file = StandardFaceFile(true);
     } else if (face != GothicName() && !face.empty()) {
-        file = FamilyFace(Cp932ToUtf8(face.c_str()));
+        file = FamilyFaceFile(Cp932ToUtf8(face.c_str()));
     }
-    if (!file) file = face == GothicName() ? StandardFace(false) : ResolveFace(GothicName());
+    if (!file) file = face == GothicName() ? StandardFaceFile(false) : ResolveFace(GothicName());
     return resolved.emplace(face, std::move(file)).first->second;
 }
 
@@ -288,7 +187,11 @@ struct SizeKey {
     std::string face;
     int height, escapement, weight;
     bool italic;
-    auto operator<=>(const SizeKey&) const = default;
+    // Written out: not every standard library compares strings with <=>.
+    bool operator<(const SizeKey& o) const {
+        return std::tie(face, height, escapement, weight, italic) <
+               std::tie(o.face, o.height, o.escapement, o.weight, o.italic);
+    }
 };
 
 // A face at one size and style, with its glyph cache.
@@ -876,35 +779,6 @@ int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char*
         y += lineHeight;
     }
     return height;
-}
-
-// ---- the installed families ----
-
-std::vector<FontFamily> ListFontFamilies(std::size_t maxCount) {
-    std::vector<FontFamily> families;
-    UseFontconfig();
-    FcPattern* pattern = FcPatternCreate();
-    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_CHARSET, nullptr);
-    FcFontSet* set = FcFontList(nullptr, pattern, objects);
-    std::map<std::string, std::size_t> seen;  // UTF-8 family -> index in families
-    for (int i = 0; set && i < set->nfont; ++i) {
-        FcChar8* family = nullptr;
-        if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch || !family) continue;
-        const std::string name = reinterpret_cast<const char*>(family);
-        const bool japanese = CoversJapanese(set->fonts[i]);
-        auto it = seen.find(name);
-        if (it != seen.end()) {
-            if (japanese) families[it->second].charset = SHIFTJIS_CHARSET;
-            continue;
-        }
-        if (families.size() >= maxCount) continue;
-        seen.emplace(name, families.size());
-        families.push_back({Utf8ToCp932(name), japanese ? SHIFTJIS_CHARSET : ANSI_CHARSET});
-    }
-    if (set) FcFontSetDestroy(set);
-    FcObjectSetDestroy(objects);
-    FcPatternDestroy(pattern);
-    return families;
 }
 
 }  // namespace plat

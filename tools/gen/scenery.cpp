@@ -1,5 +1,6 @@
 // The tree, a leafy crown on a trunk that topples to the right about its
 // foot, and the range circles around the player.
+#include <array>
 #include <cmath>
 
 #include "tools/gen/figures.h"
