@@ -9,6 +9,10 @@
 #     /usr/share/applications/pokotanba.desktop
 #     /usr/share/icons/hicolor/<n>x<n>/apps/pokotanba.png, drawn by icongen
 #   libkr-dev   the kit: component `kit` of cmake/install.cmake
+# A Windows build makes its zip instead (cmake/windows_package.cmake).
+if(WIN32)
+  return()
+endif()
 set(KR_GAME_COMPONENT game)
 set(KR_GAME_DIR lib/pokotanba)
 set(KR_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
