@@ -72,9 +72,11 @@ kr_windows_libs() {
   local prefix="$cache/windows-x64"
   mkdir -p "$prefix"
   kr_build_library libsdl2-dev "$prefix" -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF
-  # The console programs (tests, tools) keep their console: the game picks the
-  # window subsystem itself, and nothing here uses SDL's own WinMain.
-  sed -i -e 's/ -lmingw32//; s/ -lSDL2main//; s/ -mwindows//' "$prefix/lib/pkgconfig/sdl2.pc"
+  # Programs keep their own main and their console (tests and tools print
+  # there; the game picks the window subsystem itself): SDL's WinMain and its
+  # renaming of main are left out.
+  sed -i -e 's/ -lmingw32//; s/ -lSDL2main//; s/ -mwindows//; s/ -Dmain=SDL_main/ -DSDL_MAIN_HANDLED/' \
+      "$prefix/lib/pkgconfig/sdl2.pc"
   kr_build_library libfreetype-dev "$prefix" -DBUILD_SHARED_LIBS=OFF \
         -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
         -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON

@@ -472,7 +472,7 @@ TEST_F(ServicesTest, BaseFolderAndRedirection) {
     std::string folder = program.substr(0, program.rfind('/') + 1);
     EXPECT_EQ(std::string(krSystem::GetBaseFolder(0)), folder);
 
-    setenv("KR_SYSTEM_FOLDER", dir.c_str(), 1);
+    setenv("KR_SYSTEM_FOLDER", dir.string().c_str(), 1);
     std::ofstream("redirect.txt") << "/save/root/\n";
     krSystem::ReadSaveRoot("redirect.txt");
     EXPECT_EQ(std::string(krSystemState.saveRoot), "/save/root");
@@ -485,7 +485,7 @@ TEST_F(ServicesTest, BaseFolderAndRedirection) {
 }
 
 TEST_F(ServicesTest, SettingsRoundTripAndBadFiles) {
-    setenv("KR_SYSTEM_FOLDER", dir.c_str(), 1);
+    setenv("KR_SYSTEM_FOLDER", dir.string().c_str(), 1);
     std::ofstream("redirect.txt") << dir.string() << "\n";
     krSystem::ReadSaveRoot("redirect.txt");
     fs::create_directories(krSystem::GetBaseFolder(1));

@@ -39,8 +39,6 @@ endif()
 # no DLL but the libraries it names (SDL2.dll).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Tests and programs the build runs itself go through Wine.
-find_program(KR_WINE NAMES wine wine64)
-if(KR_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KR_WINE})
-endif()
+# Tests and programs the build runs itself (the asset generators) go through
+# Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

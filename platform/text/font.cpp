@@ -1,10 +1,9 @@
-// Fonts and text: fontconfig finds the face file, FreeType rasterises one
+// Fonts and text: the system finds the face file, FreeType rasterises one
 // bit per pixel, and this module caches faces, sizes and glyphs and lays
 // out code page 932 text (single lines, word-wrapped boxes).
 // Depends on platform/cp932 for decoding and platform/raster for filling.
 #include "platform/text/font.h"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -21,6 +20,7 @@
 #include <unordered_map>
 
 #include "platform/text/cp932.h"
+#include "platform/text/font_files.h"
 #include "platform/pixels/raster.h"
 
 namespace plat {
@@ -44,89 +44,7 @@ const std::string& GothicName() {
 
 FontCacheCounters counters;
 
-// ---- face files: fontconfig ----
-
-// fontconfig is set up on first use and finished at exit, so that the
-// library's own records are freed too.
-void UseFontconfig() {
-    struct Session {
-        Session() { FcInit(); }
-        ~Session() { FcFini(); }
-    };
-    static Session session;
-}
-
-struct FaceFile {
-    std::string path;
-    int index = 0;
-    std::string family;  // UTF-8
-};
-
-std::optional<FaceFile> FaceFileOf(FcPattern* font) {
-    FcChar8* file = nullptr;
-    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch || !file) return std::nullopt;
-    FaceFile f;
-    f.path = reinterpret_cast<const char*>(file);
-    int index = 0;
-    if (FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch) f.index = index;
-    FcChar8* family = nullptr;
-    if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch && family)
-        f.family = reinterpret_cast<const char*>(family);
-    return f;
-}
-
-bool HasFamily(FcPattern* font, const std::string& familyUtf8) {
-    FcChar8* family = nullptr;
-    for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &family) == FcResultMatch; ++i) {
-        if (FcStrCmpIgnoreCase(family, reinterpret_cast<const FcChar8*>(familyUtf8.c_str())) == 0) return true;
-    }
-    return false;
-}
-
-// Best match for a pattern; with requiredFamily set, only a font of that
-// family counts as a match.
-std::optional<FaceFile> Match(FcPattern* pattern, const std::string* requiredFamily) {
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* font = FcFontMatch(nullptr, pattern, &result);
-    std::optional<FaceFile> found;
-    if (font && (!requiredFamily || HasFamily(font, *requiredFamily))) found = FaceFileOf(font);
-    if (font) FcPatternDestroy(font);
-    return found;
-}
-
-// Any scalable face at all, for a system without the usual families.
-std::optional<FaceFile> AnyOutlineFace() {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, nullptr);
-    FcFontSet* set = FcFontList(nullptr, pattern, objects);
-    std::optional<FaceFile> found;
-    for (int i = 0; set && i < set->nfont && !found; ++i) found = FaceFileOf(set->fonts[i]);
-    if (set) FcFontSetDestroy(set);
-    FcObjectSetDestroy(objects);
-    FcPatternDestroy(pattern);
-    return found;
-}
-
-std::optional<FaceFile> StandardFace(bool serif) {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(serif ? "serif" : "sans-serif"));
-    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    std::optional<FaceFile> found = Match(pattern, nullptr);
-    FcPatternDestroy(pattern);
-    return found ? found : AnyOutlineFace();
-}
-
-std::optional<FaceFile> FamilyFace(const std::string& familyUtf8) {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(familyUtf8.c_str()));
-    std::optional<FaceFile> found = Match(pattern, &familyUtf8);
-    FcPatternDestroy(pattern);
-    return found;
-}
+// ---- face files: the system's (font_files.h) ----
 
 // Face name (code page 932) -> file, looked up once per name.
 const std::optional<FaceFile>& ResolveFace(const std::string& face) {
@@ -134,7 +52,6 @@ const std::optional<FaceFile>& ResolveFace(const std::string& face) {
     auto it = resolved.find(face);
     if (it != resolved.end()) return it->second;
     ++counters.facesResolved;
-    UseFontconfig();
     std::optional<FaceFile> file;
     if (face == MinchoName()) {
         file = StandardFace(true);
@@ -861,30 +778,17 @@ int DrawTextBox(Surface* target, const Rect& clip, const Font& font, const char*
 
 std::vector<FontFamily> ListFontFamilies(std::size_t maxCount) {
     std::vector<FontFamily> families;
-    UseFontconfig();
-    FcPattern* pattern = FcPatternCreate();
-    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_CHARSET, nullptr);
-    FcFontSet* set = FcFontList(nullptr, pattern, objects);
     std::map<std::string, std::size_t> seen;  // UTF-8 family -> index in families
-    for (int i = 0; set && i < set->nfont; ++i) {
-        FcChar8* family = nullptr;
-        if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch || !family) continue;
-        const std::string name = reinterpret_cast<const char*>(family);
-        FcCharSet* chars = nullptr;
-        const bool japanese = FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) == FcResultMatch && chars &&
-                              FcCharSetHasChar(chars, 0x3042);
-        auto it = seen.find(name);
+    for (const InstalledFace& face : InstalledFaces()) {
+        auto it = seen.find(face.family);
         if (it != seen.end()) {
-            if (japanese) families[it->second].charset = SHIFTJIS_CHARSET;
+            if (face.japanese) families[it->second].charset = SHIFTJIS_CHARSET;
             continue;
         }
         if (families.size() >= maxCount) continue;
-        seen.emplace(name, families.size());
-        families.push_back({Utf8ToCp932(name), japanese ? SHIFTJIS_CHARSET : ANSI_CHARSET});
+        seen.emplace(face.family, families.size());
+        families.push_back({Utf8ToCp932(face.family), face.japanese ? SHIFTJIS_CHARSET : ANSI_CHARSET});
     }
-    if (set) FcFontSetDestroy(set);
-    FcObjectSetDestroy(objects);
-    FcPatternDestroy(pattern);
     return families;
 }
 
