@@ -10,6 +10,7 @@
 #include "platform/text/cp932.h"
 #include "platform/os/window.h"
 #include "system/krSystem.h"
+#include "platform/os/random.h"
 
 krSystemStateRecord krSystemState;
 
@@ -170,7 +171,7 @@ int Entry(const char* commandLine, int showCommand) {
     }
     ShowGameWindow(showCommand);
     krSystemState.instance = 1;
-    std::srand(plat::RandomSeed());
+    plat::SeedRandom(plat::RandomSeed());
     EnableIME(0);
 
     if (gameSteps.startup) gameSteps.startup();

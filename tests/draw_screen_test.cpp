@@ -4,13 +4,14 @@
 #include <cstdlib>
 
 #include "draw_fixture.h"
+#include "platform/os/random.h"
 
 namespace {
 
 using DrawScreen = DrawTest;
 
 TEST_F(DrawScreen, SixteenBitRecordSpritesAndTables) {
-    std::srand(7);
+    plat::SeedRandom(7);
     ASSERT_EQ(krDraw::Screen(800, 600, 1), 1);
     EXPECT_TRUE(plat::headless::Boxes().empty());
     ASSERT_EQ(krScreen.back->format.bits, 16);
@@ -49,8 +50,8 @@ TEST_F(DrawScreen, SixteenBitRecordSpritesAndTables) {
     ASSERT_EQ(krScreen.third.size(), 94u);
     EXPECT_EQ(krScreen.third[93], 31);
     ASSERT_EQ(krScreen.randomTable.size(), 10000u);
-    std::srand(7);
-    for (std::uint8_t v : krScreen.randomTable) ASSERT_EQ(v, std::rand() % 3);
+    plat::SeedRandom(7);
+    for (std::uint8_t v : krScreen.randomTable) ASSERT_EQ(v, plat::Random() % 3);
 }
 
 TEST_F(DrawScreen, OtherDepthsAndSizes) {

@@ -265,4 +265,6 @@ std::uint64_t MidiPositionMicros() {
 
 bool MidiSynthAvailable() { return true; }
 
+bool MidiRendersIntoMixer() { return false; }
+
 }  // namespace plat::audio

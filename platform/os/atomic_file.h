@@ -64,5 +64,8 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
 // with n before its first atomic file.
 void SetFailingWrite(int n);
 bool FailingWriteFired();
+// Whether each block that Stream() hands to the system is a step of the
+// seam (POSIX); on Windows only Write()'s blocks and the commit are.
+bool StreamBlocksAreSteps();
 
 }  // namespace plat

@@ -181,4 +181,6 @@ void SetFailingWrite(int n) {
 
 bool FailingWriteFired() { return failureFired; }
 
+bool StreamBlocksAreSteps() { return false; }
+
 }  // namespace plat
