@@ -21,3 +21,6 @@ cmake --build "$build" -j"$(nproc)" --target package_parts
 rm -rf "$build/packages"
 (cd "$build" && cpack --config CPackConfig.cmake > "$build/cpack.log") || { cat "$build/cpack.log"; exit 1; }
 ls "$build"/packages/*.deb
+
+# The Windows zip, from the Windows build (scripts/windows_package.sh).
+bash "$root/scripts/windows_package.sh"

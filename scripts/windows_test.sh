@@ -4,7 +4,8 @@
 #   1. the unit-test program under Wine, as one process;
 #   2. the golden frames of the game and the showcase, made by the Windows
 #      programs under Wine and compared by the Linux build's harness;
-#   3. the game in a real window under Wine and Xvfb (scripts/windows_window_test.sh);
+#   3. the game in a real window under Wine and Xvfb, where
+#      scripts/windows_window_test.sh exists;
 #   4. the zip, unpacked into a folder whose name has a space and Japanese
 #      characters, and the game run from there.
 # Each part says how long it took.
@@ -51,7 +52,7 @@ fi
 if [ -f "$root/scripts/windows_package.sh" ]; then
   part "the zip, unpacked and played"
   bash "$root/scripts/windows_package.sh" "$build"
-  bash "$root/scripts/windows_package_test.sh" "$build"
+  bash "$root/scripts/windows_package_test.sh" "$build" "$linux"
   took
 fi
 echo "The Windows stage passed."
