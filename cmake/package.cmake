@@ -15,7 +15,8 @@
 # (packaging/doc/). scripts/package.sh configures the build with the
 # multiarch library folder (lib/<triplet>) that Debian's packages use.
 # The web build has pages instead (cmake/web_pages.cmake, scripts/package.sh).
-if(EMSCRIPTEN)
+# A Windows build makes its zip instead (cmake/windows_package.cmake).
+if(EMSCRIPTEN OR WIN32)
   return()
 endif()
 set(KR_GAME_COMPONENT game)

@@ -22,6 +22,7 @@
 #include "platform/pixels/canvas.h"
 #include "platform/pixels/effect_kernels.h"
 #include "system/krSystem.h"
+#include "platform/os/random.h"
 
 namespace krDraw {
 WipeRecord wipe;
@@ -98,7 +99,7 @@ const std::vector<std::uint8_t>& RandomTable() {
     if (krScreen.randomTable.size() == 10000) return krScreen.randomTable;
     if (randomState.ownTable.size() != 10000) {
         randomState.ownTable.resize(10000);
-        for (std::uint8_t& value : randomState.ownTable) value = static_cast<std::uint8_t>(std::rand() % 3);
+        for (std::uint8_t& value : randomState.ownTable) value = static_cast<std::uint8_t>(plat::Random() % 3);
     }
     return randomState.ownTable;
 }
@@ -357,7 +358,7 @@ int StartWipe(int closing, int type, float speed, int slitWidth) {
     if (wipe.state > 0 || type < 0 || type > 9) return 0;
     if (wipe.state == -1) krScreen.clip = wipe.saved;
     wipe.saved = krScreen.clip;
-    if (type == 0) type = std::rand() % 9 + 1;
+    if (type == 0) type = plat::Random() % 9 + 1;
     wipe.opened = wipe.closed = 0;
     wipe.closing = closing ? 1 : 0;
     wipe.type = type;

@@ -16,6 +16,7 @@
 #include "platform/os/window_placement.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
+#include "platform/os/random.h"
 
 krScreenRecord krScreen;
 
@@ -153,7 +154,7 @@ void BuildThirdAndRandomTables() {
     krScreen.third.resize(94);
     for (int s = 0; s < 94; ++s) krScreen.third[s] = static_cast<std::uint16_t>(s / 3);
     krScreen.randomTable.resize(10000);
-    for (std::uint8_t& value : krScreen.randomTable) value = static_cast<std::uint8_t>(std::rand() % 3);
+    for (std::uint8_t& value : krScreen.randomTable) value = static_cast<std::uint8_t>(plat::Random() % 3);
 }
 
 void BuildTables() {

@@ -21,6 +21,7 @@
 #include "draw/objects_internal.h"
 #include "draw/strip_effects_internal.h"
 #include "system/krSystem.h"
+#include "platform/os/random.h"
 
 namespace {
 
@@ -292,7 +293,7 @@ void ScanlineBlit(int x, int y, int gap, int slot, int left, int top, int right,
         // Random distances of 1 to -gap rows, starting from top.
         const i64 range = -static_cast<i64>(gap);
         const RowSpan rows = RandomRows(top, bottom, y);
-        for (i64 row = rows.first; row < rows.last; row += std::rand() % range + 1)
+        for (i64 row = rows.first; row < rows.last; row += plat::Random() % range + 1)
             CopyRow(x, static_cast<i64>(y) + (row - top), slot, left, row, right, true);
     }
 }
@@ -305,7 +306,7 @@ void JitterBlit(int x, int y, int range, int slot, int left, int top, int right,
     const i64 span = 2 * static_cast<i64>(range);
     const RowSpan rows = RandomRows(top, bottom, y);
     for (i64 r = rows.first; r < rows.last; ++r) {
-        const i64 shift = std::rand() % span - range;
+        const i64 shift = plat::Random() % span - range;
         CopyRow(static_cast<i64>(x) + shift, static_cast<i64>(y) + (r - top), slot, left, r, right, true);
     }
 }

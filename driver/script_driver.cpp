@@ -21,6 +21,7 @@
 #include "platform/os/input_script.h"
 #include "platform/os/same_file.h"
 #include "platform/os/window.h"
+#include "platform/os/random.h"
 
 namespace krScriptDriver {
 namespace {
@@ -255,7 +256,7 @@ int Session::Finish(int result) {
 }
 
 void Session::Startup() {
-    std::srand(script_.seed);  // the recorded seed, else 1: the same random effects in every run
+    plat::SeedRandom(script_.seed);  // the recorded seed, else 1: the same random effects in every run
     if (program_.steps.startup) program_.steps.startup();
     audio_.Open(options_.audio);  // the mixer's output format is set now
 }

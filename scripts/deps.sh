@@ -28,6 +28,14 @@ fi
 if [ "${1:-}" = "--web-test" ]; then
   packages+=(chromium unzip)
 fi
+# The Windows build (scripts/windows.sh): the mingw-w64 cross compiler with
+# POSIX threads (std::thread), Wine to run what it builds, dpkg-dev for
+# `apt-get source`, and googletest's sources to build the test framework.
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+             wine64 wine dpkg-dev googletest xvfb xdotool imagemagick zip unzip
+             fonts-ipafont-mincho fonts-ipafont-gothic)
+fi
 
 # Drawing the README's frame budget chart (scripts/frame_budget.py).
 if [ "${1:-}" = "--docs" ]; then

@@ -32,3 +32,8 @@ ls "$build"/packages/*.deb
 # The pages for the web (pokotanba-web.zip), when the web build was asked
 # for: KR_PACKAGE_WEB=1.
 if [ "${KR_PACKAGE_WEB:-0}" = "1" ]; then bash "$root/scripts/package_web.sh"; fi
+# The Windows zip (pokotanba-windows-x64.zip), when there is a Windows build
+# (bash scripts/windows.sh) or it is asked for: KR_PACKAGE_WINDOWS=1.
+if [ "${KR_PACKAGE_WINDOWS:-0}" = "1" ] || [ -x "$root/build/windows/run/pokotanba.exe" ]; then
+  bash "$root/scripts/windows_package.sh"
+fi

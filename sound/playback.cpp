@@ -11,6 +11,7 @@
 #include "platform/audio/mixer.h"
 #include "sound/krSound.h"
 #include "system/krSystem.h"
+#include "platform/os/random.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ void StartEcho(int slot, krSoundObject& o, bool loop) {
     o.echoTimer = 0.0f;
     o.echoLoop = loop ? 1 : 0;
     o.sweepPosition = static_cast<float>(o.pan[o.nextBuffer]) / kUnit;
-    o.sweepDirection = std::rand() % 2 == 1 ? 1 : -1;
+    o.sweepDirection = plat::Random() % 2 == 1 ? 1 : -1;
 }
 
 void StartPlay(int slot, int channel, bool loop) {

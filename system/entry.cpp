@@ -14,6 +14,7 @@
 #include "platform/os/window_placement.h"
 #include "platform/text/cp932.h"
 #include "system/krSystem.h"
+#include "platform/os/random.h"
 
 krSystemStateRecord krSystemState;
 
@@ -214,7 +215,7 @@ int Entry(const char* commandLine, int showCommand) {
     SetGameIcon();
     ShowGameWindow(showCommand);
     krSystemState.instance = 1;
-    std::srand(plat::RandomSeed());
+    plat::SeedRandom(plat::RandomSeed());
     EnableIME(0);
 
     if (gameSteps.startup) gameSteps.startup();

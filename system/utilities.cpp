@@ -1,10 +1,6 @@
 // Error reports, the two message boxes, the debug log and the small system
 // services: folders and their redirection, one-number settings files, date and
 // time, disk and memory figures, the system version and the colour-depth offer.
-#include <sys/statvfs.h>
-#include <sys/utsname.h>
-#include <unistd.h>
-
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -15,6 +11,7 @@
 
 #include "draw/krDraw.h"
 #include "platform/os/atomic_file.h"
+#include "platform/os/system_info.h"
 #include "platform/text/cp932.h"
 #include "platform/os/notice.h"
 #include "platform/os/user_folder.h"
@@ -227,27 +224,20 @@ void GetTime(int* hour, int* minute, int* second) {
 // folder. Disks larger than the 32-bit result report its largest value
 // rather than a wrapped, meaningless number.
 std::int32_t GetDiskFree(char) {
-    struct statvfs st;
-    if (statvfs(GetBaseFolder(0), &st) != 0) return 0;
-    unsigned long long bytes = static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
+    const std::uint64_t bytes = plat::FreeDiskBytes(plat::Cp932ToUtf8(GetBaseFolder(0)));
     return bytes > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(bytes);
 }
 
 std::uint32_t GetFreeMemory() {
-    long pages = sysconf(_SC_AVPHYS_PAGES);
-    long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return 0;
-    unsigned long long bytes = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
+    const std::uint64_t bytes = plat::FreeMemoryBytes();
     return bytes > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(bytes);
 }
 
-// The kernel's release "major.minor" answers as the NT-family row of the
+// The system's release "major.minor" answers as the NT-family row of the
 // version table: major 5 gives 2000, others major x 1000 + minor x 10.
 int GetOSVersion() {
-    struct utsname u;
-    if (uname(&u) != 0) return -1;
     int major = 0, minor = 0;
-    if (std::sscanf(u.release, "%d.%d", &major, &minor) < 1) return -1;
+    if (!plat::SystemRelease(major, minor)) return -1;
     if (major == 5) return 2000;
     return major * 1000 + minor * 10;
 }

@@ -169,6 +169,7 @@ TEST_F(AtomicWrites, ImagePackConversionKeepsTheOldPack) {
 }
 
 TEST_F(AtomicWrites, SoundPackConversionKeepsTheOldPack) {
+    if (!plat::StreamBlocksAreSteps()) GTEST_SKIP() << "the system's C library writes the stream's blocks unseen";
     using namespace soundfiles;
     fs::create_directories(FolderPath() / "snd");
     ASSERT_TRUE(WriteFile((FolderPath() / "snd" / "a.wav").string(), PcmWave(1, 8000, 16, Ramp16(1, 6000))));

@@ -77,7 +77,7 @@ protected:
                 for (int k = 0; k < 3; ++k)
                     b[54 + static_cast<std::size_t>(height - 1 - y) * stride + 3 * x + k] =
                         static_cast<std::uint8_t>(pixels[static_cast<std::size_t>(y) * width + x] >> (8 * k));
-        std::FILE* f = std::fopen((FolderPath() / file).c_str(), "wb");
+        std::FILE* f = std::fopen((FolderPath() / std::u8string(file.begin(), file.end())).string().c_str(), "wb");
         EXPECT_NE(f, nullptr) << file;
         if (f) {
             std::fwrite(b.data(), 1, b.size(), f);

@@ -45,7 +45,7 @@ TEST_F(DrawObjects, SlotRulesAndMessages) {
     EXPECT_EQ(LastBox(), Box("krDraw::LoadObject", "BMPファイルを読み込めません"));
     krDraw::ReleaseObject(5);
     EXPECT_STREQ(krObjects[5].name, (Folder() + "\\missing.bmp").c_str());
-    std::FILE* f = std::fopen((FolderPath() / "bad.bmp").c_str(), "wb");
+    std::FILE* f = std::fopen((FolderPath() / "bad.bmp").string().c_str(), "wb");
     std::fputs("BM not a picture", f);
     std::fclose(f);
     EXPECT_EQ(krDraw::LoadObject((Folder() + "\\bad.bmp").c_str(), 2), 0);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "draw_fixture.h"
+#include "platform/os/random.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ TEST_F(DrawScreen, PixelOfTurnsAColourIntoTheScreensPixelValueAtEveryDepth) {
 }
 
 TEST_F(DrawScreen, SixteenBitRecordSpritesAndTables) {
-    std::srand(7);
+    plat::SeedRandom(7);
     ASSERT_EQ(krDraw::Screen(800, 600, 1), 1);
     EXPECT_TRUE(plat::headless::Boxes().empty());
     ASSERT_EQ(krScreen.back->format.bits, 16);
@@ -70,8 +71,8 @@ TEST_F(DrawScreen, SixteenBitRecordSpritesAndTables) {
     ASSERT_EQ(krScreen.third.size(), 94u);
     EXPECT_EQ(krScreen.third[93], 31);
     ASSERT_EQ(krScreen.randomTable.size(), 10000u);
-    std::srand(7);
-    for (std::uint8_t v : krScreen.randomTable) ASSERT_EQ(v, std::rand() % 3);
+    plat::SeedRandom(7);
+    for (std::uint8_t v : krScreen.randomTable) ASSERT_EQ(v, plat::Random() % 3);
 }
 
 TEST_F(DrawScreen, OtherDepthsAndSizes) {

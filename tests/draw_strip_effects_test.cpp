@@ -11,6 +11,7 @@
 
 #include "draw/strip_effects_internal.h"
 #include "draw_fixture.h"
+#include "platform/os/random.h"
 
 namespace {
 
@@ -284,28 +285,28 @@ TEST_F(StripEffects, JitterShiftsRowsWithinTheRange) {
 // the scanline walk from its top), whether the row is seen or clipped, so
 // what a seeded generator draws does not depend on where the clip falls.
 TEST_F(StripEffects, RandomRowsTakeTheirNumbersFromTheTopWhateverTheClip) {
-    std::srand(7);
+    plat::SeedRandom(7);
     std::vector<int> shift;
-    for (int r = 0; r < 16; ++r) shift.push_back(std::rand() % 6 - 3);
-    const int after = std::rand();
-    std::srand(7);
+    for (int r = 0; r < 16; ++r) shift.push_back(plat::Random() % 6 - 3);
+    const int after = plat::Random();
+    plat::SeedRandom(7);
     krDraw::JitterBlit(100, -5, 3, tile, 0, 0, 8, 16);  // rows 0..4 above the screen
-    EXPECT_EQ(std::rand(), after);
+    EXPECT_EQ(plat::Random(), after);
     for (int r = 5; r < 16; ++r) ExpectRow(r - 5, 100 + shift[r], r, 8);
 
-    std::srand(7);
+    plat::SeedRandom(7);
     krDraw::JitterBlit(100, 590, 3, tile, 0, 0, 8, 16);  // rows 10..15 below it
-    EXPECT_EQ(std::rand(), after);
+    EXPECT_EQ(plat::Random(), after);
 
     // Scanlines with random gaps of 1 to 4 rows, rows 0..19 clipped away.
-    std::srand(3);
+    plat::SeedRandom(3);
     std::vector<bool> drawn(100, false);
-    for (int r = 0; r < 100; r += std::rand() % 4 + 1) drawn[r] = true;
-    const int afterWalk = std::rand();
+    for (int r = 0; r < 100; r += plat::Random() % 4 + 1) drawn[r] = true;
+    const int afterWalk = plat::Random();
     krDraw::ClearScreen();
-    std::srand(3);
+    plat::SeedRandom(3);
     krDraw::ScanlineBlit(10, -20, -4, tall, 0, 0, 8, 100);
-    EXPECT_EQ(std::rand(), afterWalk);
+    EXPECT_EQ(plat::Random(), afterWalk);
     for (int r = 20; r < 100; ++r) {
         if (drawn[r]) {
             ExpectRow(r - 20, 10, r, 8);
@@ -313,9 +314,9 @@ TEST_F(StripEffects, RandomRowsTakeTheirNumbersFromTheTopWhateverTheClip) {
             ExpectBlankRow(r - 20);
         }
     }
-    std::srand(3);
+    plat::SeedRandom(3);
     krDraw::ScanlineBlit(10, 550, -4, tall, 0, 0, 8, 100);  // the walk goes on below the screen
-    EXPECT_EQ(std::rand(), afterWalk);
+    EXPECT_EQ(plat::Random(), afterWalk);
 }
 
 TEST_F(StripEffects, RollDrawsEachRowDownToTheDrumEnd) {

@@ -13,6 +13,7 @@
 
 #include "platform/pixels/blit_kernels.h"
 #include "platform/pixels/effect_kernels.h"
+#include "platform/os/random.h"
 
 namespace {
 
@@ -85,14 +86,14 @@ TEST_F(EffectFilterKernels, NoiseMatchesReferenceAndWalksTheSameEntries) {
                 const int shift = static_cast<int>(rng() % 12) - 2;
                 const unsigned flags = round % 4 == 0 ? static_cast<unsigned>(rng() % 8) : 7u;
                 const unsigned seed = rng();
-                std::srand(seed);
+                plat::SeedRandom(seed);
                 NoiseRegion(a, wf, shift, flags);
-                const int afterFast = std::rand();
+                const int afterFast = plat::Random();
                 RegionArgs b = a;
                 b.surface = slow.s;
-                std::srand(seed);
+                plat::SeedRandom(seed);
                 ReferenceNoiseRegion(b, ws, shift, flags);
-                ASSERT_EQ(std::rand(), afterFast) << "the restarts drew as many random numbers";
+                ASSERT_EQ(plat::Random(), afterFast) << "the restarts drew as many random numbers";
                 ASSERT_TRUE(fast == slow) << bits << " bits, round " << round << ", " << ActiveKernelName();
                 ASSERT_EQ(wf.position, ws.position);
             }
@@ -114,15 +115,15 @@ TEST_F(EffectFilterKernels, SmokeMatchesReferenceAndKeepsTheCounter) {
                 RandomWalk ws = wf;
                 const unsigned flags = round % 4 == 0 ? static_cast<unsigned>(rng() % 8) : 7u;
                 const unsigned seed = rng();
-                std::srand(seed);
+                plat::SeedRandom(seed);
                 // Two calls in a row: the second starts from the state the first left.
                 for (int call = 0; call < 2; ++call) SmokeRegion(a, wf, flags);
-                const int afterFast = std::rand();
+                const int afterFast = plat::Random();
                 RegionArgs b = a;
                 b.surface = slow.s;
-                std::srand(seed);
+                plat::SeedRandom(seed);
                 for (int call = 0; call < 2; ++call) ReferenceSmokeRegion(b, ws, flags);
-                ASSERT_EQ(std::rand(), afterFast);
+                ASSERT_EQ(plat::Random(), afterFast);
                 ASSERT_TRUE(fast == slow) << bits << " bits, round " << round << ", " << ActiveKernelName();
                 ASSERT_EQ(wf.position, ws.position);
                 ASSERT_EQ(wf.counter, ws.counter);
@@ -154,13 +155,13 @@ TEST_F(EffectFilterKernels, SmokeWalksTheTableLikeTheReferenceAcrossItsEnd) {
             auto run = [&](Picture& picture, RandomWalk& w, bool reference) {
                 RegionArgs r = a;
                 r.surface = picture.s;
-                std::srand(seed);
+                plat::SeedRandom(seed);
                 for (unsigned flags : {7u, 6u}) {
                     if (reference) ReferenceSmokeRegion(r, w, flags);
                     else SmokeRegion(r, w, flags);
                     table[changed] ^= 1;
                 }
-                return std::rand();
+                return plat::Random();
             };
             RandomWalk wf = start, ws = start;
             const int afterFast = run(fast, wf, false);

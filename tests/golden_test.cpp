@@ -22,7 +22,11 @@ namespace golden {
 namespace {
 
 const fs::path kCases = fs::path(KR_SOURCE_DIR) / "tests" / "golden";
-const fs::path kRunDir = KR_RUN_DIR;
+// KR_GOLDEN_RUN_DIR points the cases at another build's programs and run
+// files (the Windows build's, say), and KR_GOLDEN_LAUNCHER names the command
+// that starts them (Wine): the same frames are expected of every build.
+const fs::path kRunDir = std::getenv("KR_GOLDEN_RUN_DIR") ? fs::path(std::getenv("KR_GOLDEN_RUN_DIR")) : fs::path(KR_RUN_DIR);
+const std::string kLauncher = std::getenv("KR_GOLDEN_LAUNCHER") ? std::getenv("KR_GOLDEN_LAUNCHER") : "";
 const fs::path kBuildDir = KR_BINARY_DIR;
 constexpr long kMaxFrame = 1000000;
 constexpr std::size_t kMaxPaletteColours = 256;
@@ -249,6 +253,7 @@ fs::path ProgramPath(const std::string& name) {
     for (const fs::path& dir : {kRunDir, kBuildDir}) {
         std::error_code ignored;
         if (fs::is_regular_file(dir / name, ignored)) return dir / name;
+        if (fs::is_regular_file(dir / (name + ".exe"), ignored)) return dir / (name + ".exe");
     }
     return {};
 }
@@ -420,7 +425,7 @@ bool RunToFrame(const Case& c, long frame, const fs::path& work, Image& out, std
     }
     if (!PrepareWorkFolder(c, work, error)) return false;
     std::string command = "cd " + Quote(work.string()) + " && KR_DESKTOP_BITS=" + std::to_string(c.depth) + " " +
-                          Quote(program.string());
+                          (kLauncher.empty() ? "" : Quote(kLauncher) + " ") + Quote(program.string());
     for (const std::string& a : c.arguments) {
         command += ' ';
         command += Quote(a);

@@ -22,6 +22,7 @@
 #include "platform/os/input_script.h"
 #include "platform/os/notice.h"
 #include "platform/os/window.h"
+#include "platform/os/random.h"
 
 namespace fs = std::filesystem;
 namespace script = plat::script;
@@ -157,7 +158,7 @@ std::vector<Seen> seen;
 void TinyStartup() { krSystemState.scene = 1; }
 void TinyFrame() {
     seen.push_back(Seen{krSystemState.frameStamp, krSystemState.mouseX, krSystemState.mouseY,
-                        (plat::GetKeyState(plat::VK_LEFT) & 0x80) != 0, krSystemState.active, std::rand()});
+                        (plat::GetKeyState(plat::VK_LEFT) & 0x80) != 0, krSystemState.active, plat::Random()});
 }
 void TinyTrace(std::FILE* file, long frame) { std::fprintf(file, "frame %ld at %u\n", frame, seen.back().frameStamp); }
 
@@ -215,9 +216,9 @@ TEST_F(DriverRun, EventsAndClockLandBeforeTheFrameTheyName) {
 
 TEST_F(DriverRun, TheRecordedSeedStartsTheRandomNumbers) {
     const auto firstDraws = [](unsigned seed) {
-        std::srand(seed);
-        const int a = std::rand();
-        return std::vector<int>{a, std::rand()};
+        plat::SeedRandom(seed);
+        const int a = plat::Random();
+        return std::vector<int>{a, plat::Random()};
     };
     ASSERT_EQ(Run("seed 48271\n", {"--frames", "2"}), 0);
     ASSERT_EQ(seen.size(), 2u);

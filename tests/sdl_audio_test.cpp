@@ -137,6 +137,8 @@ TEST_F(SdlAudioTest, ReopeningAtAnotherFormatDumpsThatFormat) {
 }
 
 TEST_F(SdlAudioTest, MusicPlaysThroughTheDeviceAndItsEndComesBackAsAMessage) {
+    if (!plat::audio::MidiRendersIntoMixer())
+        GTEST_SKIP() << "the system's MIDI synthesiser plays the music here, outside the device's mix";
     // 440 Hz (an ocarina, dry) for 400 ms, then 100 ms of nothing.
     const std::string piece = testing::TempDir() + "kr_sdl_music.mid";
     ASSERT_TRUE(kr_test::WriteBytes(piece, kr_test::Smf(0, 500,

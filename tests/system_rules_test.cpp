@@ -268,7 +268,7 @@ protected:
         ShellRules::SetUp();
         dir = fs::temp_directory_path() / ("kr_rules_" + std::to_string(getpid()));
         fs::create_directories(dir);
-        setenv("KR_SYSTEM_FOLDER", dir.c_str(), 1);
+        setenv("KR_SYSTEM_FOLDER", dir.string().c_str(), 1);
     }
     void TearDown() override {
         unsetenv("KR_SYSTEM_FOLDER");

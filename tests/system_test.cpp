@@ -454,12 +454,14 @@ TEST_F(ServicesTest, MessageAndAsk) {
 TEST_F(ServicesTest, DebugLogAppendsLinesAndSkipsAnUnwritableFile) {
     krSystem::DebugLog("first %d", 1);
     krSystem::DebugLog("second");
-    std::ifstream in("DEBUG.TXT");
-    std::string a, b;
-    std::getline(in, a);
-    std::getline(in, b);
-    EXPECT_EQ(a, "first 1");
-    EXPECT_EQ(b, "second");
+    {
+        std::ifstream in("DEBUG.TXT");  // closed before the file goes (Windows refuses to remove an open file)
+        std::string a, b;
+        std::getline(in, a);
+        std::getline(in, b);
+        EXPECT_EQ(a, "first 1");
+        EXPECT_EQ(b, "second");
+    }
 
     fs::remove("DEBUG.TXT");
     fs::create_directory("DEBUG.TXT");  // cannot be opened as a file
@@ -472,7 +474,7 @@ TEST_F(ServicesTest, BaseFolderAndRedirection) {
     std::string folder = program.substr(0, program.rfind('/') + 1);
     EXPECT_EQ(std::string(krSystem::GetBaseFolder(0)), folder);
 
-    setenv("KR_SYSTEM_FOLDER", dir.c_str(), 1);
+    setenv("KR_SYSTEM_FOLDER", dir.string().c_str(), 1);
     std::ofstream("redirect.txt") << "/save/root/\n";
     krSystem::ReadSaveRoot("redirect.txt");
     EXPECT_EQ(std::string(krSystemState.saveRoot), "/save/root");
@@ -485,7 +487,7 @@ TEST_F(ServicesTest, BaseFolderAndRedirection) {
 }
 
 TEST_F(ServicesTest, SettingsRoundTripAndBadFiles) {
-    setenv("KR_SYSTEM_FOLDER", dir.c_str(), 1);
+    setenv("KR_SYSTEM_FOLDER", dir.string().c_str(), 1);
     std::ofstream("redirect.txt") << dir.string() << "\n";
     krSystem::ReadSaveRoot("redirect.txt");
     fs::create_directories(krSystem::GetBaseFolder(1));

@@ -530,4 +530,6 @@ bool MidiSynthAvailable() {
     return EnsureSynth(p, rate, why);
 }
 
+bool MidiRendersIntoMixer() { return true; }
+
 }  // namespace plat::audio

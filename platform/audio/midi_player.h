@@ -43,6 +43,11 @@ std::uint64_t MidiPositionMicros();
 // Whether a SoundFont can be loaded (loads it if not yet done).
 bool MidiSynthAvailable();
 
+// Whether the music is rendered into the mixer, and so heard in its output
+// and in the headless edge's recordings: true with FluidSynth, false on
+// Windows, where the system's own MIDI synthesiser plays it.
+bool MidiRendersIntoMixer();
+
 // Starts loading the SoundFont on a worker thread when the active edge's
 // audio runs in real time, so that no frame waits for it later.
 void MidiPreload();

@@ -129,6 +129,9 @@ std::string ResolveLinks(const std::string& path) {
 
 void UseUnnamedTemporaries(bool use) { unnamedAllowed = use; }
 
+// Every block of the cookie stream passes WriteBlock.
+bool StreamBlocksAreSteps() { return true; }
+
 AtomicFile::AtomicFile(const std::string& path, Start start) {
     target_ = ResolveLinks(path);
     if (target_.empty()) return;

@@ -90,4 +90,9 @@ std::string ResolveLinks(const std::string& path);
 // system without unnamed files.
 void UseUnnamedTemporaries(bool use);
 
+// Whether each block that Stream() hands to the system is a step of the
+// failing-write seam (POSIX); on Windows only Write()'s blocks and the
+// commit's steps are.
+bool StreamBlocksAreSteps();
+
 }  // namespace plat

@@ -4,15 +4,18 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/os/window.h"
+
 namespace plat {
 
 namespace {
 
-// The folder of the running program, from the kernel's link to it.
+// The folder of the running program (its path is UTF-8 on every system).
 std::filesystem::path ProgramFolder() {
+    const std::string self = ProgramPath();
     std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path(error) : self.parent_path();
+    if (self.empty()) return std::filesystem::current_path(error);
+    return std::filesystem::path(std::u8string(self.begin(), self.end())).parent_path();
 }
 
 bool FolderReadable(const std::filesystem::path& folder) {
@@ -38,7 +41,8 @@ int CheckProgramArguments(const char* program, const char* usage, int argc, char
     }
     const std::filesystem::path folder = ProgramFolder() / assetFolder;
     if (!FolderReadable(folder)) {
-        std::fprintf(stderr, "%s: cannot read the folder %s\n", program, folder.c_str());
+        const std::u8string name = folder.u8string();
+        std::fprintf(stderr, "%s: cannot read the folder %s\n", program, std::string(name.begin(), name.end()).c_str());
         return 1;
     }
     return -1;

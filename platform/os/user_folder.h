@@ -35,11 +35,19 @@ std::string UserDataHome(const char* xdgDataHome, const char* home);
 // The last component of a folder path ("/usr/lib/pokotanba/" gives
 // "pokotanba"); empty for "/" or "".
 std::string FolderName(const std::string& folder);
+// `path` without the '/' at its end ("/" stays "/").
+std::string WithoutTrailingSlashes(std::string path);
+// The folder part of a path, ending in '/'; empty when it has no '/'.
+std::string FolderOf(const std::string& path);
 // This program's own data folder in UTF-8, ending in '/', created (owner
 // only, parents included) if it is missing. With no usable home at all
 // ($HOME unset or relative and no entry in the user database) it lies under
 // "/nonexistent/", the home of Debian's system users, so that writes fail
 // rather than land in the working folder.
 std::string UserDataFolder();
+// On Windows the folder is %APPDATA%\<name>\ instead (made if missing),
+// where <name> is the program's file name up to its first '-' or '.'
+// (pokotanba-replay.exe gives pokotanba): a Windows game's folder is
+// wherever its zip was unpacked, and says nothing of the game.
 
 }  // namespace plat

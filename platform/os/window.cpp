@@ -314,12 +314,7 @@ std::uint32_t RandomSeed() { return ActiveBackend().RandomSeed(); }
 
 // ---- program and files ----
 
-std::string ProgramPath() {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    return std::string(buf, static_cast<std::size_t>(n));
-}
+// ProgramPath is the system's: program_path_posix.cpp, program_path_win32.cpp.
 
 namespace {
 

@@ -1,7 +1,6 @@
-// Checked file steps over POSIX descriptors, and the failing-write seam.
+// Checked file steps over descriptors, and the failing-write seam. The
+// system calls themselves are in write_steps_os_<system>.cpp.
 #include "platform/os/write_steps.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+
+#include "platform/os/write_steps_os.h"
 
 namespace plat {
 namespace {
@@ -49,7 +50,7 @@ bool SeamFails(WriteStep step) {
 
 bool WriteLoop(int fd, const char* data, std::size_t size, std::size_t* written) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const long n = OsWrite(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
@@ -80,7 +81,7 @@ bool WriteStepAt(int fd, const void* data, std::size_t size, off_t offset) {
     const std::size_t wanted = seamFailed ? size / 2 : size;
     std::size_t done = 0;
     while (done < wanted) {
-        const ssize_t n = ::pwrite(fd, bytes + done, wanted - done, offset + static_cast<off_t>(done));
+        const long n = OsWriteAt(fd, bytes + done, wanted - done, offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
@@ -97,14 +98,14 @@ bool SyncStep(int fd, bool tolerateUnsyncable) {
         errno = EIO;
         return false;
     }
-    if (::fsync(fd) == 0) return true;
+    if (OsSync(fd)) return true;
     return tolerateUnsyncable && (errno == EINVAL || errno == EROFS);
 }
 
 bool CloseStep(int fd) {
     const bool seamFailed = SeamFails(WriteStep::kClose);
     // The descriptor is released whatever close says: retrying is unsafe.
-    const bool closed = ::close(fd) == 0 || errno == EINTR;
+    const bool closed = OsClose(fd) || errno == EINTR;
     return closed && !seamFailed;
 }
 
@@ -113,7 +114,7 @@ bool RenameStep(const std::string& from, const std::string& to) {
         errno = EIO;
         return false;
     }
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    return OsRename(from, to);
 }
 
 bool LinkStepAllowed() {

@@ -103,7 +103,7 @@ void ReferenceSmoothRegion(const RegionArgs& a, unsigned flags);
 //
 // The smoke and the noise draw entries from a table of 10000 random values
 // through one walk: position and counter persist between calls; after
-// entry 9999 the position restarts at std::rand() % 1000, called exactly
+// entry 9999 the position restarts at plat::Random() % 1000, called exactly
 // when entry 9999 has been taken.
 struct RandomWalk {
     const std::uint8_t* table = nullptr;  // 10000 entries

@@ -28,6 +28,7 @@
 
 #include "platform/pixels/blit_kernels.h"
 #include "platform/pixels/effect_kernels.h"
+#include "platform/os/random.h"
 
 namespace plat::kernels {
 namespace {
@@ -45,10 +46,10 @@ PixelOf<Bpp>* RowOf(const RegionArgs& a, int y) {
 
 constexpr int kTableSize = 10000;
 
-// The position after taking the entry at it (the restart calls std::rand).
+// The position after taking the entry at it (the restart calls plat::Random).
 void Advance(RandomWalk& w) {
     if (w.position < 0 || w.position >= kTableSize) w.position = 0;
-    if (++w.position > kTableSize - 1) w.position = std::rand() % 1000;
+    if (++w.position > kTableSize - 1) w.position = plat::Random() % 1000;
 }
 
 int CurrentEntry(const RandomWalk& w) { return w.table[std::clamp(w.position, 0, kTableSize - 1)]; }
@@ -126,7 +127,7 @@ void SmokeDecisions(RandomWalk& w, std::int8_t* copy, int n) {
 // with counter c stands at start[p] + min(c, e_p) of the run (a counter at
 // or past its entry takes the copy at once), so a row's decisions are the
 // next n of the run, cut where the last entry's copy sends the position
-// back through std::rand. Built once per table and kept while the table's
+// back through plat::Random. Built once per table and kept while the table's
 // contents stay the same.
 class SmokeRun {
 public:
@@ -151,7 +152,7 @@ public:
             while (n - done >= end - at) {  // takes entry 9999's copy: the position restarts
                 std::memcpy(scratch + done, run_.data() + at, static_cast<std::size_t>(end - at));
                 done += end - at;
-                at = start_[std::rand() % 1000];
+                at = start_[plat::Random() % 1000];
             }
             std::memcpy(scratch + done, run_.data() + at, static_cast<std::size_t>(n - done));
             at += n - done;

@@ -74,6 +74,8 @@ bool InstanceGuard::Acquire(const std::string& lockName, bool& alreadyExists) {
     return true;
 }
 
+bool InstanceGuard::Held() const { return listener_ >= 0; }
+
 void InstanceGuard::Release() {
     for (Pending& p : pending_) Close(p);
     pending_.clear();

@@ -3,6 +3,8 @@
 // takes the lock; the kernel drops the name when its holder exits in any
 // way, so a crashed copy leaves no stale lock. A second copy connects and
 // sends "raise"; the holder reads such requests without blocking.
+// On Windows (instance_guard_win32.cpp) the lock is a named mutex and the
+// request a named event, both in the user's session.
 #pragma once
 #include <string>
 #include <vector>
@@ -22,7 +24,7 @@ public:
     // says whether another holder has it (this one does not take it).
     bool Acquire(const std::string& lockName, bool& alreadyExists);
     void Release();
-    bool Held() const { return listener_ >= 0; }
+    bool Held() const;
 
     // Accepts waiting connections and reads their requests; returns how
     // many raise requests arrived. Never blocks.
@@ -42,6 +44,8 @@ private:
 
     int listener_ = -1;
     std::vector<Pending> pending_;
+    void* mutex_ = nullptr;       // Windows: the named mutex
+    void* raiseEvent_ = nullptr;  // Windows: the named raise event
 };
 
 }  // namespace plat::sdl

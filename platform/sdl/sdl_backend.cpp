@@ -388,6 +388,7 @@ private:
         if (set("DISPLAY")) drivers.push_back("x11");
         if (set("WAYLAND_DISPLAY")) drivers.push_back("wayland");
         if (access("/dev/dri", F_OK) == 0) drivers.push_back("KMSDRM");
+        drivers.push_back("windows");  // Windows' own desktop; SDL has it only there
         return drivers;
     }
 

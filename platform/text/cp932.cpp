@@ -1,72 +1,27 @@
-// CP932 decoding through iconv, one character at a time so that a bad
-// sequence costs one replacement character and never the rest of the text.
+// CP932 decoding, one character at a time so that a bad sequence costs one
+// replacement character and never the rest of the text. The conversions
+// themselves are the system's (cp932_codec.h).
 #include "platform/text/cp932.h"
 
-#include <iconv.h>
-
 #include <cstring>
-#include <mutex>
+
+#include "platform/text/cp932_codec.h"
 
 namespace plat {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-class Converter {
-public:
-    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
-    // The first of the names the C library knows (the web's knows code page
-    // 932 only by the name of the Shift_JIS it extends).
-    Converter(const char* to, const char* from, const char* toOther, const char* fromOther)
-        : Converter(to, from) {
-        if (handle_ == reinterpret_cast<iconv_t>(-1)) handle_ = iconv_open(toOther, fromOther);
-    }
-    ~Converter() {
-        if (handle_ != reinterpret_cast<iconv_t>(-1)) iconv_close(handle_);
-    }
-    // Converts a whole buffer; false if any byte cannot be converted.
-    bool Convert(const char* in, std::size_t inLen, char* out, std::size_t outCap, std::size_t& outLen) {
-        if (handle_ == reinterpret_cast<iconv_t>(-1)) return false;
-        std::lock_guard<std::mutex> lock(mutex_);
-        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in);
-        char* dst = out;
-        std::size_t srcLeft = inLen, dstLeft = outCap;
-        std::size_t r = iconv(handle_, &src, &srcLeft, &dst, &dstLeft);
-        outLen = outCap - dstLeft;
-        return r != static_cast<std::size_t>(-1) && srcLeft == 0;
-    }
-
-private:
-    iconv_t handle_;
-    std::mutex mutex_;
-};
-
-Converter& ToUtf32() {
-    static Converter c("UTF-32LE", "CP932", "UTF-32LE", "SHIFT_JIS");
-    return c;
-}
-
-Converter& FromUtf8() {
-    static Converter c("CP932", "UTF-8", "SHIFT_JIS", "UTF-8");
-    return c;
-}
-
-char32_t ConvertOne(const char* bytes, std::size_t n) {
-    char out[8];
-    std::size_t outLen = 0;
-    if (!ToUtf32().Convert(bytes, n, out, sizeof out, outLen) || outLen != 4) return kReplacement;
-    const auto* u = reinterpret_cast<const unsigned char*>(out);
-    return static_cast<char32_t>(u[0] | (u[1] << 8) | (u[2] << 16) | (static_cast<std::uint32_t>(u[3]) << 24));
-}
-
-// Looks a one- or two-byte code up once through iconv and remembers the
-// answer (text is decoded on the main thread only).
+// Looks a one- or two-byte code up once through the system's converter and
+// remembers the answer (text is decoded on the main thread only).
 char32_t DecodeOne(const char* bytes, std::size_t n) {
     static char32_t known[65536] = {};  // 0: not looked up yet
     const auto b0 = static_cast<unsigned char>(bytes[0]);
     const std::size_t code = n == 2 ? (b0 << 8) | static_cast<unsigned char>(bytes[1]) : b0;
-    if (known[code] == 0) known[code] = ConvertOne(bytes, n);
+    if (known[code] == 0) {
+        const char32_t cp = DecodeCp932Char(bytes, n);
+        known[code] = cp ? cp : kReplacement;
+    }
     return known[code];
 }
 
@@ -132,19 +87,15 @@ std::string Cp932ToUtf8(const char* text) {
 }
 
 std::string Utf8ToCp932(const std::string& utf8) {
-    std::string out(utf8.size() * 2 + 4, '\0');
-    std::size_t len = 0;
-    if (FromUtf8().Convert(utf8.data(), utf8.size(), out.data(), out.size(), len)) {
-        out.resize(len);
-        return out;
-    }
+    std::string out;
+    if (EncodeCp932(utf8.data(), utf8.size(), out)) return out;
     // Convert character by character, so that only the characters without a
     // CP932 form (and malformed bytes) become '?' and the rest is kept.
     out.clear();
     for (std::size_t i = 0; i < utf8.size();) {
         const std::size_t n = Utf8SequenceLength(utf8, i);
-        char buffer[4];
-        if (FromUtf8().Convert(utf8.data() + i, n, buffer, sizeof buffer, len)) out.append(buffer, len);
+        std::string one;
+        if (EncodeCp932(utf8.data() + i, n, one)) out += one;
         else out += '?';
         i += n;
     }

@@ -1,6 +1,8 @@
-// Where the face files come from: the system's own font lookup
-// (face_files_fontconfig.cpp) or, on the web, the fonts the page carries
-// (platform/web/face_files.cpp). One of them is built into each program.
+// Where the face files come from: the system's own font lookup (fontconfig
+// in face_files_posix.cpp; on Windows the fonts folder, then the fonts
+// carried beside the program, in face_files_win32.cpp) or, on the web, the
+// fonts the page carries (platform/web/face_files.cpp). One of them is built
+// into each program.
 #pragma once
 #include <cstddef>
 #include <optional>

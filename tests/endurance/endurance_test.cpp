@@ -41,6 +41,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #include "platform/os/window.h"
 #include "showcase/showcase.h"
 #include "system/krSystem.h"
+#include "platform/os/random.h"
 
 #include "heap_growth.h"
 
@@ -300,7 +301,7 @@ void PullSoundSoFar() {
 }
 
 void ShowcaseStart() {
-    std::srand(1);  // the same random effects in every run
+    plat::SeedRandom(1);  // the same random effects in every run
     ShowcaseStartup();
     krSystem::SetFrameRate(kShowcaseFrameRate);
     BeginPlay();
