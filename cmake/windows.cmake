@@ -24,7 +24,10 @@ set(KR_WINDOWS_SKIPPED_TESTS
   "user_folder_test: the XDG data folder and programs run through the POSIX shell"
   "xvfb_smoke_test: needs an X display and a POSIX shell (the window is checked by scripts/windows_test.sh)"
   "sdl_backend_test: the single-instance guard's unix socket and the X display"
-  "font_test: asks fontconfig what is installed")
+  "font_test: asks fontconfig what is installed"
+  "atomic_targets_test: symbolic links, device nodes, unnamed files and a forked writer of POSIX systems"
+  "output_failures_test: a full tmpfs mounted for the test, and symbolic links"
+  "sound_dump_failures_test: a full tmpfs mounted for the test")
 set(KR_TESTS_NOT_HERE)
 set(KR_WINDOWS_SKIP_LIST "")
 foreach(entry ${KR_WINDOWS_SKIPPED_TESTS})

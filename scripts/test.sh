@@ -29,9 +29,6 @@ bash "$root/scripts/clang_test.sh" "$root/build/release"
 echo "== the packages: made from the release build, their contents, the unpacked game run with an empty home =="
 bash "$root/scripts/package_test.sh" "$root/build/release"
 
-echo "== Windows: the cross build, its unit tests and golden frames under Wine, the window, the zip =="
-bash "$root/scripts/windows_test.sh" "$root/build/release"
-
 echo "== benchmarks (a short pass; each peer runs beside ours) =="
 "$root/build/release/kr_bench" --benchmark_min_time=0.05
 

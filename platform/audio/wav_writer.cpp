@@ -3,13 +3,10 @@
 // write seam reaches it as it reaches the atomic files.
 #include "platform/audio/wav_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "platform/os/write_steps.h"
+#include "platform/os/write_steps_os.h"
 
 namespace plat::audio {
 namespace {
@@ -36,13 +33,11 @@ bool WavWriter::Open(const std::string& path, const PcmFormat& format) {
     format_ = format;
     dataBytes_ = 0;
     sinceHeader_ = 0;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+    fd_ = OsOpenForWriting(path, seekable_);
     if (fd_ < 0) {
         failed_ = true;
         return false;
     }
-    struct stat st {};
-    seekable_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
     std::uint8_t header[kHeaderBytes];
     MakeHeader(header, false);
     if (!WriteStepAll(fd_, header, kHeaderBytes)) Stop();
@@ -93,7 +88,7 @@ void WavWriter::Stop() {
     const std::uint32_t frame = static_cast<std::uint32_t>(format_.BlockAlign() > 0 ? format_.BlockAlign() : 1);
     dataBytes_ -= dataBytes_ % frame;
     padded_ = false;
-    if (::ftruncate(fd_, static_cast<off_t>(kHeaderBytes + dataBytes_)) == 0) WriteHeader(false);
+    if (OsTruncate(fd_, static_cast<off_t>(kHeaderBytes + dataBytes_))) WriteHeader(false);
 }
 
 void WavWriter::MakeHeader(std::uint8_t* h, bool final) const {

@@ -8,6 +8,11 @@
 
 namespace plat {
 
+// A new or emptied file for writing in binary; -1 on failure. `seekable`
+// tells whether it is a regular file (a pipe or a device is not).
+int OsOpenForWriting(const std::string& path, bool& seekable);
+// Cuts the file to `size` bytes.
+bool OsTruncate(int fd, off_t size);
 // Bytes written (0 or more), or -1.
 long OsWrite(int fd, const void* data, std::size_t size);
 // The same at `offset`, leaving the descriptor's offset alone.

@@ -1,4 +1,6 @@
 // The checked file steps' system calls on POSIX systems.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -6,6 +8,15 @@
 #include "platform/os/write_steps_os.h"
 
 namespace plat {
+
+int OsOpenForWriting(const std::string& path, bool& seekable) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+    struct stat st {};
+    seekable = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    return fd;
+}
+
+bool OsTruncate(int fd, off_t size) { return ::ftruncate(fd, size) == 0; }
 
 long OsWrite(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
 

@@ -4,7 +4,9 @@
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -18,6 +20,15 @@ namespace {
 constexpr std::size_t kMostAtOnce = 1u << 30;  // _write and WriteFile take 32-bit counts
 
 }  // namespace
+
+int OsOpenForWriting(const std::string& path, bool& seekable) {
+    const int fd = ::_wopen(WideFromUtf8(path).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                            _S_IREAD | _S_IWRITE);
+    seekable = fd >= 0 && GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(fd))) == FILE_TYPE_DISK;
+    return fd;
+}
+
+bool OsTruncate(int fd, off_t size) { return ::_chsize_s(fd, size) == 0; }
 
 long OsWrite(int fd, const void* data, std::size_t size) {
     return ::_write(fd, data, static_cast<unsigned>(size < kMostAtOnce ? size : kMostAtOnce));

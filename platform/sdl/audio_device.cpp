@@ -3,13 +3,11 @@
 // produces exactly the format it was asked for.
 #include "platform/sdl/audio_device.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/audio/notices.h"
+#include "platform/sdl/quiet_stderr.h"
 
 namespace plat::sdl {
 namespace {
@@ -19,31 +17,6 @@ constexpr Uint16 kCallbackFrames = 1024;
 void SayNoSound(const char* why) {
     audio::SayOnce(std::string("no sound (") + (why && *why ? why : "no audio device") + ")");
 }
-
-// While it lives, standard error goes nowhere: the audio library (ALSA)
-// writes its own lines there when it finds no device, and our one "no
-// sound" line says it better.
-class QuietStandardError {
-public:
-    QuietStandardError() {
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && nowhere >= 0) dup2(nowhere, STDERR_FILENO);
-        if (nowhere >= 0) close(nowhere);
-    }
-    ~QuietStandardError() {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-    }
-    QuietStandardError(const QuietStandardError&) = delete;
-    QuietStandardError& operator=(const QuietStandardError&) = delete;
-
-private:
-    int saved_ = -1;
-};
 
 bool SameFormat(const audio::PcmFormat& a, const audio::PcmFormat& b) {
     return a.rate == b.rate && a.channels == b.channels && a.bits == b.bits;
@@ -138,7 +111,10 @@ void AudioDevice::UseDump(const audio::PcmFormat& format) {
         dumpFiles_ = 0;
     }
     if (dump_.IsOpen() && SameFormat(dump_.Format(), format)) {
-        if (access(dumpFile_.c_str(), F_OK) == 0) return;  // keeps appending
+        if (std::FILE* still = std::fopen(dumpFile_.c_str(), "rb")) {  // keeps appending
+            std::fclose(still);
+            return;
+        }
         --dumpFiles_;  // removed under us: begun again under its name
     }
     dump_.Close();

@@ -1,13 +1,56 @@
-// Face files on Windows (face_files.h): the system's fonts folder first, then the fonts
-// carried in the "fonts" folder beside the program (the package brings
-// Debian's IPA fonts there), so Japanese text is drawn on every Windows.
+// Face files on Windows (face_files.h): the system's fonts folder first, then
+// the fonts carried in the "fonts" folder beside the program (the package
+// brings Debian's IPA fonts there), so Japanese text is drawn on every
+// Windows.
 //
 // The standard faces are looked up by their usual file names; other family
 // names by reading the names inside every face file of those folders once
 // (the English family name and those of the name table, Japanese ones
 // included).
+//
+// The platform's own names come first: <windows.h> defines macros of the
+// same names (the message numbers, the character sets).
+#include "platform/text/face_files.h"
+
+#include <map>
+
+#include "platform/text/cp932.h"
+
+namespace plat {
+namespace {
+
+struct InstalledFace {
+    std::string family;  // UTF-8
+    bool japanese = false;
+};
+// Every face of the folders, read once (below, among the system's calls).
+std::vector<InstalledFace> InstalledFaces();
+
+}  // namespace
+
+std::vector<FontFamily> ListFontFamilies(std::size_t maxCount) {
+    std::vector<FontFamily> families;
+    std::map<std::string, std::size_t> seen;  // UTF-8 family -> index in families
+    for (const InstalledFace& face : InstalledFaces()) {
+        const std::string& name = face.family;
+        auto it = seen.find(name);
+        if (it != seen.end()) {
+            if (face.japanese) families[it->second].charset = SHIFTJIS_CHARSET;
+            continue;
+        }
+        if (families.size() >= maxCount) continue;
+        seen.emplace(name, families.size());
+        families.push_back({Utf8ToCp932(name), face.japanese ? SHIFTJIS_CHARSET : ANSI_CHARSET});
+    }
+    return families;
+}
+
+}  // namespace plat
+
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -22,10 +65,7 @@
 #include <vector>
 
 #include "platform/os/wide_text_win32.h"
-#include <map>
 
-#include "platform/text/cp932.h"
-#include "platform/text/face_files.h"
 
 namespace plat {
 
@@ -185,22 +225,15 @@ std::optional<FaceFile> FamilyFaceFile(const std::string& familyUtf8) {
     return std::nullopt;
 }
 
-std::vector<FontFamily> ListFontFamilies(std::size_t maxCount) {
-    std::vector<FontFamily> families;
-    std::map<std::string, std::size_t> seen;  // UTF-8 family -> index in families
-    for (const NamedFace& face : NamedFaces()) {
-        const std::string& name = face.file.family;
-        if (name.empty()) continue;
-        auto it = seen.find(name);
-        if (it != seen.end()) {
-            if (face.japanese) families[it->second].charset = SHIFTJIS_CHARSET;
-            continue;
-        }
-        if (families.size() >= maxCount) continue;
-        seen.emplace(name, families.size());
-        families.push_back({Utf8ToCp932(name), face.japanese ? SHIFTJIS_CHARSET : ANSI_CHARSET});
-    }
-    return families;
+namespace {
+
+std::vector<InstalledFace> InstalledFaces() {
+    std::vector<InstalledFace> faces;
+    for (const NamedFace& face : NamedFaces())
+        if (!face.file.family.empty()) faces.push_back({face.file.family, face.japanese});
+    return faces;
 }
+
+}  // namespace
 
 }  // namespace plat

@@ -1,0 +1,26 @@
+// Standard error sent to /dev/null and back.
+#include "platform/sdl/quiet_stderr.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace plat::sdl {
+
+QuietStandardError::QuietStandardError() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && nowhere >= 0) dup2(nowhere, STDERR_FILENO);
+    if (nowhere >= 0) close(nowhere);
+}
+
+QuietStandardError::~QuietStandardError() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+}
+
+}  // namespace plat::sdl
