@@ -197,7 +197,7 @@ protected:
     }
 
     void PlayInWindow() {
-        setenv("KR_PRESENT_DUMP", (folder.Path() / "window").c_str(), 1);
+        setenv("KR_PRESENT_DUMP", (folder.Path() / "window").string().c_str(), 1);
         plat::headless::ResetWindowSystem();
         plat::SetBackend(&plat::sdl::Instance());
         krSystemState = krSystemStateRecord{};
@@ -213,7 +213,7 @@ protected:
     }
 
     void Replay() {
-        setenv("KR_PRESENT_DUMP", (folder.Path() / "replay").c_str(), 1);
+        setenv("KR_PRESENT_DUMP", (folder.Path() / "replay").string().c_str(), 1);
         walk = WalkGame{};
         krScriptDriver::Program program;
         program.name = "walk-headless";

@@ -9,3 +9,12 @@ inline int setenv(const char* name, const char* value, int overwrite) {
 }
 
 inline int unsetenv(const char* name) { return _putenv_s(name, ""); }
+
+#include <direct.h>
+#include <string.h>
+
+// A fresh folder from a template ending in XXXXXX, as POSIX mkdtemp.
+inline char* mkdtemp(char* name) {
+    if (_mktemp_s(name, strlen(name) + 1) != 0 || _mkdir(name) != 0) return nullptr;
+    return name;
+}
