@@ -256,8 +256,8 @@ TEST_F(RecordReplayTest, AGameMovingByMeasuredTimeReplaysFrameForFrameAndBothDum
 
     // `cmp` on the two dumps: the same files, byte for byte.
     std::vector<std::string> shown, replayed;
-    for (const auto& e : fs::directory_iterator(folder.Path() / "window")) shown.push_back(e.path().filename());
-    for (const auto& e : fs::directory_iterator(folder.Path() / "replay")) replayed.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(folder.Path() / "window")) shown.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(folder.Path() / "replay")) replayed.push_back(e.path().filename().string());
     std::sort(shown.begin(), shown.end());
     std::sort(replayed.begin(), replayed.end());
     ASSERT_GT(shown.size(), 5u);

@@ -259,7 +259,7 @@ TEST_F(KitWindowTest, TheIconIsTheNamedPictureWithItsCornerColourTransparent) {
     EXPECT_EQ(icon, (std::vector<std::uint32_t>{0, 0xFFFF0000u, 0, 0xFF00FF00u, 0, 0}));
 
     // A picture that is not there, or too large for an icon: the game runs without one.
-    ASSERT_EQ(Run(0, 0, 800, 600, (folder.Path() / "none.bmp").c_str()), 0);
+    ASSERT_EQ(Run(0, 0, 800, 600, (folder.Path() / "none.bmp").string().c_str()), 0);
     EXPECT_TRUE(headless::WindowIcon(w, h).empty());
     const std::vector<std::uint32_t> wide(257, 0x123456);
     const std::string widePath = (folder.Path() / "wide.bmp").string();
