@@ -75,60 +75,11 @@ void MaskedFillRuns(std::uint8_t* dst, std::ptrdiff_t pitch, const std::uint64_t
     }
 }
 
-// ---- SSE2 (every x86-64) ----
-#if KR_KERNELS_X86
-
-template <int LaneBytes>
-__m128i CompareLanes(__m128i a, __m128i b) {
-    if constexpr (LaneBytes == 2) return _mm_cmpeq_epi16(a, b);
-    else return _mm_cmpeq_epi32(a, b);
-}
-
-// Keyed copy of one vector of pixels at byte offset off: the lanes equal to
-// the key take the destination's old value, the others the source's.
-template <int LaneBytes>
-inline void KeyedStepSse2(std::uint8_t* dst, const std::uint8_t* src, std::size_t off, __m128i key) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + off));
-    const __m128i isKey = CompareLanes<LaneBytes>(s, key);
-    __m128i* d = reinterpret_cast<__m128i*>(dst + off);
-    const __m128i old = _mm_loadu_si128(d);
-    _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(isKey, old), _mm_andnot_si128(isKey, s)));
-}
-#endif  // KR_KERNELS_X86
-
-template <int LaneBytes>
-void KeyedRowScalar(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key) {
-    for (int i = 0; i < width; ++i) {
-        std::uint32_t p = 0;
-        std::memcpy(&p, src + i * LaneBytes, LaneBytes);
-        if (p != key) std::memcpy(dst + i * LaneBytes, &p, LaneBytes);
-    }
-}
-
-#if KR_KERNELS_X86
-template <int LaneBytes>
-void KeyedRowSse2(std::uint8_t* dst, const std::uint8_t* src, int width, std::uint32_t key) {
-    constexpr int kLanes = 16 / LaneBytes;
-    if (width < kLanes) return KeyedRowScalar<LaneBytes>(dst, src, width, key);
-    const __m128i k = LaneBytes == 2 ? _mm_set1_epi16(static_cast<short>(key))
-                                     : _mm_set1_epi32(static_cast<int>(key));
-    int i = 0;
-    for (; i + kLanes <= width; i += kLanes) KeyedStepSse2<LaneBytes>(dst, src, i * LaneBytes, k);
-    // The last partial vector is redone ending at the row's end: a keyed
-    // copy applied twice to the same pixels gives the same result.
-    if (i < width) KeyedStepSse2<LaneBytes>(dst, src, (width - kLanes) * LaneBytes, k);
-}
-
-template <int LaneBytes>
-void KeyedRectSse2(const CopyArgs& a, std::uint32_t key) {
-    for (int y = 0; y < a.rows; ++y) KeyedRowSse2<LaneBytes>(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
-}
-#endif  // KR_KERNELS_X86
-
 void KeyedRect24(const CopyArgs& a, std::uint32_t key) {
     for (int y = 0; y < a.rows; ++y) KeyedRow24(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
 }
 
+// ---- SSE2 (every x86-64) ----
 #if KR_KERNELS_X86
 void FillRowSse2(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* pattern) {
     const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern));
@@ -149,34 +100,6 @@ void FillRowSse2(std::uint8_t* dst, std::size_t bytes, const std::uint8_t* patte
 }
 
 // ---- AVX2 (chosen at run time) ----
-
-template <int LaneBytes>
-__attribute__((target("avx2"), always_inline)) inline void KeyedStepAvx2(std::uint8_t* dst, const std::uint8_t* src,
-                                                                          std::size_t off, __m256i key) {
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + off));
-    const __m256i isKey = LaneBytes == 2 ? _mm256_cmpeq_epi16(s, key) : _mm256_cmpeq_epi32(s, key);
-    __m256i* d = reinterpret_cast<__m256i*>(dst + off);
-    const __m256i old = _mm256_loadu_si256(d);
-    _mm256_storeu_si256(d, _mm256_or_si256(_mm256_and_si256(isKey, old), _mm256_andnot_si256(isKey, s)));
-}
-
-template <int LaneBytes>
-__attribute__((target("avx2"))) void KeyedRowAvx2(std::uint8_t* dst, const std::uint8_t* src, int width,
-                                                  std::uint32_t key) {
-    constexpr int kLanes = 32 / LaneBytes;
-    if (width < kLanes) return KeyedRowSse2<LaneBytes>(dst, src, width, key);
-    const __m256i k = LaneBytes == 2 ? _mm256_set1_epi16(static_cast<short>(key))
-                                     : _mm256_set1_epi32(static_cast<int>(key));
-    int i = 0;
-    for (; i + kLanes <= width; i += kLanes) KeyedStepAvx2<LaneBytes>(dst, src, i * LaneBytes, k);
-    if (i < width) KeyedStepAvx2<LaneBytes>(dst, src, (width - kLanes) * LaneBytes, k);
-}
-
-// The row loop is compiled for AVX2 too, so the rows inline into it.
-template <int LaneBytes>
-__attribute__((target("avx2"))) void KeyedRectAvx2(const CopyArgs& a, std::uint32_t key) {
-    for (int y = 0; y < a.rows; ++y) KeyedRowAvx2<LaneBytes>(a.dst + y * a.dstPitch, a.src + y * a.srcPitch, a.width, key);
-}
 
 __attribute__((target("avx2"))) void FillRowAvx2(std::uint8_t* dst, std::size_t bytes,
                                                  const std::uint8_t* pattern) {
